@@ -1,0 +1,131 @@
+#include "cli/cli_options.h"
+
+const char kUsage[] =
+    "usage: geovant convert [--encoding utf-8|ansi] [-o OUTPUT] INPUT...\n"
+    "       geovant analyse [--encoding utf-8|ansi] INPUT\n"
+    "       geovant tags [--encoding utf-8|ansi] INPUT\n"
+    "       geovant extract [--encoding utf-8|ansi] INPUT TAG\n"
+    "       geovant --help | --version\n"
+    "\n"
+    "convert   write the MIF file of each KML input, beside it with the extension .mif\n"
+    "          (or to OUTPUT, with one input only); several inputs run in parallel\n"
+    "analyse   print the number of points, lines and polygons\n"
+    "tags      print the opening tags of the document, one per line\n"
+    "extract   print the contents of the elements that begin with TAG\n"
+    "\n"
+    "--encoding  how the input is read: utf-8 (default) converts it to GBK, ansi takes its\n"
+    "            bytes as they are. Output text is GBK.\n"
+    "-o, --output OUTPUT   where to write; - is standard output. An input of - is standard input.\n";
+
+namespace {
+
+bool ParseEncoding(const std::string& value, Encoding* encoding) {
+  if (value == "utf-8" || value == "utf8" || value == "UTF-8" || value == "UTF8") {
+    *encoding = Encoding::kUtf8;
+  } else if (value == "ansi" || value == "ANSI") {
+    *encoding = Encoding::kAnsi;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool ParseCliOptions(const std::vector<std::string>& args, CliOptions* options, std::string* error) {
+  *options = CliOptions();
+  if (args.empty()) {
+    *error = "no command given";
+    return false;
+  }
+  const std::string& command = args[0];
+  if (command == "--help" || command == "-h" || command == "help") {
+    options->command = CliCommand::kHelp;
+    return true;
+  }
+  if (command == "--version") {
+    options->command = CliCommand::kVersion;
+    return true;
+  }
+  if (command == "convert") {
+    options->command = CliCommand::kConvert;
+  } else if (command == "analyse" || command == "analyze") {
+    options->command = CliCommand::kAnalyse;
+  } else if (command == "tags") {
+    options->command = CliCommand::kTags;
+  } else if (command == "extract") {
+    options->command = CliCommand::kExtract;
+  } else {
+    *error = "unknown command '" + command + "'";
+    return false;
+  }
+
+  std::vector<std::string> operands;
+  bool options_ended = false;
+  for (size_t i = 1; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (options_ended || arg == "-" || arg.empty() || arg[0] != '-') {
+      operands.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      options_ended = true;
+      continue;
+    }
+    if (arg == "--help" || arg == "-h") {
+      options->command = CliCommand::kHelp;
+      return true;
+    }
+    std::string name = arg;
+    std::string value;
+    bool has_value = false;
+    if (size_t eq = arg.find('='); arg.rfind("--", 0) == 0 && eq != std::string::npos) {
+      name = arg.substr(0, eq);
+      value = arg.substr(eq + 1);
+      has_value = true;
+    }
+    bool takes_value = name == "--encoding" || name == "-o" || name == "--output";
+    if (!takes_value) {
+      *error = "unknown option '" + arg + "'";
+      return false;
+    }
+    if (!has_value) {
+      if (i + 1 == args.size()) {
+        *error = "option '" + name + "' needs a value";
+        return false;
+      }
+      value = args[++i];
+    }
+    if (name == "--encoding") {
+      if (!ParseEncoding(value, &options->encoding)) {
+        *error = "unknown encoding '" + value + "' (use utf-8 or ansi)";
+        return false;
+      }
+    } else {
+      if (options->command != CliCommand::kConvert) {
+        *error = "option '" + name + "' belongs to convert";
+        return false;
+      }
+      options->output = value;
+    }
+  }
+
+  size_t wanted = options->command == CliCommand::kExtract ? 2 : 1;
+  if (operands.size() < wanted ||
+      (options->command != CliCommand::kConvert && operands.size() > wanted)) {
+    *error = options->command == CliCommand::kExtract ? "extract takes INPUT and TAG"
+             : operands.empty()                       ? "no input given"
+                                                      : "this command takes one input";
+    return false;
+  }
+  if (options->command == CliCommand::kExtract) {
+    options->tag = operands.back();
+    operands.pop_back();
+  }
+  if (!options->output.empty() && operands.size() > 1) {
+    *error = "-o takes one input only";
+    return false;
+  }
+  options->inputs = std::move(operands);
+  return true;
+}

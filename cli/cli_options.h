@@ -1,0 +1,21 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "document/text_io.h"
+
+enum class CliCommand { kHelp, kVersion, kConvert, kAnalyse, kTags, kExtract };
+
+struct CliOptions {
+  CliCommand command = CliCommand::kHelp;
+  Encoding encoding = Encoding::kUtf8;
+  std::string output;               // -o; empty: beside each input
+  std::vector<std::string> inputs;  // "-" is standard input
+  std::string tag;                  // extract only
+};
+
+// Parses argv[1..]. On a usage error returns false and says why in `error`.
+bool ParseCliOptions(const std::vector<std::string>& args, CliOptions* options, std::string* error);
+
+extern const char kUsage[];

@@ -1,0 +1,56 @@
+// geovant: the KML to MIF converter on the command line.
+#include <csignal>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/cli_options.h"
+#include "cli/convert_command.h"
+#include "document/file_io.h"
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
+namespace {
+
+// An interrupted run must not leave its temporary files behind.
+extern "C" void OnTerminatingSignal(int signal_number) {
+  RemoveTemporaryFiles();
+  std::signal(signal_number, SIG_DFL);
+  std::raise(signal_number);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+#ifdef _WIN32
+  // The MIF text goes out as bytes, CR LF as written.
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stdin), _O_BINARY);
+#endif
+  std::signal(SIGINT, OnTerminatingSignal);
+  std::signal(SIGTERM, OnTerminatingSignal);
+
+  std::vector<std::string> args(argv + 1, argv + argc);
+  CliOptions options;
+  std::string error;
+  if (!ParseCliOptions(args, &options, &error)) {
+    std::fprintf(stderr, "geovant: %s\n%s", error.c_str(), kUsage);
+    return 2;
+  }
+  switch (options.command) {
+    case CliCommand::kHelp:
+      std::fputs(kUsage, stdout);
+      return 0;
+    case CliCommand::kVersion:
+      std::puts("geovant " GEOVANT_VERSION);
+      return 0;
+    case CliCommand::kConvert: return RunConvert(options);
+    case CliCommand::kAnalyse: return RunAnalyse(options);
+    case CliCommand::kTags: return RunTags(options);
+    case CliCommand::kExtract: return RunExtract(options);
+  }
+  return 2;
+}

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// `name` with `extension` (".kml", ".mif") appended, unless it already ends with it in any
+// letter case: "roads" -> "roads.mif", "roads.MIF" -> "roads.MIF".
+std::string WithExtension(std::string_view name, std::string_view extension);
+
+// `path` with the extension of its last component replaced: "a/b.kml" -> "a/b.mif",
+// "a.d/b" -> "a.d/b.mif", ".hidden" -> ".hidden.mif".
+std::string ReplaceExtension(std::string_view path, std::string_view extension);

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// One match of a pattern in a text: views into the text that was searched.
+struct ElementMatch {
+  std::string_view whole;  // from the first character of the match through its last
+  std::string_view group;  // capture group 1; empty when the pattern has none
+};
+
+// A compiled regular expression (perl syntax, "." matches line breaks).
+//
+// Never throws. A pattern that does not compile finds nothing; a search that exceeds the
+// engine's complexity or memory limits ends with the matches found before the failure.
+//
+// Patterns of the shape LITERAL(.*?)LITERAL, with no metacharacter in either literal, are
+// matched with a substring search that gives exactly the matches of the regular expression.
+class Pattern {
+ public:
+  Pattern();
+  ~Pattern();
+  Pattern(Pattern&&) noexcept;
+  Pattern& operator=(Pattern&&) noexcept;
+
+  // Discards the previous pattern. False when `source` does not compile.
+  bool Compile(std::string_view source, bool ignore_case = false);
+
+  bool ok() const;
+  bool has_pattern() const { return compiled_; }
+  const std::string& source() const { return source_; }
+
+  // Every match in `text`, leftmost first, each further search starting where the previous
+  // match ended. FindAll("<a>1</a><a>2</a>") with "<a>(.*?)</a>" gives
+  // {"<a>1</a>", "1"} and {"<a>2</a>", "2"}.
+  std::vector<ElementMatch> FindAll(std::string_view text) const;
+
+  // The same matches found by the regular-expression engine alone, without the fast path.
+  std::vector<ElementMatch> FindAllWithEngine(std::string_view text) const;
+
+  // For a LITERAL(.*?)LITERAL pattern, its two literals; otherwise both empty.
+  bool is_literal_pair() const { return !open_.empty(); }
+  std::string_view open_literal() const { return open_; }
+  std::string_view close_literal() const { return close_; }
+
+ private:
+  struct Engine;
+  std::unique_ptr<Engine> engine_;  // null when nothing compiled or compilation failed
+  std::string source_;
+  std::string open_;
+  std::string close_;
+  bool compiled_ = false;
+};
+
+// Matches of open(.*?)close found by substring search; `open` and `close` must not be empty.
+std::vector<ElementMatch> FindLiteralPairs(std::string_view text, std::string_view open,
+                                           std::string_view close);

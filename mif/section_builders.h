@@ -1,0 +1,37 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "mif/element_search.h"
+
+// The fixed 126-byte head of every MIF file: seven lines, each ending with CR LF.
+extern const std::string_view MifHeader;
+
+// Parameters of the shared record algorithm of polylines and regions.
+struct VertexSectionParams {
+  GeometryKind kind;      // which elements, and so which collection
+  std::string_view head;  // written after the record's leading CR LF, before the count
+  std::string_view tail;  // written after the vertex lines, without a CR LF after it
+};
+
+extern const VertexSectionParams kPlineParams;
+extern const VertexSectionParams kRegionParams;
+
+// Each builder runs the element search of its kind on `document` (leaving the kind's
+// collection and SharedPattern as the search and the coordinates search left them) and
+// appends one record per usable coordinates element to `out`.
+//
+// Point: the first tuple of the coordinates text, when usable, gives
+//   "Point 116.1 39.9\r\n    Symbol (35,0,12)\r\n".
+// Pline and Region: all usable tuples are the vertices; two at least make a record
+//   "\r\nPline 2\r\n116.1 39.9\r\n116.2 39.8\r\n    Pen (3,2,2105599)".
+void AppendPointSection(GeometryState& state, const DocumentText& document, std::string& out);
+void AppendVertexSection(GeometryState& state, const DocumentText& document,
+                         const VertexSectionParams& params, std::string& out);
+
+std::string BuildPointSection(GeometryState& state, const DocumentText& document);
+std::string BuildVertexSection(GeometryState& state, const DocumentText& document,
+                               const VertexSectionParams& params);
+std::string BuildPlineSection(GeometryState& state, const DocumentText& document);
+std::string BuildRegionSection(GeometryState& state, const DocumentText& document);

@@ -1,0 +1,59 @@
+#include "tags/tag_index.h"
+
+const std::string_view kTagPattern = "<[^<]*>";
+
+std::vector<std::string> BuildTagIndex(const Pattern& tag_pattern, std::string_view text) {
+  std::vector<std::string> items;
+  for (const ElementMatch& m : tag_pattern.FindAll(text)) {
+    if (m.whole.size() >= 2 && m.whole[1] == '/') continue;
+    items.emplace_back(m.whole);
+  }
+  return items;
+}
+
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+// Item text as the opening part, the lazy group, and the closing part; the item text is not
+// escaped: it is the user's pattern as much as the document's text.
+std::vector<ElementMatch> FindElements(std::string_view open, std::string_view close,
+                                       std::string_view text) {
+  std::string source;
+  source.reserve(open.size() + close.size() + 5);
+  source.append(open);
+  source.append("(.*?)");
+  source.append(close);
+  Pattern pattern;
+  pattern.Compile(source, /*ignore_case=*/false);
+  return pattern.FindAll(text);
+}
+
+}  // namespace
+
+std::string ExtractElements(std::string_view item, std::string_view text) {
+  std::string result;
+  if (item.empty()) return result;
+
+  std::string closing = "</";
+  closing.append(item.substr(1));
+  for (const ElementMatch& m : FindElements(item, closing, text)) {
+    result.append("\r\n");
+    result.append(m.group);
+    result.append("\r\n");
+  }
+  if (!result.empty()) return result;
+
+  size_t blank = 0;
+  while (blank < item.size() && !IsBlank(item[blank])) ++blank;
+  if (blank == 0 || blank == item.size()) return result;
+  std::string_view bare = item.substr(0, blank);
+  std::string bare_closing = "</";
+  bare_closing.append(bare.substr(1));
+  bare_closing += '>';
+  for (const ElementMatch& m : FindElements(bare, bare_closing, text)) {
+    result.append(m.whole);
+    result.append("\r\n");
+  }
+  return result;
+}
