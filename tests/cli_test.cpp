@@ -1,0 +1,130 @@
+// The command-line program, run as a user runs it.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "tests/test_support.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Outcome {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+Outcome Geovant(const std::string& arguments, const ScopedTempDir& dir, const std::string& input = "") {
+  fs::path in = dir / ".stdin", err = dir / ".stderr";
+  WriteFileBytes(in, input);
+  std::string command = "cd '";
+  command += dir.path().string();
+  command += "' && '" GEOVANT_CLI "' ";
+  command += arguments;
+  command += " <'" + in.string() + "' 2>'" + err.string() + "'";
+  Outcome run{-1, "", ""};
+  FILE* pipe = popen(command.c_str(), "r");
+  char buffer[65536];
+  size_t got;
+  while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) run.out.append(buffer, got);
+  int status = pclose(pipe);
+  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  run.err = ReadFileBytes(err);
+  fs::remove(in);
+  fs::remove(err);
+  return run;
+}
+
+const std::string kPointKml =
+    "<kml><Placemark><name>\xE7\x82\xB9</name><Point><coordinates>116.1,39.9,0</coordinates></Point></Placemark></kml>";
+const std::string kPointMif =
+    "Version   300\r\nCharset \"WindowsSimpChinese\"\r\nDelimiter \",\"\r\n"
+    "CoordSys Earth Projection 1, 0\r\nColumns 1\r\n  GOOD Char(10)\r\nData\r\n"
+    "Point 116.1 39.9\r\n    Symbol (35,0,12)\r\n\r\n\r\n";
+
+class Cli : public ::testing::Test {
+ protected:
+  ScopedTempDir dir_;
+};
+
+}  // namespace
+
+TEST_F(Cli, ConvertWritesTheMifBesideTheInput) {
+  WriteFileBytes(dir_ / "a.kml", kPointKml);
+  Outcome run = Geovant("convert a.kml", dir_);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(ReadFileBytes(dir_ / "a.mif"), kPointMif);
+}
+
+TEST_F(Cli, ConvertToAnOutputAndThroughStandardStreams) {
+  WriteFileBytes(dir_ / "a.kml", kPointKml);
+  EXPECT_EQ(Geovant("convert -o out.MIF a.kml", dir_).status, 0);
+  EXPECT_EQ(ReadFileBytes(dir_ / "out.MIF"), kPointMif);
+  Outcome piped = Geovant("convert --encoding=ansi -", dir_, kPointKml);
+  EXPECT_EQ(piped.status, 0);
+  EXPECT_EQ(piped.out, kPointMif);
+  EXPECT_EQ(Geovant("convert -o - a.kml", dir_).out, kPointMif);
+}
+
+TEST_F(Cli, EncodingChoiceDecidesHowNamesArrive) {
+  WriteFileBytes(dir_ / "a.kml", "\xEF\xBB\xBF<name>\xE4\xB8\xAD</name>");
+  EXPECT_EQ(Geovant("tags a.kml", dir_).out, "<name>\n");
+  EXPECT_EQ(Geovant("extract a.kml '<name>'", dir_).out, "\r\n\xD6\xD0\r\n");
+  EXPECT_EQ(Geovant("extract --encoding ansi a.kml '<name>'", dir_).out, "\r\n\xE4\xB8\xAD\r\n");
+}
+
+TEST_F(Cli, AnalysePrintsTheThreeCounts) {
+  WriteFileBytes(dir_ / "a.kml", GenerateKml(3, 4));
+  Outcome run = Geovant("analyse a.kml", dir_);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.out, "points: 3\nlines: 3\npolygons: 3\n");
+}
+
+TEST_F(Cli, ManyInputsConvertInParallelAndFailuresDoNotStopTheOthers) {
+  auto name = [](int i, const char* extension) { return std::string(1, 'f').append(std::to_string(i)).append(extension); };
+  for (int i = 0; i < 8; ++i) WriteFileBytes(dir_ / name(i, ".kml"), GenerateKml(20 + i, 5));
+  fs::create_directory(dir_ / "folder.kml");
+  Outcome run = Geovant("convert f0.kml missing.kml f1.kml f2.kml f3.kml folder.kml f4.kml f5.kml f6.kml f7.kml", dir_);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("geovant: missing.kml: No such file or directory\n"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("geovant: folder.kml: Is a directory\n"), std::string::npos) << run.err;
+  for (int i = 0; i < 8; ++i) {
+    Outcome single = Geovant("convert -o - " + name(i, ".kml"), dir_);
+    EXPECT_EQ(ReadFileBytes(dir_ / name(i, ".mif")), single.out) << i;
+  }
+  EXPECT_FALSE(fs::exists(dir_ / "missing.mif"));
+}
+
+TEST_F(Cli, FailedWriteKeepsTheOldFileAndLeavesNothingBehind) {
+  WriteFileBytes(dir_ / "a.kml", kPointKml);
+  fs::create_directory(dir_ / "out");
+  WriteFileBytes(dir_ / "out" / "a.mif", "previous");
+  Outcome full = Geovant("convert -o /dev/full a.kml", dir_);
+  EXPECT_EQ(full.status, 1);
+  EXPECT_EQ(full.err, "geovant: /dev/full: No space left on device\n");
+  Outcome missing = Geovant("convert -o nowhere/a.mif a.kml", dir_);
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.err, "geovant: nowhere/a.mif: No such file or directory\n");
+  Outcome folder = Geovant("convert -o out a.kml", dir_);
+  EXPECT_EQ(folder.err, "geovant: out: Is a directory\n");
+  EXPECT_EQ(ReadFileBytes(dir_ / "out" / "a.mif"), "previous");
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir_ / "out"), fs::directory_iterator()), 1);
+}
+
+TEST_F(Cli, UsageErrorsExitWithTwo) {
+  for (const char* args : {"", "frobnicate x", "convert", "convert --encoding latin1 a.kml", "convert -o x a b",
+                           "analyse a b", "extract a.kml", "tags -o x a.kml", "convert --bogus a.kml", "convert -o"}) {
+    Outcome run = Geovant(args, dir_);
+    EXPECT_EQ(run.status, 2) << args;
+    EXPECT_NE(run.err.find("usage: geovant convert"), std::string::npos) << args;
+  }
+  EXPECT_EQ(Geovant("--version", dir_).out, "geovant 3.16\n");
+  Outcome help = Geovant("--help", dir_);
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.out.rfind("usage: geovant convert", 0), 0u);
+}

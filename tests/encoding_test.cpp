@@ -1,0 +1,71 @@
+#include "document/encoding.h"
+
+#include <gtest/gtest.h>
+
+#include "document/text_io.h"
+
+TEST(Utf8ToAnsi, ConvertsChineseToGbk) {
+  EXPECT_EQ(Utf8ToAnsi("\xE4\xB8\xAD\xE6\x96\x87"), "\xD6\xD0\xCE\xC4");  // 中文
+  EXPECT_EQ(Utf8ToAnsi("<name>\xE5\x8C\x97\xE4\xBA\xAC</name>"), "<name>\xB1\xB1\xBE\xA9</name>");
+  EXPECT_EQ(Utf8ToAnsi("\xE2\x82\xAC"), "\x80");  // the euro sign of code page 936
+  EXPECT_EQ(Utf8ToAnsi(""), "");
+  EXPECT_EQ(Utf8ToAnsi("a\r\nb\n"), "a\r\nb\n");
+}
+
+TEST(Utf8ToAnsi, LastCharacterWithoutLineBreakIsKept) {
+  EXPECT_EQ(Utf8ToAnsi("x\xE6\x96\x87"), "x\xCE\xC4");
+}
+
+TEST(Utf8ToAnsi, DropsOneLeadingByteOrderMark) {
+  EXPECT_EQ(Utf8ToAnsi("\xEF\xBB\xBF<?xml?>"), "<?xml?>");
+  EXPECT_EQ(Utf8ToAnsi("\xEF\xBB\xBF\xEF\xBB\xBF<"), "?<");
+  EXPECT_EQ(Utf8ToAnsi("a\xEF\xBB\xBF"), "a?");
+}
+
+TEST(Utf8ToAnsi, EndsAtTheFirstZeroByte) {
+  EXPECT_EQ(Utf8ToAnsi(std::string("ab\0cd", 5)), "ab");
+  EXPECT_EQ(BytesAsAnsiText(std::string("ab\0cd", 5)), "ab");
+  EXPECT_EQ(BytesAsAnsiText("\xEF\xBB\xBF" "a"), "\xEF\xBB\xBF" "a");
+}
+
+TEST(Utf8ToAnsi, InvalidSequencesAndMissingCharactersBecomeQuestionMarks) {
+  struct Case {
+    std::string utf8;
+    std::string ansi;
+  } cases[] = {
+      {"a\xFF" "b", "a?b"},
+      {"\xC0\xAF", "??"},                   // overlong: two bytes that start nothing
+      {"\xE4\xB8", "?"},                    // truncated at the end: one maximal subpart
+      {"\xE4\xB8" "a", "?a"},
+      {"\xED\xA0\x80", "???"},              // a surrogate is no character
+      {"\xF4\x90\x80\x80", "????"},         // above U+10FFFF
+      {"\xF0\x9F\x98\x80", "?"},            // an emoji: valid, but not in GBK
+      {"\xC3\xA9t\xC3\xA9", "\xA8\xA6t\xA8\xA6"},  // é is in GBK
+      {"\xE0\xB8\x81", "?"},                // Thai: not in GBK
+      {"\xD6\xD0\xCE\xC4", "????"},         // GBK bytes read as UTF-8
+  };
+  for (const Case& c : cases) EXPECT_EQ(Utf8ToAnsi(c.utf8), c.ansi) << c.utf8;
+}
+
+TEST(Utf8ToAnsi, LongMixedTextConvertsAcrossChunks) {
+  std::string utf8, gbk;
+  for (int i = 0; i < 5000; ++i) {
+    utf8 += "<name>\xE4\xB8\xAD\xF0\x9F\x98\x80</name>\n";
+    gbk += "<name>\xD6\xD0?</name>\n";
+  }
+  EXPECT_EQ(Utf8ToAnsi(utf8), gbk);
+  std::string chinese, chinese_gbk;
+  for (int i = 0; i < 10000; ++i) {
+    chinese += "\xE4\xB8\xAD";
+    chinese_gbk += "\xD6\xD0";
+  }
+  EXPECT_EQ(Utf8ToAnsi(chinese), chinese_gbk);
+}
+
+TEST(WideToAnsi, ConvertsUpToTheFirstNul) {
+  EXPECT_EQ(WideToAnsi(u"\u4E2D\u6587"), "\xD6\xD0\xCE\xC4");
+  EXPECT_EQ(WideToAnsi(std::u16string(u"ab\0cd", 5)), "ab");
+  EXPECT_EQ(WideToAnsi(u"\U0001F600x"), "?x");
+  EXPECT_EQ(WideToAnsi(std::u16string(1, char16_t(0xD800)) + u"x"), "?x");
+  EXPECT_EQ(WideToAnsi(u""), "");
+}

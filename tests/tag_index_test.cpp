@@ -1,0 +1,61 @@
+#include "tags/tag_index.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::vector<std::string> Index(std::string_view text) {
+  Pattern tag_pattern;
+  EXPECT_TRUE(tag_pattern.Compile(kTagPattern, false));
+  return BuildTagIndex(tag_pattern, text);
+}
+
+}  // namespace
+
+TEST(TagIndex, ListsEveryOpeningTagInDocumentOrder) {
+  EXPECT_EQ(Index("<?xml version=\"1.0\"?><kml><!-- c --><Placemark><name>a</name></Placemark>"
+                  "<Placemark><Point/></Placemark></kml>"),
+            (std::vector<std::string>{"<?xml version=\"1.0\"?>", "<kml>", "<!-- c -->", "<Placemark>",
+                                      "<name>", "<Placemark>", "<Point/>"}));
+}
+
+TEST(TagIndex, TagsKeepTheirLineBreaksAndRunToTheLastAngleBracket) {
+  EXPECT_EQ(Index("<Placemark\n  id=\"x\">a > b<name>"),
+            (std::vector<std::string>{"<Placemark\n  id=\"x\">a >", "<name>"}));
+  EXPECT_EQ(Index("a < b <c>"), (std::vector<std::string>{"<c>"}));
+  EXPECT_EQ(Index(""), std::vector<std::string>{});
+}
+
+TEST(ElementExtraction, ShowsTheContentsOfEveryElementOfTheTag) {
+  std::string doc = "<Placemark>A</Placemark><x/><Placemark>\nB\n</Placemark>";
+  EXPECT_EQ(ExtractElements("<Placemark>", doc), "\r\nA\r\n\r\n\nB\n\r\n");
+  EXPECT_EQ(ExtractElements("<x/>", doc), "");
+  EXPECT_EQ(ExtractElements("<Folder>", doc), "");
+  // Nested elements of one name end at the first closing tag.
+  EXPECT_EQ(ExtractElements("<F>", "<F>1<F>2</F>3</F>"), "\r\n1<F>2\r\n");
+}
+
+TEST(ElementExtraction, TagWithAttributesFallsBackToItsBareName) {
+  std::string doc = "<Placemark id=\"p1\"><name>a</name></Placemark><Placemark>b</Placemark>";
+  EXPECT_EQ(ExtractElements("<Placemark id=\"p1\">", doc),
+            "<Placemark id=\"p1\"><name>a</name></Placemark>\r\n<Placemark>b</Placemark>\r\n");
+  EXPECT_EQ(ExtractElements("<Placemark\nid=\"p1\">", "<Placemark\nx>1</Placemark>"),
+            "<Placemark\nx>1</Placemark>\r\n");
+}
+
+TEST(ElementExtraction, ItemTextsThatAreNoPatternEndNormally) {
+  std::string doc = "<a x=\"(\">1</a x=\"(\"><b>[</b>";
+  for (const char* item : {"<a x=\"(\">", "<b [>", "<c x=\"a{2,1}\">", "(", "<", "", " ", "<a x=\"\\\">"}) {
+    std::string result = ExtractElements(item, doc);
+    EXPECT_LE(result.size(), doc.size() * 2) << item;
+  }
+  // Metacharacters that do compile act as pattern syntax, as the item text is not escaped.
+  EXPECT_EQ(ExtractElements("<a.>", "<ab>1</ab>"), "\r\n1\r\n");
+}
+
+TEST(ElementExtraction, NestedQuantifiersFromTheDocumentEndQuickly) {
+  std::string doc(20000, 'a');
+  doc += "<(a*)*b>";
+  EXPECT_EQ(ExtractElements("<(a*)*b>", doc), "");
+  EXPECT_EQ(ExtractElements("<(a+)+b c=\"1\">", doc), "");
+}
