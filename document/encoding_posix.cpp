@@ -1,6 +1,7 @@
 // UTF-8 and UTF-16 to GBK with glibc's iconv, giving what MultiByteToWideChar and
 // WideCharToMultiByte give on a system whose ANSI code page is 936: an invalid UTF-8 sequence
-// becomes U+FFFD and a character that GBK lacks (U+FFFD among them) becomes "?".
+// becomes U+FFFD and a character that GBK lacks (U+FFFD among them) becomes "?", one for
+// each of its UTF-16 units.
 #include <errno.h>
 #include <iconv.h>
 
@@ -64,8 +65,10 @@ size_t GbkEncoder::Encode(std::string_view in, char* out) {
   if (cd_ == reinterpret_cast<iconv_t>(-1)) {
     // Without a converter every character is one the code page lacks.
     for (size_t i = 0; i < in.size();) {
-      i += static_cast<size_t>(SequenceLength(reinterpret_cast<const unsigned char*>(&in[i]), in.size() - i));
+      size_t skip = static_cast<size_t>(SequenceLength(reinterpret_cast<const unsigned char*>(&in[i]), in.size() - i));
       *written++ = '?';
+      if (skip == 4) *written++ = '?';
+      i += skip;
     }
     return static_cast<size_t>(written - out);
   }
@@ -76,11 +79,13 @@ size_t GbkEncoder::Encode(std::string_view in, char* out) {
     if (iconv(cd_, &src, &src_left, &written, &dst_left) != static_cast<size_t>(-1)) break;
     if (errno != EILSEQ) break;  // cannot happen for complete, valid input with room enough
     size_t skip = static_cast<size_t>(SequenceLength(reinterpret_cast<unsigned char*>(src), src_left));
-    *written++ = '?';
-    --dst_left;
+    // One "?" per UTF-16 unit, as the system's converter gives: two for a character beyond
+    // U+FFFF, which is a surrogate pair there.
+    size_t marks = skip == 4 ? 2 : 1;
+    for (size_t i = 0; i < marks; ++i) *written++ = '?';
     src += skip;
     src_left -= skip;
-    dst_left -= skip - 1;
+    dst_left -= skip;
   }
   return static_cast<size_t>(written - out);
 }
