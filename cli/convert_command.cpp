@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "cli/background_writer.h"
 #include "document/file_io.h"
 #include "document/file_names.h"
 #include "mif/analysis.h"
@@ -40,14 +41,27 @@ bool Emit(const std::string& path, std::string_view bytes) {
   return status.ok;
 }
 
+// The MIF text goes to its file in pieces as it is built, so that a conversion holds little
+// more than its input, and the writing of one piece overlaps the building of the next.
 bool ConvertOne(const std::string& input, const CliOptions& options) {
   DocumentText document;
   if (!LoadDocument(input, options.encoding, &document)) return false;
-  GeometryState state;
-  std::string mif = BuildMifText(state, document);
-  document.reset();
-  state = GeometryState();  // the collections hold the document; free it before writing
-  return Emit(OutputPathFor(input, options.output), mif);
+  const std::string output = OutputPathFor(input, options.output);
+  const bool to_standard_output = output == "-";
+  FileReplacement file;
+  FileStatus status = to_standard_output ? FileStatus() : file.Open(output);
+  if (status.ok) {
+    BackgroundWriter writer([&](std::string_view piece) {
+      return to_standard_output ? WriteStandardOutput(piece) : file.Write(piece);
+    });
+    MifWriter mif([&](std::string_view piece) { return writer.Push(piece); });
+    GeometryState state;
+    WriteMifText(state, document, mif);
+    status = writer.Finish();
+    if (status.ok && !to_standard_output) status = file.Commit();
+  }
+  if (!status.ok) ReportFileError(to_standard_output ? "standard output" : output, status.reason);
+  return status.ok;
 }
 
 }  // namespace

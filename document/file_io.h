@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -19,6 +20,31 @@ FileStatus ReadStandardInput(std::string* bytes);
 // replaced through a temporary file in its folder, so that a failed write leaves neither a
 // partial file nor a damaged old one; anything else (a device, a pipe) is written in place.
 FileStatus WriteWholeFile(const std::string& path, std::string_view bytes);
+
+// The same replacement, with the bytes given in pieces:
+//   FileReplacement out;
+//   if (out.Open(path).ok && out.Write(a).ok && out.Write(b).ok) status = out.Commit();
+// Until Commit the old file is untouched; a replacement that is not committed leaves nothing.
+class FileReplacement {
+ public:
+  FileReplacement() = default;
+  ~FileReplacement();
+  FileReplacement(const FileReplacement&) = delete;
+  FileReplacement& operator=(const FileReplacement&) = delete;
+
+  FileStatus Open(const std::string& path);
+  FileStatus Write(std::string_view bytes);
+  FileStatus Commit();
+
+ private:
+  void Abandon();
+
+  std::string target_;
+  std::string temporary_;  // empty when writing in place
+  intptr_t handle_ = -1;   // a descriptor, or a HANDLE on Windows
+  class TemporaryFileRecord* record_ = nullptr;
+};
+
 FileStatus WriteStandardOutput(std::string_view bytes);
 
 // Removes the temporary files of writes under way. Safe to call from a signal handler, so

@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include "document/file_io.h"
 #include "document/temporary_files.h"
@@ -18,7 +19,8 @@ FileStatus ReadAll(int fd, std::string* bytes) {
   struct stat st;
   size_t expected = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? static_cast<size_t>(st.st_size) : 0;
   std::string data;
-  data.resize(expected > 0 ? expected : 64 * 1024);
+  // One byte more than the file holds, so that the end shows without growing the buffer.
+  data.resize(expected + 64 * 1024);
   size_t filled = 0;
   for (;;) {
     if (filled == data.size()) data.resize(data.size() * 2);
@@ -57,33 +59,6 @@ mode_t NewFileMode() {
   return 0666 & ~mask;
 }
 
-FileStatus WriteInPlace(const std::string& path, std::string_view bytes) {
-  int fd = open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-  if (fd < 0) return FromErrno();
-  FileStatus status = WriteAll(fd, bytes);
-  if (close(fd) != 0 && status.ok) status = FromErrno();
-  return status;
-}
-
-FileStatus WriteThroughTemporary(const std::string& target, mode_t mode, std::string_view bytes) {
-  size_t slash = target.rfind('/');
-  std::string temporary = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-  temporary += '.';
-  temporary += slash == std::string::npos ? target : target.substr(slash + 1);
-  temporary += ".tmp-XXXXXX";
-
-  int fd = mkostemp(temporary.data(), O_CLOEXEC);
-  if (fd < 0) return FromErrno();
-  TemporaryFileRecord record(temporary.c_str());
-  FileStatus status;
-  if (fchmod(fd, mode) != 0) status = FromErrno();
-  if (status.ok) status = WriteAll(fd, bytes);
-  if (close(fd) != 0 && status.ok) status = FromErrno();
-  if (status.ok && rename(temporary.c_str(), target.c_str()) != 0) status = FromErrno();
-  if (!status.ok) unlink(temporary.c_str());
-  return status;
-}
-
 }  // namespace
 
 FileStatus ReadWholeFile(const std::string& path, std::string* bytes) {
@@ -101,19 +76,75 @@ FileStatus ReadStandardInput(std::string* bytes) {
 }
 
 FileStatus WriteWholeFile(const std::string& path, std::string_view bytes) {
-  std::string target = path;
+  FileReplacement file;
+  FileStatus status = file.Open(path);
+  if (status.ok) status = file.Write(bytes);
+  if (status.ok) status = file.Commit();
+  return status;
+}
+
+FileReplacement::~FileReplacement() { Abandon(); }
+
+FileStatus FileReplacement::Open(const std::string& path) {
+  Abandon();
+  target_ = path;
   struct stat st;
   if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
     // Replace the file the link points to, not the link.
     char resolved[PATH_MAX];
-    if (realpath(path.c_str(), resolved)) target = resolved;
+    if (realpath(path.c_str(), resolved)) target_ = resolved;
   }
-  if (stat(target.c_str(), &st) == 0) {
+  mode_t mode = NewFileMode();
+  if (stat(target_.c_str(), &st) == 0) {
     if (S_ISDIR(st.st_mode)) return FileStatus::Failed(std::strerror(EISDIR));
-    if (!S_ISREG(st.st_mode)) return WriteInPlace(target, bytes);
-    return WriteThroughTemporary(target, st.st_mode & 07777, bytes);
+    if (!S_ISREG(st.st_mode)) {
+      handle_ = open(target_.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+      return handle_ < 0 ? FromErrno() : FileStatus();
+    }
+    mode = st.st_mode & 07777;
   }
-  return WriteThroughTemporary(target, NewFileMode(), bytes);
+  size_t slash = target_.rfind('/');
+  size_t name = slash == std::string::npos ? 0 : slash + 1;
+  temporary_ = target_.substr(0, name) + "." + target_.substr(name) + ".tmp-XXXXXX";
+  int fd = mkostemp(temporary_.data(), O_CLOEXEC);
+  if (fd < 0) {
+    temporary_.clear();
+    return FromErrno();
+  }
+  handle_ = fd;
+  record_ = new TemporaryFileRecord(temporary_.c_str());
+  if (fchmod(fd, mode) != 0) {
+    FileStatus status = FromErrno();
+    Abandon();
+    return status;
+  }
+  return {};
+}
+
+FileStatus FileReplacement::Write(std::string_view bytes) {
+  if (handle_ < 0) return FileStatus::Failed(std::strerror(EBADF));
+  FileStatus status = WriteAll(static_cast<int>(handle_), bytes);
+  if (!status.ok) Abandon();
+  return status;
+}
+
+FileStatus FileReplacement::Commit() {
+  if (handle_ < 0) return FileStatus::Failed(std::strerror(EBADF));
+  FileStatus status;
+  if (close(static_cast<int>(std::exchange(handle_, -1))) != 0) status = FromErrno();
+  if (status.ok && !temporary_.empty() && rename(temporary_.c_str(), target_.c_str()) != 0) {
+    status = FromErrno();
+  }
+  if (status.ok) temporary_.clear();
+  Abandon();
+  return status;
+}
+
+void FileReplacement::Abandon() {
+  if (handle_ >= 0) close(static_cast<int>(std::exchange(handle_, -1)));
+  if (!temporary_.empty()) unlink(temporary_.c_str());
+  temporary_.clear();
+  delete std::exchange(record_, nullptr);
 }
 
 FileStatus WriteStandardOutput(std::string_view bytes) { return WriteAll(STDOUT_FILENO, bytes); }

@@ -35,7 +35,8 @@ FileStatus ReadAll(HANDLE h, std::string* bytes) {
   std::string data;
   LARGE_INTEGER size;
   bool sized = GetFileType(h) == FILE_TYPE_DISK && GetFileSizeEx(h, &size);
-  data.resize(sized && size.QuadPart > 0 ? static_cast<size_t>(size.QuadPart) : 64 * 1024);
+  // More than the file holds, so that the end shows without growing the buffer.
+  data.resize((sized ? static_cast<size_t>(size.QuadPart) : 0) + 64 * 1024);
   size_t filled = 0;
   for (;;) {
     if (filled == data.size()) data.resize(data.size() * 2);

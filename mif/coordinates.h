@@ -9,8 +9,20 @@
 // The tuples of a coordinates text are its runs of characters other than space, tab, CR, LF,
 // form feed and vertical tab. Coordinates travel as text: nothing here parses a number.
 
+namespace coordinates_internal {
+
+struct SeparatorTable {
+  bool is_separator[256] = {};
+  constexpr SeparatorTable() {
+    for (unsigned char c : {' ', '\t', '\n', '\r', '\f', '\v'}) is_separator[c] = true;
+  }
+};
+inline constexpr SeparatorTable kSeparators;
+
+}  // namespace coordinates_internal
+
 inline bool IsTupleSeparator(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+  return coordinates_internal::kSeparators.is_separator[static_cast<unsigned char>(c)];
 }
 
 // The first two comma-separated fields of a tuple.
@@ -23,17 +35,29 @@ struct TupleFields {
 // {"116.1", "39.9"}; "116.1", ",39.9" and "116.1," are not usable.
 bool UsableTuple(std::string_view tuple, TupleFields* fields);
 
-// Calls visit(tuple) for every tuple of `text`, in order.
+// Calls visit(fields) for every usable tuple of `text`, in order, and returns the number of
+// bytes their fields hold.
 template <typename Visit>
-void ForEachTuple(std::string_view text, Visit&& visit) {
+size_t ForEachUsableTuple(std::string_view text, Visit&& visit) {
   const char* p = text.data();
-  const char* end = p + text.size();
+  const char* const end = p + text.size();
+  size_t field_bytes = 0;
   for (;;) {
     while (p != end && IsTupleSeparator(*p)) ++p;
-    if (p == end) return;
+    if (p == end) return field_bytes;
     const char* start = p;
-    while (p != end && !IsTupleSeparator(*p)) ++p;
-    visit(std::string_view(start, static_cast<size_t>(p - start)));
+    const char* first_comma = nullptr;
+    const char* second_comma = nullptr;
+    for (; p != end && !IsTupleSeparator(*p); ++p) {
+      if (*p == ',' && !second_comma) (first_comma ? second_comma : first_comma) = p;
+    }
+    if (!first_comma || first_comma == start) continue;
+    const char* y_end = second_comma ? second_comma : p;
+    if (y_end == first_comma + 1) continue;
+    TupleFields f{std::string_view(start, static_cast<size_t>(first_comma - start)),
+                  std::string_view(first_comma + 1, static_cast<size_t>(y_end - first_comma - 1))};
+    field_bytes += f.x.size() + f.y.size();
+    visit(f);
   }
 }
 

@@ -1,5 +1,7 @@
 #include "mif/section_builders.h"
 
+#include <vector>
+
 #include "mif/coordinates.h"
 
 const std::string_view MifHeader =
@@ -37,54 +39,62 @@ void ForEachCoordinatesOf(GeometryState& state, GeometryKind kind, const Documen
   ForEachCoordinatesText(elements.matches(), state.SharedPattern, visit);
 }
 
-void AppendVertexLine(const TupleFields& f, std::string& out) {
-  out.append(f.x);
-  out += ' ';
-  out.append(f.y);
-  out.append("\r\n", 2);
+// field 1, one space, field 2, CR LF
+char* PutVertexLine(char* p, const TupleFields& f) {
+  p = Put(p, f.x);
+  *p++ = ' ';
+  p = Put(p, f.y);
+  *p++ = '\r';
+  *p++ = '\n';
+  return p;
 }
 
 }  // namespace
 
-void AppendPointSection(GeometryState& state, const DocumentText& document, std::string& out) {
+void AppendPointSection(GeometryState& state, const DocumentText& document, MifWriter& out) {
+  static constexpr std::string_view kHead = "Point ";
+  static constexpr std::string_view kTail = "    Symbol (35,0,12)\r\n";
   ForEachCoordinatesOf(state, GeometryKind::kPoint, document, [&](std::string_view text) {
     TupleFields f;
     if (!UsableTuple(FirstTuple(text), &f)) return;
-    out.append("Point ", 6);
-    AppendVertexLine(f, out);
-    out.append("    Symbol (35,0,12)\r\n");
+    char* p = out.Claim(kHead.size() + f.x.size() + f.y.size() + 3 + kTail.size());
+    p = Put(p, kHead);
+    p = PutVertexLine(p, f);
+    out.Advance(Put(p, kTail));
   });
 }
 
 void AppendVertexSection(GeometryState& state, const DocumentText& document,
-                         const VertexSectionParams& params, std::string& out) {
+                         const VertexSectionParams& params, MifWriter& out) {
+  std::vector<TupleFields> vertices;  // the count goes before the vertices, so they wait here
   ForEachCoordinatesOf(state, params.kind, document, [&](std::string_view text) {
-    size_t vertices = 0;
-    TupleFields f;
-    ForEachTuple(text, [&](std::string_view tuple) { vertices += UsableTuple(tuple, &f); });
-    if (vertices < 2) return;
-    out.append("\r\n", 2);
-    out.append(params.head);
-    out.append(std::to_string(vertices));
-    out.append("\r\n", 2);
-    ForEachTuple(text, [&](std::string_view tuple) {
-      if (UsableTuple(tuple, &f)) AppendVertexLine(f, out);
-    });
-    out.append(params.tail);
+    vertices.clear();
+    size_t field_bytes = ForEachUsableTuple(text, [&](const TupleFields& f) { vertices.push_back(f); });
+    if (vertices.size() < 2) return;
+    std::string count = std::to_string(vertices.size());
+    size_t size = 2 + params.head.size() + count.size() + 2 + field_bytes + 3 * vertices.size() +
+                  params.tail.size();
+    char* p = out.Claim(size);
+    p = Put(p, "\r\n");
+    p = Put(p, params.head);
+    p = Put(p, count);
+    p = Put(p, "\r\n");
+    for (const TupleFields& f : vertices) p = PutVertexLine(p, f);
+    out.Advance(Put(p, params.tail));
   });
 }
 
 std::string BuildPointSection(GeometryState& state, const DocumentText& document) {
-  std::string section;
+  MifWriter section;
   AppendPointSection(state, document, section);
-  return section;
+  return section.TakeText();
 }
 
 std::string BuildVertexSection(GeometryState& state, const DocumentText& document,
                                const VertexSectionParams& params) {
-  std::string section;
+  MifWriter section;
   AppendVertexSection(state, document, params, section);
-  return section;
+  return section.TakeText();
 }
 
 std::string BuildPlineSection(GeometryState& state, const DocumentText& document) {

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "mif/element_search.h"
+#include "mif/mif_writer.h"
 
 // The fixed 126-byte head of every MIF file: seven lines, each ending with CR LF.
 extern const std::string_view MifHeader;
@@ -26,9 +27,9 @@ extern const VertexSectionParams kRegionParams;
 //   "Point 116.1 39.9\r\n    Symbol (35,0,12)\r\n".
 // Pline and Region: all usable tuples are the vertices; two at least make a record
 //   "\r\nPline 2\r\n116.1 39.9\r\n116.2 39.8\r\n    Pen (3,2,2105599)".
-void AppendPointSection(GeometryState& state, const DocumentText& document, std::string& out);
+void AppendPointSection(GeometryState& state, const DocumentText& document, MifWriter& out);
 void AppendVertexSection(GeometryState& state, const DocumentText& document,
-                         const VertexSectionParams& params, std::string& out);
+                         const VertexSectionParams& params, MifWriter& out);
 
 std::string BuildPointSection(GeometryState& state, const DocumentText& document);
 std::string BuildVertexSection(GeometryState& state, const DocumentText& document,
