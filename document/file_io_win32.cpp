@@ -4,6 +4,7 @@
 #include <io.h>
 
 #include <cstdio>
+#include <utility>
 
 #include "document/file_io.h"
 #include "document/temporary_files.h"
@@ -65,36 +66,6 @@ FileStatus WriteAll(HANDLE h, std::string_view bytes) {
 }
 
 
-FileStatus WriteToHandle(HANDLE h, std::string_view bytes) {
-  FileStatus status = WriteAll(h, bytes);
-  if (!CloseHandle(h) && status.ok) status = FromLastError();
-  return status;
-}
-
-FileStatus WriteInPlace(const std::string& path, std::string_view bytes) {
-  HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return FromLastError();
-  return WriteToHandle(h, bytes);
-}
-
-FileStatus WriteThroughTemporary(const std::string& target, std::string_view bytes) {
-  size_t slash = target.find_last_of("/\\");
-  std::string folder = slash == std::string::npos ? "." : target.substr(0, slash + 1);
-  char temporary[MAX_PATH + 16];
-  if (GetTempFileNameA(folder.c_str(), "gv", 0, temporary) == 0) return FromLastError();
-  TemporaryFileRecord record(temporary);
-  HANDLE h = CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
-  FileStatus status = h == INVALID_HANDLE_VALUE ? FromLastError() : WriteToHandle(h, bytes);
-  if (status.ok &&
-      !MoveFileExA(temporary, target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    status = FromLastError();
-  }
-  if (!status.ok) DeleteFileA(temporary);
-  return status;
-}
-
 // Devices such as NUL or CON are written in place; they cannot be renamed over.
 bool IsDevice(const std::string& path) {
   HANDLE h = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -121,13 +92,90 @@ FileStatus ReadStandardInput(std::string* bytes) {
 }
 
 FileStatus WriteWholeFile(const std::string& path, std::string_view bytes) {
+  FileReplacement file;
+  FileStatus status = file.Open(path);
+  if (status.ok) status = file.Write(bytes);
+  if (status.ok) status = file.Commit();
+  return status;
+}
+
+namespace {
+
+HANDLE AsHandle(intptr_t h) { return reinterpret_cast<HANDLE>(h); }
+intptr_t FromHandle(HANDLE h) { return reinterpret_cast<intptr_t>(h); }
+
+}  // namespace
+
+FileReplacement::~FileReplacement() { Abandon(); }
+
+FileStatus FileReplacement::Open(const std::string& path) {
+  Abandon();
+  target_ = path;
   DWORD attributes = GetFileAttributesA(path.c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
     SetLastError(ERROR_DIRECTORY);
     return FromLastError();
   }
-  if (IsDevice(path)) return WriteInPlace(path, bytes);
-  return WriteThroughTemporary(path, bytes);
+  if (IsDevice(path)) {
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return FromLastError();
+    handle_ = FromHandle(h);
+    return {};
+  }
+  size_t slash = path.find_last_of("/\\");
+  std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+  char temporary[MAX_PATH + 16];
+  if (GetTempFileNameA(folder.c_str(), "gv", 0, temporary) == 0) return FromLastError();
+  temporary_ = temporary;
+  record_ = new TemporaryFileRecord(temporary_.c_str());
+  HANDLE h = CreateFileA(temporary_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    FileStatus status = FromLastError();
+    Abandon();
+    return status;
+  }
+  handle_ = FromHandle(h);
+  return {};
+}
+
+FileStatus FileReplacement::Write(std::string_view bytes) {
+  if (handle_ == FromHandle(INVALID_HANDLE_VALUE)) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FromLastError();
+  }
+  FileStatus status = WriteAll(AsHandle(handle_), bytes);
+  if (!status.ok) Abandon();
+  return status;
+}
+
+FileStatus FileReplacement::Commit() {
+  if (handle_ == FromHandle(INVALID_HANDLE_VALUE)) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FromLastError();
+  }
+  FileStatus status;
+  if (!CloseHandle(AsHandle(std::exchange(handle_, FromHandle(INVALID_HANDLE_VALUE))))) {
+    status = FromLastError();
+  }
+  if (status.ok && !temporary_.empty() &&
+      !MoveFileExA(temporary_.c_str(), target_.c_str(),
+                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    status = FromLastError();
+  }
+  if (status.ok) temporary_.clear();
+  Abandon();
+  return status;
+}
+
+void FileReplacement::Abandon() {
+  if (handle_ != FromHandle(INVALID_HANDLE_VALUE)) {
+    CloseHandle(AsHandle(std::exchange(handle_, FromHandle(INVALID_HANDLE_VALUE))));
+  }
+  if (!temporary_.empty()) DeleteFileA(temporary_.c_str());
+  temporary_.clear();
+  delete std::exchange(record_, nullptr);
 }
 
 FileStatus WriteStandardOutput(std::string_view bytes) {
