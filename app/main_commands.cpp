@@ -1,0 +1,106 @@
+#include "app/main_commands.h"
+
+#include "document/file_io.h"
+#include "document/file_names.h"
+#include "document/text_io.h"
+#include "mif/analysis.h"
+#include "mif/mif_export.h"
+#include "tags/tag_index.h"
+
+std::string ReadErrorMessage(const std::string& path, const std::string& reason) {
+  return "无法读取文件“" + path + "”：" + reason;
+}
+
+std::string WriteErrorMessage(const std::string& path, const std::string& reason) {
+  return "无法写入文件“" + path + "”：" + reason + "\r\n\r\n原有的文件保持不变。";
+}
+
+MainCommands::MainCommands(MainView& view, GeometryState& geometry)
+    : view_(view), geometry_(geometry) {}
+
+void MainCommands::OnCreated() {
+  view_.SetChecked(Control::单选框6, true);
+  view_.SetChecked(Control::单选框5, false);
+}
+
+bool MainCommands::ReadDocumentFile(const std::string& path, const char* command,
+                                    std::string* bytes) {
+  FileStatus status = ReadWholeFile(path, bytes);
+  if (!status.ok) view_.ShowMessage(ReadErrorMessage(path, status.reason), command, MessageIcon::kError);
+  return status.ok;
+}
+
+bool MainCommands::WriteFile(const std::string& path, std::string_view bytes, const char* command) {
+  FileStatus status = WriteWholeFile(path, bytes);
+  if (!status.ok) view_.ShowMessage(WriteErrorMessage(path, status.reason), command, MessageIcon::kError);
+  return status.ok;
+}
+
+void MainCommands::OnOpenButton() {
+  通用对话框1.kind = FileDialog::Kind::kOpen;
+  // The document is emptied only once the user has chosen a file: a cancelled dialog must not
+  // throw away an unsaved document.
+  if (!view_.ShowFileDialog(通用对话框1)) return;
+  view_.SetText(Control::编辑框1, "");
+
+  Pattern tag_pattern;
+  if (!tag_pattern.Compile(kTagPattern, /*ignore_case=*/false)) {
+    view_.ShowMessage("创建正则表达式失败。请检查参数！", "提取", MessageIcon::kError);
+    return;
+  }
+  view_.ClearItems(Control::列表框2);
+
+  std::string bytes;
+  if (!ReadDocumentFile(通用对话框1.file_name, "打开", &bytes)) return;
+  Encoding encoding = view_.IsChecked(Control::单选框5) ? Encoding::kAnsi : Encoding::kUtf8;
+  view_.SetText(Control::编辑框1, DecodeDocument(std::move(bytes), encoding));
+  view_.AddItems(Control::列表框2, BuildTagIndex(tag_pattern, view_.Text(Control::编辑框1)));
+}
+
+void MainCommands::OnOpenMenu() {
+  通用对话框1.kind = FileDialog::Kind::kOpen;
+  if (!view_.ShowFileDialog(通用对话框1)) return;
+  std::string bytes;
+  if (!ReadDocumentFile(通用对话框1.file_name, "打开", &bytes)) return;
+  view_.SetText(Control::编辑框1, BytesAsAnsiText(std::move(bytes)));
+}
+
+void MainCommands::SaveDocument(const char* filter, const char* extension, const char* command) {
+  通用对话框1.kind = FileDialog::Kind::kSave;
+  通用对话框1.filter = filter;
+  if (view_.ShowFileDialog(通用对话框1)) {
+    std::string path = extension ? WithExtension(通用对话框1.file_name, extension) : 通用对话框1.file_name;
+    WriteFile(path, TextToBytes(view_.Text(Control::编辑框1)), command);
+  }
+  通用对话框1.file_name.clear();
+}
+
+void MainCommands::OnSave() { SaveDocument("KML文件|*.kml", ".kml", "保存"); }
+
+void MainCommands::OnSaveAs() { SaveDocument("所有文件|*.*", nullptr, "另存为"); }
+
+void MainCommands::OnAnalyse(GeometryKind kind) {
+  AnalysisReport report = Analyse(geometry_, kind, MakeDocument(view_.Text(Control::编辑框1)));
+  view_.ShowMessage(report.message, "", MessageIcon::kNone);
+  view_.SetText(Control::编辑框2, report.result_text);
+}
+
+void MainCommands::OnExportMif() {
+  std::string mif = BuildMifText(geometry_, MakeDocument(view_.Text(Control::编辑框1)));
+  view_.ShowMessage("解析完毕 ", "", MessageIcon::kNone);
+  通用对话框2.kind = FileDialog::Kind::kSave;
+  通用对话框2.filter = "MIF文件|*.mif";
+  if (view_.ShowFileDialog(通用对话框2)) {
+    WriteFile(WithExtension(通用对话框2.file_name, ".mif"), mif, "生成MIF");
+  }
+  通用对话框2.file_name.clear();
+}
+
+void MainCommands::OnTagSelected() {
+  view_.SetText(Control::编辑框2, "");
+  std::optional<std::string> item = view_.SelectedItem(Control::列表框2);
+  if (!item) return;
+  view_.SetText(Control::编辑框2, ExtractElements(*item, view_.Text(Control::编辑框1)));
+}
+
+void MainCommands::OnExit() { view_.CloseWindow(); }

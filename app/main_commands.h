@@ -1,0 +1,36 @@
+#pragma once
+
+#include "app/main_view.h"
+#include "mif/element_search.h"
+
+// The actions of the main window's events, on a view, so that their logic runs without a
+// window. One handler runs at a time, to completion.
+class MainCommands {
+ public:
+  MainCommands(MainView& view, GeometryState& geometry);
+
+  void OnCreated();           // select the UTF-8 choice
+  void OnOpenButton();        // 按钮1: open with the chosen encoding and rebuild the tag list
+  void OnOpenMenu();          // menu 打开: open as ANSI, tag list untouched
+  void OnSave();              // 按钮2, menu 保存
+  void OnSaveAs();            // 按钮3, menu 另存为
+  void OnAnalyse(GeometryKind kind);  // 按钮4, 按钮5, 按钮6
+  void OnExportMif();         // 按钮7
+  void OnTagSelected();       // 列表框2 selection
+  void OnExit();              // menu 退出
+
+  FileDialog 通用对话框1{FileDialog::Kind::kOpen, "KML文件|*.kml", ""};
+  FileDialog 通用对话框2{FileDialog::Kind::kSave, "", ""};
+
+ private:
+  void SaveDocument(const char* filter, const char* extension, const char* command);
+  bool ReadDocumentFile(const std::string& path, const char* command, std::string* bytes);
+  bool WriteFile(const std::string& path, std::string_view bytes, const char* command);
+
+  MainView& view_;
+  GeometryState& geometry_;
+};
+
+// The text of the error box for a file that could not be read or written.
+std::string ReadErrorMessage(const std::string& path, const std::string& reason);
+std::string WriteErrorMessage(const std::string& path, const std::string& reason);

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// A file dialog object of the main window: it keeps its kind, filter and file name from one
+// use to the next.
+struct FileDialog {
+  enum class Kind { kOpen, kSave };
+  Kind kind = Kind::kOpen;
+  std::string filter;     // description and pattern pairs, all separated by "|"
+  std::string file_name;  // full path; after a confirmed dialog, the path chosen
+};
+
+// The controls that the commands read and write.
+enum class Control { 编辑框1, 编辑框2, 列表框2, 单选框5, 单选框6 };
+
+enum class MessageIcon { kNone, kError };
+
+// What the commands see of the main window. All text is ANSI (GBK).
+class MainView {
+ public:
+  virtual ~MainView() = default;
+
+  virtual std::string Text(Control c) const = 0;  // whole content
+  virtual void SetText(Control c, const std::string& text) = 0;
+  virtual void ClearItems(Control c) = 0;
+  virtual void AddItems(Control c, const std::vector<std::string>& items) = 0;
+  virtual std::optional<std::string> SelectedItem(Control c) const = 0;
+  virtual bool IsChecked(Control c) const = 0;
+  virtual void SetChecked(Control c, bool checked) = 0;
+
+  // A modal message box with an OK button. An empty caption leaves the window's own.
+  virtual void ShowMessage(const std::string& text, const std::string& caption,
+                           MessageIcon icon) = 0;
+  // Shows the platform's Open or Save dialog; true when the user confirmed, and then the
+  // dialog's file name holds the path chosen.
+  virtual bool ShowFileDialog(FileDialog& dialog) = 0;
+  virtual void CloseWindow() = 0;
+};

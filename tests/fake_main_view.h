@@ -1,0 +1,63 @@
+#pragma once
+
+#include <deque>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "app/main_view.h"
+
+// A main window made of maps; dialogs answer from a script and remember how they were shown.
+class FakeMainView : public MainView {
+ public:
+  struct Message {
+    std::string text, caption;
+    MessageIcon icon;
+    std::string result_box_while_shown;  // what 编辑框2 held while the box was up
+  };
+  struct DialogAnswer {
+    bool confirm;
+    std::string file_name;  // what the user picks; empty keeps the proposed name
+  };
+
+  std::string Text(Control c) const override {
+    auto it = texts.find(c);
+    return it == texts.end() ? "" : it->second;
+  }
+  void SetText(Control c, const std::string& text) override { texts[c] = text; }
+  void ClearItems(Control c) override { items[c].clear(); }
+  void AddItems(Control c, const std::vector<std::string>& added) override {
+    items[c].insert(items[c].end(), added.begin(), added.end());
+  }
+  std::optional<std::string> SelectedItem(Control c) const override {
+    auto it = items.find(c);
+    if (selected < 0 || it == items.end() || selected >= static_cast<int>(it->second.size())) return {};
+    return it->second[static_cast<size_t>(selected)];
+  }
+  bool IsChecked(Control c) const override {
+    auto it = checked.find(c);
+    return it != checked.end() && it->second;
+  }
+  void SetChecked(Control c, bool on) override { checked[c] = on; }
+  void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override {
+    messages.push_back({text, caption, icon, Text(Control::编辑框2)});
+  }
+  bool ShowFileDialog(FileDialog& dialog) override {
+    shown_dialogs.push_back(dialog);
+    if (answers.empty()) return false;
+    DialogAnswer answer = answers.front();
+    answers.pop_front();
+    if (answer.confirm && !answer.file_name.empty()) dialog.file_name = answer.file_name;
+    return answer.confirm;
+  }
+  void CloseWindow() override { closed = true; }
+
+  std::map<Control, std::string> texts;
+  std::map<Control, std::vector<std::string>> items;
+  std::map<Control, bool> checked;
+  int selected = -1;
+  std::vector<Message> messages;
+  std::deque<DialogAnswer> answers;
+  std::vector<FileDialog> shown_dialogs;  // as they were when shown
+  bool closed = false;
+};
