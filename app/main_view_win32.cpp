@@ -1,0 +1,109 @@
+#include "app/main_view_win32.h"
+
+#include <commdlg.h>
+
+#include "app/main_window_win32.h"
+
+HWND Win32MainView::Item(Control c) const { return GetDlgItem(window_, ControlIdOf(c)); }
+
+std::string Win32MainView::Text(Control c) const {
+  HWND item = Item(c);
+  int length = GetWindowTextLengthA(item);
+  std::string text(static_cast<size_t>(length) + 1, '\0');
+  int got = GetWindowTextA(item, text.data(), length + 1);
+  text.resize(got > 0 ? static_cast<size_t>(got) : 0);
+  return text;
+}
+
+void Win32MainView::SetText(Control c, const std::string& text) { SetWindowTextA(Item(c), text.c_str()); }
+
+void Win32MainView::ClearItems(Control c) { SendMessageA(Item(c), LB_RESETCONTENT, 0, 0); }
+
+void Win32MainView::AddItems(Control c, const std::vector<std::string>& items) {
+  HWND list = Item(c);
+  size_t bytes = 0;
+  for (const std::string& item : items) bytes += item.size() + 1;
+  // One redraw for the whole list instead of one per item: a large KML has many tags.
+  SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+  SendMessageA(list, LB_INITSTORAGE, items.size(), static_cast<LPARAM>(bytes));
+  for (const std::string& item : items) SendMessageA(list, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
+  SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(list, nullptr, TRUE);
+}
+
+std::optional<std::string> Win32MainView::SelectedItem(Control c) const {
+  HWND list = Item(c);
+  LRESULT index = SendMessageA(list, LB_GETCURSEL, 0, 0);
+  if (index == LB_ERR) return std::nullopt;
+  LRESULT length = SendMessageA(list, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
+  if (length == LB_ERR) return std::nullopt;
+  std::string text(static_cast<size_t>(length) + 1, '\0');
+  LRESULT got = SendMessageA(list, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
+  text.resize(got > 0 ? static_cast<size_t>(got) : 0);
+  return text;
+}
+
+bool Win32MainView::IsChecked(Control c) const {
+  return SendMessageA(Item(c), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+void Win32MainView::SetChecked(Control c, bool checked) {
+  SendMessageA(Item(c), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+void Win32MainView::ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) {
+  // The outcome messages have no caption of their own and show the program's.
+  const char* title = caption.empty() ? kMainWindowCaption : caption.c_str();
+  UINT style = MB_OK | (icon == MessageIcon::kError ? MB_ICONERROR : 0);
+  MessageBoxA(window_, text.c_str(), title, style);
+}
+
+std::string DialogFilter(const std::string& filter) {
+  std::string pairs = filter;
+  for (char& c : pairs) {
+    if (c == '|') c = '\0';
+  }
+  pairs.append(2, '\0');
+  return pairs;
+}
+
+std::string DefaultExtension(const std::string& filter) {
+  size_t star = filter.rfind("*.");
+  if (star == std::string::npos) return "";
+  std::string extension = filter.substr(star + 2);
+  if (extension.find_first_of("*?;|") != std::string::npos) return "";
+  return extension;
+}
+
+bool Win32MainView::ShowFileDialog(FileDialog& dialog) {
+  std::string filter = DialogFilter(dialog.filter);
+  std::string extension = DefaultExtension(dialog.filter);
+  // Room for long paths; the dialog reports a longer one as a cancel.
+  std::string file(32768, '\0');
+  dialog.file_name.copy(file.data(), std::min(dialog.file_name.size(), file.size() - 1));
+
+  OPENFILENAMEA ofn = {};
+  ofn.lStructSize = sizeof ofn;
+  ofn.hwndOwner = window_;
+  ofn.lpstrFilter = dialog.filter.empty() ? nullptr : filter.c_str();
+  ofn.nFilterIndex = 1;
+  ofn.lpstrFile = file.data();
+  ofn.nMaxFile = static_cast<DWORD>(file.size());
+  ofn.lpstrDefExt = extension.empty() ? nullptr : extension.c_str();
+  ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
+  BOOL confirmed;
+  if (dialog.kind == FileDialog::Kind::kOpen) {
+    ofn.Flags |= OFN_FILEMUSTEXIST;
+    confirmed = GetOpenFileNameA(&ofn);
+  } else {
+    // Asks before replacing: the dialog adds the extension first, so it asks about the file
+    // that will really be written.
+    ofn.Flags |= OFN_OVERWRITEPROMPT;
+    confirmed = GetSaveFileNameA(&ofn);
+  }
+  if (!confirmed) return false;
+  dialog.file_name = file.c_str();
+  return true;
+}
+
+void Win32MainView::CloseWindow() { PostMessageA(window_, WM_CLOSE, 0, 0); }

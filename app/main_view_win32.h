@@ -1,0 +1,32 @@
+#pragma once
+
+#include <windows.h>
+
+#include "app/main_view.h"
+
+// The MainView of the real window: its controls by their ids, the system's message boxes and
+// common file dialogs.
+class Win32MainView : public MainView {
+ public:
+  explicit Win32MainView(HWND window) : window_(window) {}
+
+  std::string Text(Control c) const override;
+  void SetText(Control c, const std::string& text) override;
+  void ClearItems(Control c) override;
+  void AddItems(Control c, const std::vector<std::string>& items) override;
+  std::optional<std::string> SelectedItem(Control c) const override;
+  bool IsChecked(Control c) const override;
+  void SetChecked(Control c, bool checked) override;
+  void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override;
+  bool ShowFileDialog(FileDialog& dialog) override;
+  void CloseWindow() override;
+
+ private:
+  HWND Item(Control c) const;
+  HWND window_;
+};
+
+// "KML文件|*.kml" as the dialog wants it: "KML文件\0*.kml\0\0".
+std::string DialogFilter(const std::string& filter);
+// The extension that the dialog adds to a typed name: "kml" for "KML文件|*.kml", none for "*.*".
+std::string DefaultExtension(const std::string& filter);

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+
+#include "app/main_commands.h"
+
+// Control and menu ids of the main window.
+enum ControlId : int {
+  kId按钮1 = 1001, kId按钮2, kId按钮3, kId按钮4, kId按钮5, kId按钮6, kId按钮7,
+  kId单选框5 = 1015, kId单选框6, kId标签7, kId标签8,
+  kId编辑框1 = 1021, kId编辑框2, kId列表框2 = 1032,
+  kIdMenuOpen = 2001, kIdMenuSave, kIdMenuSaveAs, kIdMenuExit,
+};
+
+int ControlIdOf(Control c);
+
+extern const char kMainWindowCaption[];   // "Geovant 3.16"
+extern const char kMainWindowClass[];
+
+class MainWindow;
+
+// Creates the main window with its controls and menu, runs its creation-complete steps
+// (visual style, anchoring, the UTF-8 choice) and returns it, not yet shown; null on failure.
+// The window owns the returned object's view and commands until it is destroyed.
+MainWindow* CreateMainWindow(HINSTANCE instance, GeometryState& geometry);
+HWND WindowOf(MainWindow* window);
+MainCommands& CommandsOf(MainWindow* window);
