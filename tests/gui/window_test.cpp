@@ -1,0 +1,225 @@
+// The real main window, created in this process: its controls, menu and anchored layout.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/main_window_win32.h"
+#include "layout/anchor_math.h"
+#include "layout/anchor_win32.h"
+
+namespace {
+
+struct Design {
+  int id;
+  const char* window_class;
+  const char* caption;
+  int left, top, width, height;
+  bool tab_stop;
+};
+
+const Design kDesign[] = {
+    {kId按钮1, "Button", "打开", 24, 8, 40, 32, true},
+    {kId按钮2, "Button", "保存", 84, 8, 40, 32, true},
+    {kId按钮3, "Button", "另存为", 144, 8, 40, 32, true},
+    {kId单选框5, "Button", "", 200, 16, 16, 16, true},
+    {kId标签7, "Static", "ANSI", 224, 8, 40, 32, false},
+    {kId单选框6, "Button", "", 280, 8, 16, 32, true},
+    {kId标签8, "Static", "UTF8", 312, 8, 40, 32, false},
+    {kId按钮4, "Button", "点分析", 384, 8, 48, 32, true},
+    {kId按钮5, "Button", "线分析", 453, 8, 48, 32, true},
+    {kId按钮6, "Button", "面分析", 522, 8, 48, 32, true},
+    {kId按钮7, "Button", "生成MIF", 592, 8, 48, 32, true},
+    {kId编辑框1, "Edit", "", 16, 56, 656, 280, true},
+    {kId列表框2, "ListBox", "", 16, 360, 160, 216, true},
+    {kId编辑框2, "Edit", "", 192, 360, 472, 216, true},
+};
+
+std::string ClassOf(HWND h) {
+  char name[64] = {};
+  GetClassNameA(h, name, sizeof name);
+  return name;
+}
+
+std::string TextOf(HWND h) {
+  char text[256] = {};
+  GetWindowTextA(h, text, sizeof text);
+  return text;
+}
+
+Placement PlaceOf(HWND control) {
+  RECT r;
+  GetWindowRect(control, &r);
+  MapWindowPoints(HWND_DESKTOP, GetParent(control), reinterpret_cast<POINT*>(&r), 2);
+  return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
+SIZE ClientSize(HWND w) {
+  RECT r;
+  GetClientRect(w, &r);
+  return {r.right, r.bottom};
+}
+
+void Pump() {
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+}
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetAnchorLists(&lists_);
+    window_ = CreateMainWindow(GetModuleHandleA(nullptr), geometry_);
+    ASSERT_NE(window_, nullptr);
+    hwnd_ = WindowOf(window_);
+    ShowWindow(hwnd_, SW_SHOWNORMAL);
+    Pump();
+    designed_client_ = ClientSize(hwnd_);
+  }
+  void TearDown() override {
+    DestroyWindow(hwnd_);
+    Pump();
+    SetAnchorLists(nullptr);
+  }
+  HWND Item(int id) { return GetDlgItem(hwnd_, id); }
+
+  // Where the three anchored controls must be for the current client size.
+  void ExpectLayoutFor(SIZE client) {
+    int dx = client.cx - designed_client_.cx, dy = client.cy - designed_client_.cy;
+    EXPECT_EQ(PlaceOf(Item(kId编辑框1)), (Placement{16, 56, 656 + dx, 280 + dy}));
+    EXPECT_EQ(PlaceOf(Item(kId列表框2)), (Placement{16, 360 + dy, 160, 216}));
+    EXPECT_EQ(PlaceOf(Item(kId编辑框2)), (Placement{192, 360 + dy, 472 + dx, 216}));
+    EXPECT_EQ(PlaceOf(Item(kId按钮7)), (Placement{592, 8, 48, 32}));
+    EXPECT_EQ(PlaceOf(Item(kId单选框5)), (Placement{200, 16, 16, 16}));
+  }
+
+  AnchorLists lists_;
+  GeometryState geometry_;
+  MainWindow* window_ = nullptr;
+  HWND hwnd_ = nullptr;
+  SIZE designed_client_{};
+};
+
+}  // namespace
+
+TEST_F(MainWindowTest, WindowHasItsCaptionSizeAndFrame) {
+  EXPECT_EQ(TextOf(hwnd_), "Geovant 3.16");
+  RECT r;
+  GetWindowRect(hwnd_, &r);
+  EXPECT_EQ(r.right - r.left, 686);
+  EXPECT_EQ(r.bottom - r.top, 637);
+  LONG style = GetWindowLongA(hwnd_, GWL_STYLE);
+  for (LONG bit : {WS_CAPTION, WS_SYSMENU, WS_MINIMIZEBOX, WS_MAXIMIZEBOX, WS_THICKFRAME}) {
+    EXPECT_TRUE(style & bit) << std::hex << bit;
+  }
+}
+
+TEST_F(MainWindowTest, ControlsHaveTheirClassPlaceCaptionAndStyle) {
+  for (const Design& d : kDesign) {
+    HWND h = Item(d.id);
+    ASSERT_NE(h, nullptr) << d.id;
+    EXPECT_EQ(ClassOf(h), d.window_class) << d.id;
+    EXPECT_EQ(TextOf(h), d.caption) << d.id;
+    EXPECT_EQ(PlaceOf(h), (Placement{d.left, d.top, d.width, d.height})) << d.id;
+    LONG style = GetWindowLongA(h, GWL_STYLE);
+    // A group of radio buttons is one tab stop: the system keeps it on the checked button.
+    if (d.id != kId单选框5 && d.id != kId单选框6) {
+      EXPECT_EQ((style & WS_TABSTOP) != 0, d.tab_stop) << d.id;
+    }
+    EXPECT_TRUE(style & WS_VISIBLE) << d.id;
+  }
+  for (int id : {kId编辑框1, kId编辑框2}) {
+    LONG style = GetWindowLongA(Item(id), GWL_STYLE);
+    EXPECT_TRUE(style & ES_MULTILINE);
+    EXPECT_TRUE(style & WS_VSCROLL);
+    EXPECT_FALSE(style & WS_HSCROLL);
+    EXPECT_FALSE(style & (ES_READONLY | ES_PASSWORD | ES_NOHIDESEL | ES_AUTOHSCROLL));
+    EXPECT_TRUE(GetWindowLongA(Item(id), GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
+    // No limit: Windows reports 0x7FFFFFFE, Wine 0xFFFFFFFF.
+    EXPECT_GE(static_cast<DWORD>(SendMessageA(Item(id), EM_GETLIMITTEXT, 0, 0)), 0x7FFFFFFEu);
+  }
+  LONG list = GetWindowLongA(Item(kId列表框2), GWL_STYLE);
+  EXPECT_FALSE(list & (LBS_SORT | LBS_MULTIPLESEL | LBS_EXTENDEDSEL));
+  EXPECT_TRUE(list & LBS_NOTIFY);
+  for (int id : {kId单选框5, kId单选框6}) {
+    EXPECT_EQ(GetWindowLongA(Item(id), GWL_STYLE) & BS_TYPEMASK, BS_AUTORADIOBUTTON);
+  }
+  EXPECT_TRUE(GetWindowLongA(Item(kId单选框6), GWL_STYLE) & WS_TABSTOP);
+}
+
+TEST_F(MainWindowTest, UtfChoiceIsSelectedAndTheRadioButtonsExcludeEachOther) {
+  auto checked = [&](int id) { return SendMessageA(Item(id), BM_GETCHECK, 0, 0) == BST_CHECKED; };
+  EXPECT_TRUE(checked(kId单选框6));
+  EXPECT_FALSE(checked(kId单选框5));
+  SendMessageA(Item(kId单选框5), BM_CLICK, 0, 0);
+  EXPECT_TRUE(checked(kId单选框5));
+  EXPECT_FALSE(checked(kId单选框6));
+  SendMessageA(Item(kId单选框6), BM_CLICK, 0, 0);
+  EXPECT_TRUE(checked(kId单选框6));
+  EXPECT_FALSE(checked(kId单选框5));
+  // The labels do nothing when clicked.
+  SendMessageA(Item(kId标签7), WM_LBUTTONDOWN, MK_LBUTTON, 0);
+  SendMessageA(Item(kId标签7), WM_LBUTTONUP, 0, 0);
+  EXPECT_TRUE(checked(kId单选框6));
+}
+
+TEST_F(MainWindowTest, MenuHoldsTheFourFileCommands) {
+  HMENU bar = GetMenu(hwnd_);
+  ASSERT_EQ(GetMenuItemCount(bar), 1);
+  char text[64];
+  GetMenuStringA(bar, 0, text, sizeof text, MF_BYPOSITION);
+  EXPECT_STREQ(text, "文件");
+  HMENU file = GetSubMenu(bar, 0);
+  ASSERT_EQ(GetMenuItemCount(file), 4);
+  const char* expected[] = {"打开", "保存", "另存为", "退出"};
+  const UINT ids[] = {kIdMenuOpen, kIdMenuSave, kIdMenuSaveAs, kIdMenuExit};
+  for (int i = 0; i < 4; ++i) {
+    GetMenuStringA(file, static_cast<UINT>(i), text, sizeof text, MF_BYPOSITION);
+    EXPECT_STREQ(text, expected[i]);
+    EXPECT_EQ(GetMenuItemID(file, i), ids[i]);
+  }
+}
+
+TEST_F(MainWindowTest, ResizingMovesOnlyTheAnchoredControls) {
+  ExpectLayoutFor(designed_client_);
+  SetWindowPos(hwnd_, nullptr, 0, 0, 786, 737, SWP_NOMOVE | SWP_NOZORDER);
+  ExpectLayoutFor(ClientSize(hwnd_));
+  EXPECT_EQ(ClientSize(hwnd_).cx, designed_client_.cx + 100);
+  SetWindowPos(hwnd_, nullptr, 0, 0, 600, 500, SWP_NOMOVE | SWP_NOZORDER);
+  ExpectLayoutFor(ClientSize(hwnd_));
+  SetWindowPos(hwnd_, nullptr, 0, 0, 686, 637, SWP_NOMOVE | SWP_NOZORDER);
+  ExpectLayoutFor(designed_client_);
+  // The gap between the document box and the lower boxes stays 24.
+  EXPECT_EQ(PlaceOf(Item(kId列表框2)).y - (PlaceOf(Item(kId编辑框1)).y + PlaceOf(Item(kId编辑框1)).height), 24);
+}
+
+TEST_F(MainWindowTest, MaximiseMinimiseAndRestoreKeepTheLayout) {
+  ShowWindow(hwnd_, SW_MAXIMIZE);
+  Pump();
+  SIZE maximised = ClientSize(hwnd_);
+  EXPECT_GT(maximised.cx, designed_client_.cx);
+  ExpectLayoutFor(maximised);
+  ShowWindow(hwnd_, SW_RESTORE);
+  Pump();
+  ExpectLayoutFor(ClientSize(hwnd_));
+  Placement before = PlaceOf(Item(kId编辑框1));
+  ShowWindow(hwnd_, SW_MINIMIZE);
+  Pump();
+  ShowWindow(hwnd_, SW_RESTORE);
+  Pump();
+  EXPECT_EQ(PlaceOf(Item(kId编辑框1)), before);
+  ExpectLayoutFor(ClientSize(hwnd_));
+}
+
+TEST_F(MainWindowTest, LayoutProcedurePassesOtherMessagesOn) {
+  EXPECT_EQ(GetWindowLongPtrA(hwnd_, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(&LayoutWindowProc));
+  ASSERT_EQ(lists_.LayoutHosts.size(), 1u);
+  EXPECT_EQ(lists_.AnchoredControls.size(), 3u);
+  char text[64] = {};
+  EXPECT_EQ(SendMessageA(hwnd_, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text)), 12);
+  EXPECT_STREQ(text, "Geovant 3.16");
+}
