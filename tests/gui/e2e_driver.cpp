@@ -1,0 +1,236 @@
+// Drives Geovant.exe as a user would, from another process: the real window, the real common
+// dialogs and message boxes. Usage:
+//   geovant_e2e.exe GEOVANT_EXE GEOVANT_CLI_EXE UTF8_KML WORK_FOLDER
+// Prints one line per check and exits 0 when all held.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/main_window_win32.h"
+#include "document/encoding.h"
+#include "document/file_io.h"
+#include "mif/analysis.h"
+#include "tags/tag_index.h"
+
+namespace {
+
+int checks = 0;
+int failures = 0;
+
+void Check(bool ok, const std::string& what) {
+  std::printf("%s %s\n", ok ? "ok  " : "FAIL", what.c_str());
+  std::fflush(stdout);
+  ++checks;
+  if (!ok) ++failures;
+}
+
+// (<chrono> cannot be compiled with the GBK charset: it holds a micro sign.)
+bool WaitFor(const std::function<bool()>& condition, int seconds = 30) {
+  ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(seconds) * 1000;
+  while (GetTickCount64() < deadline) {
+    if (condition()) return true;
+    Sleep(100);
+  }
+  return false;
+}
+
+DWORD process_id = 0;
+HWND main_window = nullptr;
+
+std::string ClassOf(HWND h) {
+  char name[64] = {};
+  GetClassNameA(h, name, sizeof name);
+  return name;
+}
+
+// A visible dialog (file dialog or message box) of Geovant's process.
+HWND FindDialog() {
+  struct Search {
+    HWND found = nullptr;
+  } search;
+  EnumWindows(
+      [](HWND h, LPARAM p) -> BOOL {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(h, &pid);
+        if (pid == process_id && IsWindowVisible(h) && ClassOf(h) == "#32770") {
+          reinterpret_cast<Search*>(p)->found = h;
+          return FALSE;
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+HWND WaitDialog() {
+  HWND dialog = nullptr;
+  WaitFor([&] { return (dialog = FindDialog()) != nullptr; });
+  Sleep(500);  // let it finish setting up
+  return dialog;
+}
+
+void WaitDialogGone(HWND dialog) {
+  WaitFor([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); });
+}
+
+std::string ControlText(HWND control) {
+  LRESULT length = SendMessageA(control, WM_GETTEXTLENGTH, 0, 0);
+  std::string text(static_cast<size_t>(length) + 1, '\0');
+  LRESULT got = SendMessageA(control, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+  text.resize(got > 0 ? static_cast<size_t>(got) : 0);
+  return text;
+}
+
+std::string Item(int id) { return ControlText(GetDlgItem(main_window, id)); }
+
+void Press(int id, int notification = BN_CLICKED) {
+  PostMessageA(main_window, WM_COMMAND, MAKEWPARAM(id, notification),
+               reinterpret_cast<LPARAM>(GetDlgItem(main_window, id)));
+}
+
+// Answers a message box with OK and returns its text.
+std::string AnswerMessageBox() {
+  HWND box = WaitDialog();
+  if (!box) return "(no message box)";
+  std::string text = ControlText(GetDlgItem(box, 0xFFFF));
+  PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+  WaitDialogGone(box);
+  return text;
+}
+
+// Types `path` into a file dialog and confirms it.
+bool AnswerFileDialog(const std::string& path) {
+  HWND dialog = WaitDialog();
+  if (!dialog || !GetDlgItem(dialog, 0x47C)) return false;
+  SendMessageA(GetDlgItem(dialog, 0x47C), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+  PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+  WaitDialogGone(dialog);
+  return true;
+}
+
+// The text length of every item of the tag list. (Wine's marshalling of LB_GETTEXT across
+// processes crashes the caller, so the texts themselves are checked through the extraction.)
+std::vector<size_t> ListItemLengths() {
+  HWND list = GetDlgItem(main_window, kId列表框2);
+  std::vector<size_t> lengths;
+  LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
+  for (LRESULT i = 0; i < count; ++i) {
+    lengths.push_back(static_cast<size_t>(SendMessageA(list, LB_GETTEXTLEN, i, 0)));
+  }
+  return lengths;
+}
+
+std::string ReadBytes(const std::string& path) {
+  std::string bytes;
+  ReadWholeFile(path, &bytes);
+  return bytes;
+}
+
+bool Run(const std::string& command_line) {
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi;
+  std::string line = command_line;
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
+  WaitForSingleObject(pi.hProcess, 60000);
+  DWORD code = 1;
+  GetExitCodeProcess(pi.hProcess, &code);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  return code == 0;
+}
+
+double SecondsSince(ULONGLONG start) { return static_cast<double>(GetTickCount64() - start) / 1000.0; }
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 5) {
+    std::fprintf(stderr, "usage: geovant_e2e GEOVANT_EXE GEOVANT_CLI_EXE UTF8_KML WORK_FOLDER\n");
+    return 2;
+  }
+  const std::string geovant = argv[1], cli = argv[2], kml = argv[3], work = argv[4];
+
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi;
+  std::string line = "\"" + geovant + "\"";
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+    std::printf("FAIL cannot start %s\n", geovant.c_str());
+    return 1;
+  }
+  process_id = pi.dwProcessId;
+  WaitFor([] { return (main_window = FindWindowA("GeovantMainWindow", nullptr)) != nullptr; });
+  Check(main_window != nullptr, "the main window appears");
+  if (!main_window) return 1;
+
+  // The expected texts, from the same core the program uses.
+  const std::string document = Utf8ToAnsi(ReadBytes(kml));
+  Pattern tag_pattern;
+  tag_pattern.Compile(kTagPattern);
+  const std::vector<std::string> tags = BuildTagIndex(tag_pattern, document);
+
+  // Open with the UTF-8 choice.
+  Check(SendMessageA(GetDlgItem(main_window, kId单选框6), BM_GETCHECK, 0, 0) == BST_CHECKED, "UTF8 is chosen at start");
+  Press(kId按钮1);
+  Check(AnswerFileDialog(kml), "the Open dialog takes the file");
+  ULONGLONG opened = GetTickCount64();
+  WaitFor([&] { return SendMessageA(GetDlgItem(main_window, kId列表框2), LB_GETCOUNT, 0, 0) == static_cast<LRESULT>(tags.size()); });
+  std::printf("     open to filled tag list: %.2f s\n", SecondsSince(opened));
+  Check(Item(kId编辑框1) == document, "the document box holds the file as GBK");
+  std::vector<size_t> tag_lengths;
+  for (const std::string& tag : tags) tag_lengths.push_back(tag.size());
+  Check(ListItemLengths() == tag_lengths, "the tag list holds every opening tag (" + std::to_string(tags.size()) + ")");
+
+  // Select a tag.
+  size_t index = 0;
+  while (index < tags.size() && tags[index] != "<Placemark>") ++index;
+  if (index == tags.size()) index = tags.size() / 2;
+  SendMessageA(GetDlgItem(main_window, kId列表框2), LB_SETCURSEL, index, 0);
+  Press(kId列表框2, LBN_SELCHANGE);
+  std::string extracted = ExtractElements(tags[index], document);
+  Check(WaitFor([&] { return Item(kId编辑框2) == extracted; }, 10), "selecting " + tags[index] + " shows its elements");
+  if (const char* pause = std::getenv("GEOVANT_E2E_PAUSE")) Sleep(static_cast<DWORD>(std::atoi(pause) * 1000));
+
+  // The three analyses.
+  const std::pair<int, GeometryKind> analyses[] = {
+      {kId按钮4, GeometryKind::kPoint}, {kId按钮5, GeometryKind::kLine}, {kId按钮6, GeometryKind::kPolygon}};
+  for (const auto& [button, kind] : analyses) {
+    GeometryState state;
+    AnalysisReport expected = Analyse(state, kind, MakeDocument(document));
+    Press(button);
+    Check(AnswerMessageBox() == expected.message, "analysis message: " + std::to_string(expected.count));
+    Check(WaitFor([&] { return Item(kId编辑框2) == expected.result_text; }, 10), "analysis result box");
+  }
+
+  // Export, compared with the command line.
+  const std::string exported = work + "\\exported.mif", reference = work + "\\reference.mif";
+  Press(kId按钮7);
+  ULONGLONG export_started = GetTickCount64();
+  Check(AnswerMessageBox() == "解析完毕 ", "the export reports that parsing is done");
+  std::printf("     export until its message: %.2f s\n", SecondsSince(export_started));
+  Check(AnswerFileDialog(work + "\\exported"), "the Save dialog takes the MIF name");
+  Check(WaitFor([&] { return !ReadBytes(exported).empty(); }), "exported.mif is written (no doubled extension)");
+  Check(Run("\"" + cli + "\" convert -o \"" + reference + "\" \"" + kml + "\""), "geovant-cli converts the same file");
+  Check(ReadBytes(exported) == ReadBytes(reference), "the window's MIF equals the command line's, byte for byte");
+
+  // Save and Save As.
+  Press(kId按钮2);
+  Check(AnswerFileDialog(work + "\\saved"), "the Save dialog takes a name");
+  Check(WaitFor([&] { return ReadBytes(work + "\\saved.kml") == document; }), "Save writes saved.kml as GBK");
+  Press(kId按钮3);
+  Check(AnswerFileDialog(work + "\\saved-as.txt"), "the Save As dialog takes a name");
+  Check(WaitFor([&] { return ReadBytes(work + "\\saved-as.txt") == document; }), "Save As writes the name as given");
+
+  PostMessageA(main_window, WM_CLOSE, 0, 0);
+  Check(WaitForSingleObject(pi.hProcess, 20000) == WAIT_OBJECT_0, "closing the window ends the program");
+  DWORD code = 1;
+  GetExitCodeProcess(pi.hProcess, &code);
+  Check(code == 0, "exit code 0");
+  std::printf("%d passed, %d failed\n", checks - failures, failures);
+  return failures == 0 ? 0 : 1;
+}
