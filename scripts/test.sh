@@ -15,15 +15,7 @@ cmake --build "$top/build-mingw"
 
 wine_prefix=$(mktemp -d)
 trap 'rm -rf "$wine_prefix"' EXIT
-export WINEPREFIX=$wine_prefix WINEDEBUG=-all LC_ALL=zh_CN.UTF-8
-wine=/usr/lib/wine/wine64
-echo "== the Windows build's core tests, under Wine"
-"$wine" "$top/build-mingw/tests/geovant_tests.exe" --gtest_brief=1 2>/dev/null
-echo "== the real window, under Wine and Xvfb"
-xvfb-run -a -s '-screen 0 1024x768x24' "$wine" "$top/build-mingw/tests/geovant_gui_tests.exe" --gtest_brief=1 2>/dev/null
-echo "== Geovant.exe end to end, under Wine and Xvfb"
-"$top/scripts/run_e2e.sh" "$top/build-mingw" "$top/../shared/corpus/kml/kmlsamples_KML_Samples.kml" "$wine_prefix"
-unset LC_ALL
+WINEPREFIX=$wine_prefix xvfb-run -a -s '-screen 0 1024x768x24' "$top/scripts/wine_tests.sh" "$top/build-mingw"
 
 echo "== native tests"
 cd "$top/build" && ctest --output-on-failure

@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# The Windows build's tests under Wine with code page 936: the core tests, the real window's
+# tests and the end-to-end test of Geovant.exe. Runs on a display (xvfb-run): Wine binds its
+# session to the display of the first program it starts, so all of them run on this one.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$top/build-mingw}
+export WINEPREFIX=${WINEPREFIX:-$(mktemp -d)} WINEDEBUG=-all LC_ALL=zh_CN.UTF-8
+wine=/usr/lib/wine/wine64
+trap '/usr/lib/wine/wineserver64 -k 2>/dev/null || true' EXIT
+
+echo "== the Windows build's core tests, under Wine"
+"$wine" "$build/tests/geovant_tests.exe" --gtest_brief=1 2>/dev/null
+echo "== the real window, under Wine"
+"$wine" "$build/tests/geovant_gui_tests.exe" --gtest_brief=1 2>/dev/null
+echo "== Geovant.exe end to end, under Wine"
+"$top/scripts/run_e2e.sh" "$build" "$top/../shared/corpus/kml/kmlsamples_KML_Samples.kml"
