@@ -2,7 +2,6 @@
 
 #include <boost/regex.hpp>
 
-#include <compare>
 #include <cstdint>
 #include <exception>
 #include <iterator>
@@ -47,10 +46,8 @@ class CountingIterator {
   CountingIterator& operator+=(difference_type n) { p_ += n; return *this; }
   CountingIterator& operator-=(difference_type n) { p_ -= n; return *this; }
   friend CountingIterator operator+(CountingIterator i, difference_type n) { return i += n; }
-  friend CountingIterator operator+(difference_type n, CountingIterator i) { return i += n; }
-  friend CountingIterator operator-(CountingIterator i, difference_type n) { return i -= n; }
   friend difference_type operator-(CountingIterator a, CountingIterator b) { return a.p_ - b.p_; }
-  friend auto operator<=>(CountingIterator a, CountingIterator b) = default;
+  friend bool operator==(CountingIterator a, CountingIterator b) = default;
 
  private:
   const char* p_ = nullptr;
