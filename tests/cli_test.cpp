@@ -3,6 +3,7 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 
@@ -18,12 +19,16 @@ struct Outcome {
   std::string err;
 };
 
-Outcome Geovant(const std::string& arguments, const ScopedTempDir& dir, const std::string& input = "") {
+// Runs geovant with `arguments` in `dir`; `shell_prefix` goes before it on the shell's line.
+Outcome Geovant(const std::string& arguments, const ScopedTempDir& dir, const std::string& input = "",
+                const std::string& shell_prefix = "") {
   fs::path in = dir / ".stdin", err = dir / ".stderr";
   WriteFileBytes(in, input);
   std::string command = "cd '";
   command += dir.path().string();
-  command += "' && '" GEOVANT_CLI "' ";
+  command += "' && ";
+  command += shell_prefix;
+  command += " '" GEOVANT_CLI "' ";
   command += arguments;
   command += " <'" + in.string() + "' 2>'" + err.string() + "'";
   Outcome run{-1, "", ""};
@@ -127,4 +132,38 @@ TEST_F(Cli, UsageErrorsExitWithTwo) {
   Outcome help = Geovant("--help", dir_);
   EXPECT_EQ(help.status, 0);
   EXPECT_EQ(help.out.rfind("usage: geovant convert", 0), 0u);
+}
+
+// Names in `folder` other than the given ones: a temporary file left behind shows here.
+std::vector<std::string> OtherFiles(const fs::path& folder, const std::vector<std::string>& known) {
+  std::vector<std::string> others;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    std::string name = entry.path().filename().string();
+    if (std::find(known.begin(), known.end(), name) == known.end()) others.push_back(name);
+  }
+  return others;
+}
+
+TEST_F(Cli, WriteThatRunsOutOfRoomKeepsTheExistingFile) {
+  WriteFileBytes(dir_ / "big.kml", GenerateKml(2000, 20));
+  WriteFileBytes(dir_ / "big.mif", "previous");
+  // A file-size limit of 64 blocks makes the write fail part way, as a full disk would.
+  Outcome run = Geovant("convert big.kml", dir_, "", "trap '' XFSZ; ulimit -f 64;");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "geovant: big.mif: File too large\n");
+  EXPECT_EQ(ReadFileBytes(dir_ / "big.mif"), "previous");
+  EXPECT_EQ(OtherFiles(dir_.path(), {"big.kml", "big.mif"}), std::vector<std::string>{});
+}
+
+TEST_F(Cli, InterruptedRunLeavesTheOldFileOrTheWholeNewOne) {
+  WriteFileBytes(dir_ / "big.kml", GenerateKml(20000, 20));
+  std::string complete = Geovant("convert -o - big.kml", dir_).out;
+  for (int delay_ms : {0, 20, 60, 150}) {
+    WriteFileBytes(dir_ / "big.mif", "previous");
+    std::string sleep = "sleep " + std::to_string(delay_ms / 1000.0) + ";";
+    Outcome run = Geovant("convert big.kml & pid=$!; " + sleep + " kill -INT $pid 2>/dev/null; wait $pid", dir_);
+    std::string now = ReadFileBytes(dir_ / "big.mif");
+    EXPECT_TRUE(now == "previous" || now == complete) << delay_ms << " ms: " << now.size() << " bytes";
+    EXPECT_EQ(OtherFiles(dir_.path(), {"big.kml", "big.mif"}), std::vector<std::string>{}) << delay_ms;
+  }
 }
