@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdio>
 #include <mutex>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -43,7 +44,7 @@ bool Emit(const std::string& path, std::string_view bytes) {
 
 // The MIF text goes to its file in pieces as it is built, so that a conversion holds little
 // more than its input, and the writing of one piece overlaps the building of the next.
-bool ConvertOne(const std::string& input, const CliOptions& options) {
+bool ConvertOneOrThrow(const std::string& input, const CliOptions& options) {
   DocumentText document;
   if (!LoadDocument(input, options.encoding, &document)) return false;
   const std::string output = OutputPathFor(input, options.output);
@@ -62,6 +63,15 @@ bool ConvertOne(const std::string& input, const CliOptions& options) {
   }
   if (!status.ok) ReportFileError(to_standard_output ? "standard output" : output, status.reason);
   return status.ok;
+}
+
+bool ConvertOne(const std::string& input, const CliOptions& options) {
+  try {
+    return ConvertOneOrThrow(input, options);
+  } catch (const std::bad_alloc&) {
+    ReportFileError(input, "not enough memory to convert it");
+    return false;
+  }
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // geovant: the KML to MIF converter on the command line.
 #include <csignal>
+#include <new>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -24,6 +25,8 @@ extern "C" void OnTerminatingSignal(int signal_number) {
 
 }  // namespace
 
+int Run(const CliOptions& options);
+
 int main(int argc, char** argv) {
 #ifdef _WIN32
   // The MIF text goes out as bytes, CR LF as written.
@@ -40,6 +43,15 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "geovant: %s\n%s", error.c_str(), kUsage);
     return 2;
   }
+  try {
+    return Run(options);
+  } catch (const std::bad_alloc&) {
+    std::fprintf(stderr, "geovant: not enough memory\n");
+    return 1;
+  }
+}
+
+int Run(const CliOptions& options) {
   switch (options.command) {
     case CliCommand::kHelp:
       std::fputs(kUsage, stdout);

@@ -6,6 +6,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <utility>
 
 #include "document/file_io.h"
@@ -15,7 +16,7 @@ namespace {
 
 FileStatus FromErrno() { return FileStatus::Failed(std::strerror(errno)); }
 
-FileStatus ReadAll(int fd, std::string* bytes) {
+FileStatus ReadAllOrThrow(int fd, std::string* bytes) {
   struct stat st;
   size_t expected = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? static_cast<size_t>(st.st_size) : 0;
   std::string data;
@@ -35,6 +36,16 @@ FileStatus ReadAll(int fd, std::string* bytes) {
   data.resize(filled);
   *bytes = std::move(data);
   return {};
+}
+
+// A file larger than the memory that can be had is a failure like any other.
+FileStatus ReadAll(int fd, std::string* bytes) {
+  try {
+    return ReadAllOrThrow(fd, bytes);
+  } catch (const std::bad_alloc&) {
+    bytes->clear();
+    return FileStatus::Failed(std::strerror(ENOMEM));
+  }
 }
 
 FileStatus WriteAll(int fd, std::string_view bytes) {

@@ -4,6 +4,7 @@
 #include <io.h>
 
 #include <cstdio>
+#include <new>
 #include <utility>
 
 #include "document/file_io.h"
@@ -25,6 +26,11 @@ FileStatus FromLastError() {
   return FileStatus::Failed(reason);
 }
 
+FileStatus OutOfMemory() {
+  SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+  return FromLastError();
+}
+
 struct HandleCloser {
   HANDLE h;
   ~HandleCloser() {
@@ -32,7 +38,7 @@ struct HandleCloser {
   }
 };
 
-FileStatus ReadAll(HANDLE h, std::string* bytes) {
+FileStatus ReadAllOrThrow(HANDLE h, std::string* bytes) {
   std::string data;
   LARGE_INTEGER size;
   bool sized = GetFileType(h) == FILE_TYPE_DISK && GetFileSizeEx(h, &size);
@@ -53,6 +59,16 @@ FileStatus ReadAll(HANDLE h, std::string* bytes) {
   data.resize(filled);
   *bytes = std::move(data);
   return {};
+}
+
+// A file larger than the memory that can be had is a failure like any other.
+FileStatus ReadAll(HANDLE h, std::string* bytes) {
+  try {
+    return ReadAllOrThrow(h, bytes);
+  } catch (const std::bad_alloc&) {
+    bytes->clear();
+    return OutOfMemory();
+  }
 }
 
 FileStatus WriteAll(HANDLE h, std::string_view bytes) {

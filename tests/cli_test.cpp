@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 
 #include "tests/test_support.h"
 
@@ -167,3 +168,17 @@ TEST_F(Cli, InterruptedRunLeavesTheOldFileOrTheWholeNewOne) {
     EXPECT_EQ(OtherFiles(dir_.path(), {"big.kml", "big.mif"}), std::vector<std::string>{}) << delay_ms;
   }
 }
+
+#ifndef GEOVANT_SANITIZED  // the sanitizers reserve more address space than the limit allows
+TEST_F(Cli, InputLargerThanTheMemoryThatCanBeHadIsReported) {
+  // A 300 MB file with no blocks on disk, and 200 MB of address space for the program.
+  { std::ofstream(dir_ / "huge.kml"); }
+  fs::resize_file(dir_ / "huge.kml", 300'000'000);
+  WriteFileBytes(dir_ / "small.kml", kPointKml);
+  Outcome run = Geovant("convert huge.kml small.kml", dir_, "", "ulimit -v 200000;");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "geovant: huge.kml: Cannot allocate memory\n");
+  EXPECT_EQ(ReadFileBytes(dir_ / "small.mif"), kPointMif);
+  EXPECT_FALSE(fs::exists(dir_ / "huge.mif"));
+}
+#endif
