@@ -10,13 +10,14 @@
 #include <utility>
 
 #include "document/file_io.h"
+#include "document/file_io_platform.h"
 #include "document/temporary_files.h"
 
 namespace {
 
 FileStatus FromErrno() { return FileStatus::Failed(std::strerror(errno)); }
 
-FileStatus ReadAllOrThrow(int fd, std::string* bytes) {
+FileStatus ReadAll(int fd, std::string* bytes) {
   struct stat st;
   size_t expected = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) ? static_cast<size_t>(st.st_size) : 0;
   std::string data;
@@ -36,16 +37,6 @@ FileStatus ReadAllOrThrow(int fd, std::string* bytes) {
   data.resize(filled);
   *bytes = std::move(data);
   return {};
-}
-
-// A file larger than the memory that can be had is a failure like any other.
-FileStatus ReadAll(int fd, std::string* bytes) {
-  try {
-    return ReadAllOrThrow(fd, bytes);
-  } catch (const std::bad_alloc&) {
-    bytes->clear();
-    return FileStatus::Failed(std::strerror(ENOMEM));
-  }
 }
 
 FileStatus WriteAll(int fd, std::string_view bytes) {
@@ -72,7 +63,7 @@ mode_t NewFileMode() {
 
 }  // namespace
 
-FileStatus ReadWholeFile(const std::string& path, std::string* bytes) {
+FileStatus ReadWholeFileOrThrow(const std::string& path, std::string* bytes) {
   bytes->clear();
   int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return FromErrno();
@@ -81,17 +72,9 @@ FileStatus ReadWholeFile(const std::string& path, std::string* bytes) {
   return status;
 }
 
-FileStatus ReadStandardInput(std::string* bytes) {
+FileStatus ReadStandardInputOrThrow(std::string* bytes) {
   bytes->clear();
   return ReadAll(STDIN_FILENO, bytes);
-}
-
-FileStatus WriteWholeFile(const std::string& path, std::string_view bytes) {
-  FileReplacement file;
-  FileStatus status = file.Open(path);
-  if (status.ok) status = file.Write(bytes);
-  if (status.ok) status = file.Commit();
-  return status;
 }
 
 FileReplacement::~FileReplacement() { Abandon(); }
@@ -163,3 +146,5 @@ FileStatus WriteStandardOutput(std::string_view bytes) { return WriteAll(STDOUT_
 void RemoveTemporaryFiles() {
   TemporaryFileRecord::RemoveAll([](const char* path) { unlink(path); });
 }
+
+FileStatus OutOfMemory() { return FileStatus::Failed(std::strerror(ENOMEM)); }

@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "document/file_io.h"
+#include "document/file_io_platform.h"
 #include "document/temporary_files.h"
 
 namespace {
@@ -26,11 +27,6 @@ FileStatus FromLastError() {
   return FileStatus::Failed(reason);
 }
 
-FileStatus OutOfMemory() {
-  SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-  return FromLastError();
-}
-
 struct HandleCloser {
   HANDLE h;
   ~HandleCloser() {
@@ -38,7 +34,7 @@ struct HandleCloser {
   }
 };
 
-FileStatus ReadAllOrThrow(HANDLE h, std::string* bytes) {
+FileStatus ReadAll(HANDLE h, std::string* bytes) {
   std::string data;
   LARGE_INTEGER size;
   bool sized = GetFileType(h) == FILE_TYPE_DISK && GetFileSizeEx(h, &size);
@@ -59,16 +55,6 @@ FileStatus ReadAllOrThrow(HANDLE h, std::string* bytes) {
   data.resize(filled);
   *bytes = std::move(data);
   return {};
-}
-
-// A file larger than the memory that can be had is a failure like any other.
-FileStatus ReadAll(HANDLE h, std::string* bytes) {
-  try {
-    return ReadAllOrThrow(h, bytes);
-  } catch (const std::bad_alloc&) {
-    bytes->clear();
-    return OutOfMemory();
-  }
 }
 
 FileStatus WriteAll(HANDLE h, std::string_view bytes) {
@@ -94,7 +80,7 @@ bool IsDevice(const std::string& path) {
 
 }  // namespace
 
-FileStatus ReadWholeFile(const std::string& path, std::string* bytes) {
+FileStatus ReadWholeFileOrThrow(const std::string& path, std::string* bytes) {
   bytes->clear();
   HandleCloser file{CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
@@ -102,17 +88,9 @@ FileStatus ReadWholeFile(const std::string& path, std::string* bytes) {
   return ReadAll(file.h, bytes);
 }
 
-FileStatus ReadStandardInput(std::string* bytes) {
+FileStatus ReadStandardInputOrThrow(std::string* bytes) {
   bytes->clear();
   return ReadAll(GetStdHandle(STD_INPUT_HANDLE), bytes);
-}
-
-FileStatus WriteWholeFile(const std::string& path, std::string_view bytes) {
-  FileReplacement file;
-  FileStatus status = file.Open(path);
-  if (status.ok) status = file.Write(bytes);
-  if (status.ok) status = file.Commit();
-  return status;
 }
 
 namespace {
@@ -200,4 +178,9 @@ FileStatus WriteStandardOutput(std::string_view bytes) {
 
 void RemoveTemporaryFiles() {
   TemporaryFileRecord::RemoveAll([](const char* path) { DeleteFileA(path); });
+}
+
+FileStatus OutOfMemory() {
+  SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+  return FromLastError();
 }

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <string>
+
+#include "document/file_io.h"
+
+// What file_io_posix.cpp and file_io_win32.cpp provide to file_io.cpp. The reads may throw
+// std::bad_alloc for a file larger than the memory that can be had.
+FileStatus ReadWholeFileOrThrow(const std::string& path, std::string* bytes);
+FileStatus ReadStandardInputOrThrow(std::string* bytes);
+FileStatus OutOfMemory();  // the system's words for it
