@@ -33,32 +33,42 @@ struct TupleFields {
 
 // True when `tuple` holds a comma and both fields are non-empty: "116.1,39.9,0" gives
 // {"116.1", "39.9"}; "116.1", ",39.9" and "116.1," are not usable.
-bool UsableTuple(std::string_view tuple, TupleFields* fields);
+inline bool UsableTuple(std::string_view tuple, TupleFields* fields) {
+  size_t comma = tuple.find(',');
+  if (comma == 0 || comma == std::string_view::npos) return false;
+  std::string_view rest = tuple.substr(comma + 1);
+  std::string_view y = rest.substr(0, rest.find(','));
+  if (y.empty()) return false;
+  *fields = {tuple.substr(0, comma), y};
+  return true;
+}
+
+// Calls visit(tuple) for every tuple of `text`, in order.
+template <typename Visit>
+void ForEachTuple(std::string_view text, Visit&& visit) {
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  for (;;) {
+    while (p != end && IsTupleSeparator(*p)) ++p;
+    if (p == end) return;
+    const char* start = p;
+    while (p != end && !IsTupleSeparator(*p)) ++p;
+    visit(std::string_view(start, static_cast<size_t>(p - start)));
+  }
+}
 
 // Calls visit(fields) for every usable tuple of `text`, in order, and returns the number of
 // bytes their fields hold.
 template <typename Visit>
 size_t ForEachUsableTuple(std::string_view text, Visit&& visit) {
-  const char* p = text.data();
-  const char* const end = p + text.size();
   size_t field_bytes = 0;
-  for (;;) {
-    while (p != end && IsTupleSeparator(*p)) ++p;
-    if (p == end) return field_bytes;
-    const char* start = p;
-    const char* first_comma = nullptr;
-    const char* second_comma = nullptr;
-    for (; p != end && !IsTupleSeparator(*p); ++p) {
-      if (*p == ',' && !second_comma) (first_comma ? second_comma : first_comma) = p;
-    }
-    if (!first_comma || first_comma == start) continue;
-    const char* y_end = second_comma ? second_comma : p;
-    if (y_end == first_comma + 1) continue;
-    TupleFields f{std::string_view(start, static_cast<size_t>(first_comma - start)),
-                  std::string_view(first_comma + 1, static_cast<size_t>(y_end - first_comma - 1))};
+  ForEachTuple(text, [&](std::string_view tuple) {
+    TupleFields f;
+    if (!UsableTuple(tuple, &f)) return;
     field_bytes += f.x.size() + f.y.size();
     visit(f);
-  }
+  });
+  return field_bytes;
 }
 
 // The first tuple of `text`; empty when it has none.
