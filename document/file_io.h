@@ -1,8 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
+
+#include "document/temporary_files.h"
 
 // The outcome of a whole-file read or write; `reason` is the system's own words.
 struct FileStatus {
@@ -42,7 +45,7 @@ class FileReplacement {
   std::string target_;
   std::string temporary_;  // empty when writing in place
   intptr_t handle_ = -1;   // a descriptor, or a HANDLE on Windows
-  class TemporaryFileRecord* record_ = nullptr;
+  std::unique_ptr<TemporaryFileRecord> record_;
 };
 
 FileStatus WriteStandardOutput(std::string_view bytes);

@@ -106,7 +106,7 @@ FileStatus FileReplacement::Open(const std::string& path) {
     return FromErrno();
   }
   handle_ = fd;
-  record_ = new TemporaryFileRecord(temporary_.c_str());
+  record_ = std::make_unique<TemporaryFileRecord>(temporary_.c_str());
   if (fchmod(fd, mode) != 0) {
     FileStatus status = FromErrno();
     Abandon();
@@ -138,7 +138,7 @@ void FileReplacement::Abandon() {
   if (handle_ >= 0) close(static_cast<int>(std::exchange(handle_, -1)));
   if (!temporary_.empty()) unlink(temporary_.c_str());
   temporary_.clear();
-  delete std::exchange(record_, nullptr);
+  record_.reset();
 }
 
 FileStatus WriteStandardOutput(std::string_view bytes) { return WriteAll(STDOUT_FILENO, bytes); }

@@ -122,7 +122,7 @@ FileStatus FileReplacement::Open(const std::string& path) {
   char temporary[MAX_PATH + 16];
   if (GetTempFileNameA(folder.c_str(), "gv", 0, temporary) == 0) return FromLastError();
   temporary_ = temporary;
-  record_ = new TemporaryFileRecord(temporary_.c_str());
+  record_ = std::make_unique<TemporaryFileRecord>(temporary_.c_str());
   HANDLE h = CreateFileA(temporary_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
@@ -169,7 +169,7 @@ void FileReplacement::Abandon() {
   }
   if (!temporary_.empty()) DeleteFileA(temporary_.c_str());
   temporary_.clear();
-  delete std::exchange(record_, nullptr);
+  record_.reset();
 }
 
 FileStatus WriteStandardOutput(std::string_view bytes) {

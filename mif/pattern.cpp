@@ -76,7 +76,6 @@ bool Pattern::Compile(std::string_view source, bool ignore_case) {
   source_.assign(source);
   open_.clear();
   close_.clear();
-  compiled_ = true;
 
   auto flags = boost::regex::perl | boost::regex::mod_s;
   if (ignore_case) flags |= boost::regex::icase;

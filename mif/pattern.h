@@ -14,7 +14,8 @@ struct ElementMatch {
 // A compiled regular expression (perl syntax, "." matches line breaks).
 //
 // Never throws. A pattern that does not compile finds nothing; a search that exceeds the
-// engine's complexity or memory limits ends with the matches found before the failure.
+// engine's limits (complexity, memory, or ten character reads per byte of text) ends with the
+// matches found before it.
 //
 // Patterns of the shape LITERAL(.*?)LITERAL, with no metacharacter in either literal, are
 // matched with a substring search that gives exactly the matches of the regular expression.
@@ -29,7 +30,6 @@ class Pattern {
   bool Compile(std::string_view source, bool ignore_case = false);
 
   bool ok() const;
-  bool has_pattern() const { return compiled_; }
   const std::string& source() const { return source_; }
 
   // Every match in `text`, leftmost first, each further search starting where the previous
@@ -51,7 +51,6 @@ class Pattern {
   std::string source_;
   std::string open_;
   std::string close_;
-  bool compiled_ = false;
 };
 
 // Matches of open(.*?)close found by substring search; `open` and `close` must not be empty.

@@ -31,14 +31,12 @@ void WriteFileBytes(const fs::path& path, const std::string& bytes) {
 }
 
 ScopedTempDir::ScopedTempDir() {
-  std::string pattern = (fs::temp_directory_path() / "geovant-test-XXXXXX").string();
-  std::vector<char> buffer(pattern.begin(), pattern.end());
-  buffer.push_back('\0');
 #ifdef _WIN32
   path_ = fs::temp_directory_path() / ("geovant-test-" + std::to_string(std::random_device{}()));
   fs::create_directories(path_);
 #else
-  path_ = mkdtemp(buffer.data());
+  std::string pattern = (fs::temp_directory_path() / "geovant-test-XXXXXX").string();
+  path_ = mkdtemp(pattern.data());
 #endif
 }
 
