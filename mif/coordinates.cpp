@@ -10,10 +10,10 @@ std::string_view FirstTuple(std::string_view text) {
 
 namespace coordinates_internal {
 
-std::string JoinGroups(const std::vector<ElementMatch>& elements, size_t first, size_t last) {
+std::string JoinGroups(const std::vector<ElementMatch>& elements, size_t first, size_t from) {
   std::string joined;
-  for (size_t k = first; k < last; ++k) {
-    joined.append(elements[k].group);
+  for (size_t k = first; k < elements.size(); ++k) {
+    joined.append(elements[k].group.substr(k == first ? from : 0));
     joined += "\r\n";
   }
   return joined;

@@ -4,6 +4,7 @@
 #include <string_view>
 #include <vector>
 
+#include "mif/element_tags.h"
 #include "mif/pattern.h"
 
 // The tuples of a coordinates text are its runs of characters other than space, tab, CR, LF,
@@ -74,9 +75,10 @@ size_t ForEachUsableTuple(std::string_view text, Visit&& visit) {
 // The first tuple of `text`; empty when it has none.
 std::string_view FirstTuple(std::string_view text);
 
-// Calls visit(coordinates_text) for every match of `coordinates` (a compiled
-// "<coordinates>(.*?)</coordinates>") in the inner text: the group texts of `elements`, each
-// followed by CR LF. The inner text is not built unless a match spans two elements.
+// Calls visit(coordinates_text) for every match of `coordinates` (a compiled element pattern
+// of "coordinates", or any other pattern) in the inner text: the group texts of `elements`,
+// each followed by CR LF. The inner text is not built unless a match may run across the end
+// of a group, which real documents never do.
 template <typename Visit>
 void ForEachCoordinatesText(const std::vector<ElementMatch>& elements, const Pattern& coordinates,
                             Visit&& visit);
@@ -85,7 +87,30 @@ void ForEachCoordinatesText(const std::vector<ElementMatch>& elements, const Pat
 
 namespace coordinates_internal {
 
-std::string JoinGroups(const std::vector<ElementMatch>& elements, size_t first, size_t last);
+// group[from..] followed by CR LF, then the later groups, each followed by CR LF.
+std::string JoinGroups(const std::vector<ElementMatch>& elements, size_t first, size_t from);
+
+// Calls visit for the elements of `name` that lie wholly inside `group`. Returns npos when
+// nothing can run on past the end of the group, or else where the search has to go on in the
+// inner text: an element whose closing tag is not in the group, or a "<" after the group's
+// last ">", which may begin a tag that the CR LF and the next group complete.
+template <typename Visit>
+size_t VisitWithinGroup(std::string_view group, std::string_view name, Visit& visit) {
+  size_t from = 0;
+  for (size_t lt = group.find('<'); lt != std::string_view::npos; lt = group.find('<', lt + 1)) {
+    size_t open_end = OpeningTagEnd(group, lt, name);
+    if (open_end == std::string_view::npos) continue;
+    TagSpan close = FindClosingTag(group, open_end, name);
+    if (close.begin == std::string_view::npos) return from;
+    visit(group.substr(open_end, close.begin - open_end));
+    from = close.end;
+    lt = close.end - 1;
+  }
+  size_t last_lt = group.rfind('<');
+  size_t last_gt = group.rfind('>');
+  if (last_lt != std::string_view::npos && (last_gt == std::string_view::npos || last_lt > last_gt)) return from;
+  return std::string_view::npos;
+}
 
 }  // namespace coordinates_internal
 
@@ -93,45 +118,16 @@ template <typename Visit>
 void ForEachCoordinatesText(const std::vector<ElementMatch>& elements, const Pattern& coordinates,
                             Visit&& visit) {
   using coordinates_internal::JoinGroups;
-  if (!coordinates.is_literal_pair()) {
-    std::string inner = JoinGroups(elements, 0, elements.size());
+  if (!coordinates.is_element()) {
+    std::string inner = JoinGroups(elements, 0, 0);
     for (const ElementMatch& m : coordinates.FindAll(inner)) visit(m.group);
     return;
   }
-  // Neither literal holds CR or LF, so each occurrence lies inside one group text; only the
-  // text between an opening and its closing literal may run across the CR LF joints.
-  const std::string_view open = coordinates.open_literal();
-  const std::string_view close = coordinates.close_literal();
-  std::string spanning;
-  size_t i = 0;
-  size_t from = 0;
-  while (i < elements.size()) {
-    std::string_view group = elements[i].group;
-    size_t start = group.find(open, from);
-    if (start == std::string_view::npos) {
-      ++i;
-      from = 0;
-      continue;
-    }
-    size_t inner = start + open.size();
-    size_t stop = group.find(close, inner);
-    if (stop != std::string_view::npos) {
-      visit(group.substr(inner, stop - inner));
-      from = stop + close.size();
-      continue;
-    }
-    size_t j = i + 1;
-    for (; j < elements.size(); ++j) {
-      stop = elements[j].group.find(close);
-      if (stop != std::string_view::npos) break;
-    }
-    if (j == elements.size()) return;  // no closing literal anywhere after this one
-    spanning.assign(group.substr(inner));
-    spanning += "\r\n";
-    spanning += JoinGroups(elements, i + 1, j);
-    spanning.append(elements[j].group.substr(0, stop));
-    visit(std::string_view(spanning));
-    i = j;
-    from = stop + close.size();
+  for (size_t i = 0; i < elements.size(); ++i) {
+    size_t rest = coordinates_internal::VisitWithinGroup(elements[i].group, coordinates.element_name(), visit);
+    if (rest == std::string_view::npos) continue;
+    std::string inner = JoinGroups(elements, i, rest);
+    for (const ElementMatch& m : FindNamedElements(inner, coordinates.element_name())) visit(m.group);
+    return;
   }
 }

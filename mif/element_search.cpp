@@ -1,5 +1,7 @@
 #include "mif/element_search.h"
 
+#include "mif/element_tags.h"
+
 DocumentText MakeDocument(std::string text) {
   return std::make_shared<const std::string>(std::move(text));
 }
@@ -18,18 +20,20 @@ MatchCollection& GeometryState::Matches(GeometryKind kind) {
   return PointMatches;
 }
 
-const char* ElementPattern(GeometryKind kind) {
+const char* ElementName(GeometryKind kind) {
   switch (kind) {
-    case GeometryKind::kPoint: return "<Point>(.*?)</Point>";
-    case GeometryKind::kLine: return "<LineString>(.*?)</LineString>";
-    case GeometryKind::kPolygon: return "<LinearRing>(.*?)</LinearRing>";
+    case GeometryKind::kPoint: return "Point";
+    case GeometryKind::kLine: return "LineString";
+    case GeometryKind::kPolygon: return "LinearRing";
   }
   return "";
 }
 
+std::string ElementPattern(GeometryKind kind) { return ElementPatternSource(ElementName(kind)); }
+
 const MatchCollection& ElementSearch(GeometryState& state, GeometryKind kind,
                                      const DocumentText& document) {
-  state.SharedPattern.Compile(ElementPattern(kind));
+  state.SharedPattern.CompileElement(ElementName(kind));
   static const std::string kEmpty;
   const std::string& text = document ? *document : kEmpty;
   MatchCollection& collection = state.Matches(kind);

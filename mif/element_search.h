@@ -39,8 +39,12 @@ struct GeometryState {
   MatchCollection& Matches(GeometryKind kind);
 };
 
-// "<Point>(.*?)</Point>", "<LineString>(.*?)</LineString>" or "<LinearRing>(.*?)</LinearRing>".
-const char* ElementPattern(GeometryKind kind);
+// "Point", "LineString" or "LinearRing".
+const char* ElementName(GeometryKind kind);
+
+// The kind's element pattern: its elements with or without a prefix and attributes
+// (mif/element_tags.h), "<Point>...</Point>", "<Point id=\"p1\">...</kml:Point>" alike.
+std::string ElementPattern(GeometryKind kind);
 
 // Compiles the kind's element pattern into SharedPattern and replaces the kind's collection
 // with its matches in `document`.

@@ -1,5 +1,7 @@
 #include "mif/pattern.h"
 
+#include "mif/element_tags.h"
+
 #include <boost/regex.hpp>
 
 #include <cstdint>
@@ -12,15 +14,19 @@ constexpr std::string_view kLazyGroup = "(.*?)";
 
 // Boost gives up on a runaway search only after about N*S*S steps for a text of N bytes and a
 // pattern of S states: over a minute for a pattern such as "<(a+)+b>" on a 5 MB document. The
-// engine therefore reads the text through this iterator, which counts the characters read and
-// ends the search when a budget proportional to the text is spent. Linear searches read a few
-// characters per byte (measured: 1 to 3 on real KML); the budget allows ten.
+// engine therefore reads the text through this iterator, which charges every character read
+// and ends the search when a budget proportional to the text is spent. Between two reads the
+// matcher passes at most about one state per group and alternative of the pattern, so a read
+// costs 1 plus their number: a tag made of thousands of empty groups spends its budget as fast
+// as it works. Linear searches of ordinary tags read 1 to 3 characters per byte (measured on
+// real KML) at a cost of 2 each; the budget allows 20 per byte.
 class BudgetExceeded : public std::exception {
  public:
   const char* what() const noexcept override { return "search budget exceeded"; }
 };
 
-thread_local uint64_t reads_left = 0;
+thread_local uint64_t budget_left = 0;
+thread_local uint64_t cost_per_read = 1;
 
 class CountingIterator {
  public:
@@ -35,7 +41,8 @@ class CountingIterator {
   const char* get() const { return p_; }
 
   reference operator*() const {
-    if (--reads_left == 0) throw BudgetExceeded();
+    if (budget_left < cost_per_read) throw BudgetExceeded();
+    budget_left -= cost_per_read;
     return *p_;
   }
   reference operator[](difference_type n) const { return *(*this + n); }
@@ -53,7 +60,13 @@ class CountingIterator {
   const char* p_ = nullptr;
 };
 
-uint64_t ReadBudget(size_t text_size) { return 10 * static_cast<uint64_t>(text_size) + 30'000'000; }
+uint64_t SearchBudget(size_t text_size) { return 20 * static_cast<uint64_t>(text_size) + 30'000'000; }
+
+uint64_t CostPerRead(std::string_view source) {
+  uint64_t cost = 1;
+  for (char c : source) cost += c == '(' || c == '|';
+  return cost;
+}
 constexpr std::string_view kMetacharacters = "\\^$.|?*+()[]{}";
 
 bool IsPlainLiteral(std::string_view s) {
@@ -76,6 +89,7 @@ bool Pattern::Compile(std::string_view source, bool ignore_case) {
   source_.assign(source);
   open_.clear();
   close_.clear();
+  element_.clear();
 
   auto flags = boost::regex::perl | boost::regex::mod_s;
   if (ignore_case) flags |= boost::regex::icase;
@@ -99,9 +113,16 @@ bool Pattern::Compile(std::string_view source, bool ignore_case) {
   return true;
 }
 
+bool Pattern::CompileElement(std::string_view name) {
+  if (!Compile(ElementPatternSource(name))) return false;
+  element_.assign(name);
+  return true;
+}
+
 bool Pattern::ok() const { return engine_ != nullptr; }
 
 std::vector<ElementMatch> Pattern::FindAll(std::string_view text) const {
+  if (is_element()) return FindNamedElements(text, element_);
   if (is_literal_pair()) return FindLiteralPairs(text, open_, close_);
   return FindAllWithEngine(text);
 }
@@ -109,7 +130,8 @@ std::vector<ElementMatch> Pattern::FindAll(std::string_view text) const {
 std::vector<ElementMatch> Pattern::FindAllWithEngine(std::string_view text) const {
   std::vector<ElementMatch> found;
   if (!engine_) return found;
-  reads_left = ReadBudget(text.size());
+  budget_left = SearchBudget(text.size());
+  cost_per_read = CostPerRead(source_);
   try {
     using Iterator = boost::regex_iterator<CountingIterator>;
     Iterator it(CountingIterator(text.data()), CountingIterator(text.data() + text.size()), engine_->regex);

@@ -17,8 +17,9 @@ struct ElementMatch {
 // engine's limits (complexity, memory, or ten character reads per byte of text) ends with the
 // matches found before it.
 //
-// Patterns of the shape LITERAL(.*?)LITERAL, with no metacharacter in either literal, are
-// matched with a substring search that gives exactly the matches of the regular expression.
+// Patterns of the shape LITERAL(.*?)LITERAL, with no metacharacter in either literal, and the
+// element patterns of CompileElement are matched by scanners that give exactly the matches
+// of the regular expression.
 class Pattern {
  public:
   Pattern();
@@ -28,6 +29,10 @@ class Pattern {
 
   // Discards the previous pattern. False when `source` does not compile.
   bool Compile(std::string_view source, bool ignore_case = false);
+
+  // Compiles ElementPatternSource(name) (mif/element_tags.h): the elements of `name`, with or
+  // without a prefix and attributes.
+  bool CompileElement(std::string_view name);
 
   bool ok() const;
   const std::string& source() const { return source_; }
@@ -40,6 +45,10 @@ class Pattern {
   // The same matches found by the regular-expression engine alone, without the fast path.
   std::vector<ElementMatch> FindAllWithEngine(std::string_view text) const;
 
+  // For an element pattern, the element's name; otherwise empty.
+  bool is_element() const { return !element_.empty(); }
+  std::string_view element_name() const { return element_; }
+
   // For a LITERAL(.*?)LITERAL pattern, its two literals; otherwise both empty.
   bool is_literal_pair() const { return !open_.empty(); }
   std::string_view open_literal() const { return open_; }
@@ -51,6 +60,7 @@ class Pattern {
   std::string source_;
   std::string open_;
   std::string close_;
+  std::string element_;
 };
 
 // Matches of open(.*?)close found by substring search; `open` and `close` must not be empty.

@@ -27,15 +27,13 @@ const VertexSectionParams kRegionParams = {
 
 namespace {
 
-constexpr std::string_view kCoordinatesPattern = "<coordinates>(.*?)</coordinates>";
-
 // Runs the element search, then calls visit(coordinates_text) for each coordinates element
 // inside the elements found.
 template <typename Visit>
 void ForEachCoordinatesOf(GeometryState& state, GeometryKind kind, const DocumentText& document,
                           Visit&& visit) {
   const MatchCollection& elements = ElementSearch(state, kind, document);
-  state.SharedPattern.Compile(kCoordinatesPattern);
+  state.SharedPattern.CompileElement("coordinates");
   ForEachCoordinatesText(elements.matches(), state.SharedPattern, visit);
 }
 

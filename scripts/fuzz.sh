@@ -30,7 +30,7 @@ run() {  # target
 }
 
 status=0
-targets=(mif_export analysis tags utf8 literal_pair)
+targets=(mif_export analysis tags utf8 fast_paths)
 for ((i = 0; i < ${#targets[@]}; i += 2)); do
   pids=()
   for t in "${targets[@]:i:2}"; do

@@ -14,17 +14,26 @@ std::vector<std::string> Wholes(const MatchCollection& c) {
 
 }  // namespace
 
-TEST(ElementSearch, FindsBareTagsOnlyAndEndsAtTheFirstClosingTag) {
+TEST(ElementSearch, TagsMayCarryAttributesAndAPrefixAndEndAtTheFirstClosingTag) {
   GeometryState state;
   DocumentText doc = MakeDocument(
-      "<Point id=\"a\"><coordinates>0,0</coordinates></Point>"
-      "<Point ><coordinates>0,0</coordinates></Point>"
+      "<Point id=\"a\">1</Point>"
+      "<Point >2</Point >"
+      "<kml:Point>3</kml:Point>"
+      "<Point\n\tid=\"x/\">4</Point\r\n>"
+      "<Point/><Point /><Points>x</Points><PointStyle>x</PointStyle><point>x</point>"
+      "<a:b:Point>x</Point><Point:x>x</Point>"
       "<Point>open <Point>inner</Point> tail</Point>"
-      "<Point>\r\nmulti\nline\r\n</Point>"
-      "<point>lower</point>");
+      "<Point>\r\nmulti\nline\r\n</Point>");
   EXPECT_EQ(Wholes(ElementSearch(state, GeometryKind::kPoint, doc)),
-            (std::vector<std::string>{"<Point>open <Point>inner</Point>",
-                                      "<Point>\r\nmulti\nline\r\n</Point>"}));
+            (std::vector<std::string>{
+                "<Point id=\"a\">1</Point>", "<Point >2</Point >", "<kml:Point>3</kml:Point>",
+                "<Point\n\tid=\"x/\">4</Point\r\n>",
+                // Self-closing and other names open nothing, so the next element runs from the
+                // opening tag after them.
+                "<Point>open <Point>inner</Point>", "<Point>\r\nmulti\nline\r\n</Point>"}));
+  EXPECT_EQ(state.PointMatches.matches()[0].group, "1");
+  EXPECT_EQ(state.SharedPattern.source(), ElementPattern(GeometryKind::kPoint));
 }
 
 TEST(ElementSearch, ReplacesTheCollectionAndKeepsItsTextAlive) {

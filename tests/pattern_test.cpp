@@ -29,6 +29,8 @@ void ExpectSameMatches(const Pattern& p, std::string_view text) {
   }
 }
 
+const char* const kElementNames[] = {"Point", "LineString", "LinearRing", "coordinates", "Placemark"};
+
 const char* const kFixedPatterns[] = {
     "<Point>(.*?)</Point>",
     "<LineString>(.*?)</LineString>",
@@ -112,6 +114,12 @@ TEST(PatternDifferential, FastPathMatchesTheEngineOnTheCorpus) {
       SCOPED_TRACE(file.filename().string());
       ExpectSameMatches(p, text);
     }
+    for (const char* name : kElementNames) {
+      Pattern p;
+      ASSERT_TRUE(p.CompileElement(name));
+      SCOPED_TRACE(file.filename().string());
+      ExpectSameMatches(p, text);
+    }
   }
 }
 
@@ -129,6 +137,15 @@ TEST(PatternDifferential, FastPathMatchesTheEngineOnGeneratedText) {
       ASSERT_TRUE(p.is_literal_pair());
       ExpectSameMatches(p, text);
     }
+  }
+  // Element tags from pieces of tags: prefixes, attributes, blanks, self-closing and unclosed.
+  const char* const pieces[] = {"<", "</", ">", "/>", " ", "\n", "Pt", "Pts", "k:", "a:b:", "x=\"/\"", "a", "<Pt>", "</Pt>"};
+  for (int round = 0; round < 3000; ++round) {
+    std::string text;
+    for (int n = static_cast<int>(random() % 24); n > 0; --n) text += pieces[random() % std::size(pieces)];
+    Pattern p;
+    ASSERT_TRUE(p.CompileElement("Pt"));
+    ExpectSameMatches(p, text);
   }
   std::string kml = GenerateKml(50, 20);
   for (const char* source : kFixedPatterns) {

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
+#include "mif/coordinates.h"
 #include "mif/mif_export.h"
 
 namespace {
@@ -79,7 +82,7 @@ TEST(MifExport, ExportsAgainWithoutRepeatingRecords) {
   EXPECT_EQ(BuildMifText(state, doc), first);
   EXPECT_EQ(state.LineMatches.size(), 1u);
   EXPECT_EQ(state.PolygonMatches.size(), 1u);
-  EXPECT_EQ(state.SharedPattern.source(), "<coordinates>(.*?)</coordinates>");
+  EXPECT_EQ(state.SharedPattern.element_name(), "coordinates");
 }
 
 TEST(PointSection, RecordsTakeTheFirstTwoFieldsOfTheFirstTuple) {
@@ -171,4 +174,39 @@ TEST(RegionSection, OuterAndInnerBoundaryGiveTwoRegions) {
                               "\r\nRegion  1 \r\n  4\r\n1 1\r\n2 1\r\n2 2\r\n1 1\r\n" + kRegionTail);
   EXPECT_EQ(Regions(Ring("1,1")), "");
   EXPECT_EQ(Regions("<Polygon/>"), "");
+}
+
+TEST(CoordinatesSearch, FindsWhatTheEngineFindsInTheJoinedElementTexts) {
+  // Coordinates elements and their tags cut by the end of a Point element run on across the
+  // CR LF that joins the element texts, as they do in the joined text.
+  GeometryState state;
+  DocumentText doc = MakeDocument(
+      "<Point><coordinates>1,1</coordinates></Point>"
+      "<Point><coordinates>2,2</Point><Point>tail</coordinates></Point>"
+      "<Point><coordinates</Point><Point>a=\"1\">3,3</coordinates</Point><Point>></Point>"
+      "<Point><kml:coordinates id=\"c\">4,4</kml:coordinates\n></Point>");
+  std::vector<std::string> found;
+  const MatchCollection& points = ElementSearch(state, GeometryKind::kPoint, doc);
+  state.SharedPattern.CompileElement("coordinates");
+  ForEachCoordinatesText(points.matches(), state.SharedPattern, [&](std::string_view t) { found.emplace_back(t); });
+  EXPECT_EQ(found, (std::vector<std::string>{"1,1", "2,2\r\ntail", "3,3", "4,4"}));
+
+  // The same on generated element texts, against the engine on the joined text.
+  std::mt19937 random(11);
+  const char* const pieces[] = {"<P>", "</P>", "<c>", "</c>", "<c", "</c", ">", "<", " ", "\n", "1,2", "x=\"1\""};
+  for (int round = 0; round < 2000; ++round) {
+    std::string text;
+    for (int n = static_cast<int>(random() % 30); n > 0; --n) text += pieces[random() % std::size(pieces)];
+    Pattern elements, coordinates;
+    elements.CompileElement("P");
+    coordinates.CompileElement("c");
+    std::vector<ElementMatch> groups = elements.FindAll(text);
+    std::vector<std::string> segmented, joined;
+    ForEachCoordinatesText(groups, coordinates, [&](std::string_view t) { segmented.emplace_back(t); });
+    std::string inner = coordinates_internal::JoinGroups(groups, 0, 0);
+    for (const ElementMatch& m : coordinates.FindAllWithEngine(inner)) {
+      joined.emplace_back(m.group);
+    }
+    ASSERT_EQ(segmented, joined) << text;
+  }
 }

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "mif/pattern.h"
+
+// The tags of a named element, as the geometry search reads them:
+//   opening: "<", an optional prefix ("kml:"), the name, then ">" directly, or a blank (space,
+//            tab, CR, LF) and anything but ">" up to ">"; a tag whose last character before
+//            ">" is "/" is self-closing and opens nothing;
+//   closing: "</", an optional prefix, the name, optional blanks, ">".
+// A prefix is a name [A-Za-z_][A-Za-z0-9._-]* followed by ":". Names are case-sensitive.
+// So for Point: <Point>, <Point id="p1">, <kml:Point> open; <Points>, <PointStyle>,
+// <Point/>, <Point /> do not; </Point>, </kml:Point >, </Point\n> close.
+
+inline bool IsTagBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+// With text[at] == '<': the end (one past ">") of the opening tag of `name` that starts at
+// `at`, or npos when none starts there.
+size_t OpeningTagEnd(std::string_view text, size_t at, std::string_view name);
+
+// With text[at] == '<': the end of the closing tag of `name` that starts at `at`, or npos.
+size_t ClosingTagEnd(std::string_view text, size_t at, std::string_view name);
+
+// The position of the first closing tag of `name` at or after `from`, and its end; npos when
+// there is none.
+struct TagSpan {
+  size_t begin;
+  size_t end;
+};
+TagSpan FindClosingTag(std::string_view text, size_t from, std::string_view name);
+
+// The regular expression of the elements of `name`: the tags above, with "(.*?)" between.
+std::string ElementPatternSource(std::string_view name);
+
+// Every element of `name` in `text`, as the regular expression finds them: leftmost first,
+// without overlap, each running to the first closing tag after its opening tag; group is
+// the text between the tags.
+std::vector<ElementMatch> FindNamedElements(std::string_view text, std::string_view name);
