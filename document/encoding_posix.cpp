@@ -104,7 +104,7 @@ size_t AsciiRunEnd(const char* s, size_t from, size_t n) {
 
 }  // namespace
 
-std::string Utf8TextToAnsi(std::string text, size_t start) {
+std::string Utf8TextToAnsi(std::string text, size_t start, size_t /*piece*/) {
   // The result is never longer than what it was made from, so it is written over the text
   // behind the read position.
   GbkEncoder encoder;
@@ -141,7 +141,7 @@ std::string Utf8TextToAnsi(std::string text, size_t start) {
   return text;
 }
 
-std::string WideToAnsi(std::u16string_view units) {
+std::string WideToAnsi(std::u16string_view units, size_t /*piece*/) {
   // Through UTF-8, so that one encoder serves both conversions; a lone surrogate is U+FFFD.
   std::string utf8;
   utf8.reserve(units.size() * 3);

@@ -1,19 +1,58 @@
 #include "document/text_io.h"
 
+#include <cstdint>
+#include <cstring>
+
 #include "document/encoding.h"
+
+namespace {
+
+bool IsLeadByte(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
+bool IsTrailByte(unsigned char c) { return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFE); }
+
+}  // namespace
 
 void TruncateAtFirstZero(std::string& text) {
   size_t zero = text.find('\0');
   if (zero != std::string::npos) text.resize(zero);
 }
 
-std::string BytesAsAnsiText(std::string bytes) {
-  TruncateAtFirstZero(bytes);
-  return bytes;
+void MendBrokenCharacters(std::string& text) {
+  auto* s = reinterpret_cast<unsigned char*>(text.data());
+  const size_t n = text.size();
+  size_t i = 0;
+  while (i < n) {
+    // Most of a KML document is ASCII: skip it eight bytes at a time.
+    if (i + 8 <= n) {
+      uint64_t word;
+      std::memcpy(&word, s + i, 8);
+      if ((word & 0x8080808080808080ULL) == 0) {
+        i += 8;
+        continue;
+      }
+    }
+    if (!IsLeadByte(s[i])) {
+      ++i;
+    } else if (i + 1 < n && IsTrailByte(s[i + 1])) {
+      i += 2;
+    } else {
+      s[i++] = '?';
+    }
+  }
 }
 
+std::string BytesAsAnsiText(std::string bytes) { return DecodeDocument(std::move(bytes), Encoding::kAnsi); }
+
 std::string DecodeDocument(std::string bytes, Encoding encoding) {
-  if (encoding == Encoding::kUtf8) return Utf8ToAnsi(std::move(bytes));
-  TruncateAtFirstZero(bytes);
-  return bytes;
+  std::string text;
+  if (HasUtf16ByteOrderMark(bytes)) {
+    text = Utf16ToAnsi(bytes);
+  } else if (encoding == Encoding::kUtf8) {
+    text = Utf8ToAnsi(std::move(bytes));
+  } else {
+    TruncateAtFirstZero(bytes);
+    text = std::move(bytes);
+  }
+  MendBrokenCharacters(text);
+  return text;
 }

@@ -3,9 +3,17 @@
 #include <string>
 #include <string_view>
 
-// The bytes of a file taken as ANSI text: unchanged, up to the first zero byte.
+// The bytes of a file taken as ANSI text: up to the first zero byte, broken characters
+// mended (see MendBrokenCharacters).
 std::string BytesAsAnsiText(std::string bytes);
 void TruncateAtFirstZero(std::string& text);
+
+// Makes `text` hold whole characters of the double-byte code page only, so that a text box
+// gives back exactly the text it was given. A lead byte 0x81-0xFE followed by a trail byte
+// (0x40-0x7E or 0x80-0xFE) is one character and stays; a lead byte followed by anything
+// else, or by nothing, becomes "?" and the byte after it is read on its own; every other
+// byte stays. "\xD6\xD0" stays, "\x81 <" becomes "? <", a last "\xD6" becomes "?".
+void MendBrokenCharacters(std::string& text);
 
 // The bytes that a text is written as: exactly its characters, no terminator.
 inline std::string_view TextToBytes(std::string_view text) { return text; }
@@ -16,4 +24,7 @@ enum class Encoding {
   kUtf8,  // converted from UTF-8 to the ANSI code page
 };
 
+// The document text of a file's bytes. A file that starts with a UTF-16 byte-order mark
+// (FF FE or FE FF) is decoded from UTF-16 whatever the encoding; the text ends at the first
+// zero byte (or NUL unit), and its broken characters are mended.
 std::string DecodeDocument(std::string bytes, Encoding encoding);

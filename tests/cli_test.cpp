@@ -81,7 +81,8 @@ TEST_F(Cli, EncodingChoiceDecidesHowNamesArrive) {
   WriteFileBytes(dir_ / "a.kml", "\xEF\xBB\xBF<name>\xE4\xB8\xAD</name>");
   EXPECT_EQ(Geovant("tags a.kml", dir_).out, "<name>\n");
   EXPECT_EQ(Geovant("extract a.kml '<name>'", dir_).out, "\r\n\xD6\xD0\r\n");
-  EXPECT_EQ(Geovant("extract --encoding ansi a.kml '<name>'", dir_).out, "\r\n\xE4\xB8\xAD\r\n");
+  // Taken as GBK, the last byte of the three leads nothing: it becomes "?".
+  EXPECT_EQ(Geovant("extract --encoding ansi a.kml '<name>'", dir_).out, "\r\n\xE4\xB8?\r\n");
 }
 
 TEST_F(Cli, AnalysePrintsTheThreeCounts) {

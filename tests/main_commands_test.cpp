@@ -49,12 +49,13 @@ TEST_F(Commands, OpenButtonConvertsUtf8AndBuildsTheTagList) {
 }
 
 TEST_F(Commands, OpenButtonWithAnsiTakesTheBytes) {
-  WriteFileBytes(dir_ / "a.kml", kKml);
+  const std::string gbk = "<kml><name>\xD6\xD0</name></kml>";
+  WriteFileBytes(dir_ / "a.kml", gbk);
   view_.SetChecked(Control::单选框5, true);
   view_.SetChecked(Control::单选框6, false);
   view_.answers.push_back({true, Path("a.kml")});
   commands_.OnOpenButton();
-  EXPECT_EQ(view_.Text(Control::编辑框1), kKml);
+  EXPECT_EQ(view_.Text(Control::编辑框1), gbk);
 }
 
 TEST_F(Commands, CancelledOpenKeepsTheDocumentAndTheTags) {
@@ -81,7 +82,7 @@ TEST_F(Commands, MenuOpenReadsAnsiAndLeavesTheTagList) {
   view_.items[Control::列表框2] = {"<old>"};
   view_.answers.push_back({true, Path("a.kml")});
   commands_.OnOpenMenu();
-  EXPECT_EQ(view_.Text(Control::编辑框1), "<a>\xE4\xB8\xAD");
+  EXPECT_EQ(view_.Text(Control::编辑框1), "<a>\xE4\xB8?");
   EXPECT_EQ(view_.items[Control::列表框2], std::vector<std::string>{"<old>"});
 }
 
