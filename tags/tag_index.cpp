@@ -15,43 +15,50 @@ namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
-// Item text as the opening part, the lazy group, and the closing part; the item text is not
-// escaped: it is the user's pattern as much as the document's text.
+// The opening part, the lazy group, and the closing part; the item text is not escaped: it is
+// the user's pattern as much as the document's text.
 std::vector<ElementMatch> FindElements(std::string_view open, std::string_view close,
-                                       std::string_view text) {
+                                       std::string_view text, bool* compiled) {
   std::string source;
   source.reserve(open.size() + close.size() + 5);
   source.append(open);
   source.append("(.*?)");
   source.append(close);
   Pattern pattern;
-  pattern.Compile(source, /*ignore_case=*/false);
+  *compiled = pattern.Compile(source, /*ignore_case=*/false);
   return pattern.FindAll(text);
 }
 
 }  // namespace
 
-std::string ExtractElements(std::string_view item, std::string_view text) {
+std::string ExtractElements(std::string_view item, std::string_view text, bool* compiled) {
+  bool ignored;
+  if (!compiled) compiled = &ignored;
+  *compiled = true;
   std::string result;
   if (item.empty()) return result;
 
   std::string closing = "</";
   closing.append(item.substr(1));
-  for (const ElementMatch& m : FindElements(item, closing, text)) {
+  for (const ElementMatch& m : FindElements(item, closing, text, compiled)) {
     result.append("\r\n");
     result.append(m.group);
     result.append("\r\n");
   }
-  if (!result.empty()) return result;
+  if (!result.empty() || !*compiled) return result;
 
+  // A self-closing item has no elements; retrying with its bare name would show others.
+  if (item.size() >= 2 && item.substr(item.size() - 2) == "/>") return result;
   size_t blank = 0;
   while (blank < item.size() && !IsBlank(item[blank])) ++blank;
   if (blank == 0 || blank == item.size()) return result;
-  std::string_view bare = item.substr(0, blank);
+  // The name ends where the item's name ends: <Style must not open <StyleMap.
+  std::string bare(item.substr(0, blank));
   std::string bare_closing = "</";
   bare_closing.append(bare.substr(1));
   bare_closing += '>';
-  for (const ElementMatch& m : FindElements(bare, bare_closing, text)) {
+  bare += "(?=[ \\t\\r\\n>/])";
+  for (const ElementMatch& m : FindElements(bare, bare_closing, text, compiled)) {
     result.append(m.whole);
     result.append("\r\n");
   }

@@ -43,12 +43,27 @@ TEST(ElementExtraction, TagWithAttributesFallsBackToItsBareName) {
             "<Placemark\nx>1</Placemark>\r\n");
 }
 
+TEST(ElementExtraction, RetryTakesOnlyTheWholeBareNameAndNeverForSelfClosingItems) {
+  std::string doc =
+      "<StyleMap id=\"m\"><Pair/></StyleMap><Style id=\"s\">A</Style><Style>B</Style>"
+      "<Data name=\"a\"/><Data name=\"b\">v</Data>";
+  EXPECT_EQ(ExtractElements("<Style id=\"x\">", doc),
+            "<Style id=\"s\">A</Style>\r\n<Style>B</Style>\r\n");
+  EXPECT_EQ(ExtractElements("<Data name=\"a\"/>", doc), "");
+  EXPECT_EQ(ExtractElements("<Data name=\"c\">", doc), "<Data name=\"a\"/><Data name=\"b\">v</Data>\r\n");
+}
+
 TEST(ElementExtraction, ItemTextsThatAreNoPatternEndNormally) {
   std::string doc = "<a x=\"(\">1</a x=\"(\"><b>[</b>";
   for (const char* item : {"<a x=\"(\">", "<b [>", "<c x=\"a{2,1}\">", "(", "<", "", " ", "<a x=\"\\\">"}) {
     std::string result = ExtractElements(item, doc);
     EXPECT_LE(result.size(), doc.size() * 2) << item;
   }
+  bool compiled = true;
+  EXPECT_EQ(ExtractElements("<(", doc, &compiled), "");
+  EXPECT_FALSE(compiled);
+  ExtractElements("<b>", doc, &compiled);
+  EXPECT_TRUE(compiled);
   // Metacharacters that do compile act as pattern syntax, as the item text is not escaped.
   EXPECT_EQ(ExtractElements("<a.>", "<ab>1</ab>"), "\r\n1\r\n");
 }
@@ -58,4 +73,17 @@ TEST(ElementExtraction, NestedQuantifiersFromTheDocumentEndQuickly) {
   doc += "<(a*)*b>";
   EXPECT_EQ(ExtractElements("<(a*)*b>", doc), "");
   EXPECT_EQ(ExtractElements("<(a+)+b c=\"1\">", doc), "");
+}
+
+TEST(ElementExtraction, PatternsOfManyGroupsSpendTheirBudgetByTheWorkDone) {
+  // Every read of such a pattern passes thousands of empty groups: unbounded, 5000 elements
+  // cost 40 million steps; the search stops early with what it found.
+  std::string item = "<p";
+  for (int i = 0; i < 4000; ++i) item += "()";
+  item += ">";
+  std::string doc;
+  for (int i = 0; i < 5000; ++i) doc += "<p>a</p>\n";
+  size_t found = ExtractElements(item, doc).size() / 4;  // "\r\n" + the empty group 1 + "\r\n"
+  EXPECT_GT(found, 0u);
+  EXPECT_LT(found, 5000u);
 }
