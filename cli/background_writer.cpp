@@ -1,12 +1,22 @@
 #include "cli/background_writer.h"
 
+#include <system_error>
+
 BackgroundWriter::BackgroundWriter(Write write) : write_(std::move(write)) {
-  thread_ = std::thread([this] { Run(); });
+  try {
+    thread_ = std::thread([this] { Run(); });
+  } catch (const std::system_error&) {
+    // No thread to be had: Push writes each piece itself.
+  }
 }
 
 BackgroundWriter::~BackgroundWriter() { Finish(); }
 
 bool BackgroundWriter::Push(std::string_view piece) {
+  if (!thread_.joinable()) {
+    if (status_.ok) status_ = write_(piece);
+    return status_.ok;
+  }
   std::unique_lock<std::mutex> lock(mutex_);
   changed_.wait(lock, [this] { return waiting_.size() < kMaxWaiting || !status_.ok; });
   if (!status_.ok) return false;

@@ -96,6 +96,10 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions* options, 
       }
       value = args[++i];
     }
+    if (value.empty()) {
+      *error = "option '" + name + "' needs a value";
+      return false;
+    }
     if (name == "--encoding") {
       if (!ParseEncoding(value, &options->encoding)) {
         *error = "unknown encoding '" + value + "' (use utf-8 or ansi)";

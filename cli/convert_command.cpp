@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <mutex>
 #include <new>
+#include <optional>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -44,10 +46,10 @@ bool Emit(const std::string& path, std::string_view bytes) {
 
 // The MIF text goes to its file in pieces as it is built, so that a conversion holds little
 // more than its input, and the writing of one piece overlaps the building of the next.
-bool ConvertOneOrThrow(const std::string& input, const CliOptions& options) {
+bool ConvertOneOrThrow(const Conversion& conversion, const CliOptions& options) {
   DocumentText document;
-  if (!LoadDocument(input, options.encoding, &document)) return false;
-  const std::string output = OutputPathFor(input, options.output);
+  if (!LoadDocument(conversion.input, options.encoding, &document)) return false;
+  const std::string& output = conversion.output;
   const bool to_standard_output = output == "-";
   FileReplacement file;
   FileStatus status = to_standard_output ? FileStatus() : file.Open(output);
@@ -65,35 +67,79 @@ bool ConvertOneOrThrow(const std::string& input, const CliOptions& options) {
   return status.ok;
 }
 
-bool ConvertOne(const std::string& input, const CliOptions& options) {
+bool ConvertOne(const Conversion& conversion, const CliOptions& options) {
   try {
-    return ConvertOneOrThrow(input, options);
+    return ConvertOneOrThrow(conversion, options);
   } catch (const std::bad_alloc&) {
-    ReportFileError(input, "not enough memory to convert it");
+    ReportFileError(conversion.input, "not enough memory to convert it");
     return false;
   }
 }
+
+std::string Quoted(const std::string& path) { return "'" + path + "'"; }
 
 }  // namespace
 
 std::string OutputPathFor(const std::string& input, const std::string& output_option) {
   if (!output_option.empty()) return output_option;
   if (input == "-") return "-";
+  if (KindOf(input) == PathKind::kOther) return "-";
   return ReplaceExtension(input, ".mif");
 }
 
-int RunConvert(const CliOptions& options) {
+bool PlanConversions(const CliOptions& options, std::vector<Conversion>* plan, std::string* error) {
   const std::vector<std::string>& inputs = options.inputs;
+  if (std::count(inputs.begin(), inputs.end(), "-") > 1) {
+    *error = "standard input may be named only once";
+    return false;
+  }
+  plan->clear();
+  std::vector<std::optional<FileIdentity>> outputs;  // nullopt: standard output, or nowhere
+  for (const std::string& input : inputs) {
+    Conversion conversion{input, OutputPathFor(input, options.output)};
+    std::optional<FileIdentity> output = conversion.output == "-" ? std::nullopt : IdentityOf(conversion.output);
+    for (size_t i = 0; i < plan->size(); ++i) {
+      if ((*plan)[i].output == conversion.output || (output && outputs[i] == output)) {
+        *error = Quoted((*plan)[i].input) + " and " + Quoted(input) + " would both write " +
+                 (conversion.output == "-" ? "to standard output" : Quoted(conversion.output));
+        return false;
+      }
+    }
+    if (output && output->name.empty()) {  // an existing file: it must not be an input
+      for (const std::string& other : inputs) {
+        if (other == "-" || IdentityOf(other) != output) continue;
+        *error = IdentityOf(input) == output ? Quoted(input) + " would be written over itself"
+                                             : Quoted(input) + " would write over the input " + Quoted(other);
+        return false;
+      }
+    }
+    plan->push_back(std::move(conversion));
+    outputs.push_back(std::move(output));
+  }
+  return true;
+}
+
+int RunConvert(const CliOptions& options) {
+  std::vector<Conversion> plan;
+  std::string error;
+  if (!PlanConversions(options, &plan, &error)) {
+    std::fprintf(stderr, "geovant: %s\n", error.c_str());
+    return 2;
+  }
   std::atomic<size_t> next{0};
   std::atomic<bool> failed{false};
   auto work = [&] {
-    for (size_t i = next++; i < inputs.size(); i = next++) {
-      if (!ConvertOne(inputs[i], options)) failed = true;
+    for (size_t i = next++; i < plan.size(); i = next++) {
+      if (!ConvertOne(plan[i], options)) failed = true;
     }
   };
-  size_t workers = std::min<size_t>(inputs.size(), std::max(1u, std::thread::hardware_concurrency()));
+  size_t workers = std::min<size_t>(plan.size(), std::max(1u, std::thread::hardware_concurrency()));
   std::vector<std::thread> threads;
-  for (size_t t = 1; t < workers; ++t) threads.emplace_back(work);
+  try {
+    for (size_t t = 1; t < workers; ++t) threads.emplace_back(work);
+  } catch (const std::system_error&) {
+    // No thread to be had (a process limit): the threads started, and this one, do the work.
+  }
   work();
   for (std::thread& t : threads) t.join();
   return failed ? 1 : 0;
@@ -129,5 +175,11 @@ int RunTags(const CliOptions& options) {
 int RunExtract(const CliOptions& options) {
   DocumentText document;
   if (!LoadDocument(options.inputs[0], options.encoding, &document)) return 1;
-  return Emit("-", ExtractElements(options.tag, *document)) ? 0 : 1;
+  bool compiled = true;
+  std::string text = ExtractElements(options.tag, *document, &compiled);
+  if (!compiled) {
+    std::fprintf(stderr, "geovant: %s is not a pattern that can be searched for\n", Quoted(options.tag).c_str());
+    return 1;
+  }
+  return Emit("-", text) ? 0 : 1;
 }

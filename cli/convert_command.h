@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "cli/cli_options.h"
 
@@ -11,5 +12,17 @@ int RunAnalyse(const CliOptions& options);
 int RunTags(const CliOptions& options);
 int RunExtract(const CliOptions& options);
 
-// Where convert writes the MIF file of `input`.
+// Where convert writes the MIF file of `input`: OUTPUT when given; standard output ("-") for
+// standard input and for inputs that are neither files nor folders (/dev/stdin, a pipe);
+// otherwise beside the input, with the extension .mif.
 std::string OutputPathFor(const std::string& input, const std::string& output_option);
+
+struct Conversion {
+  std::string input;
+  std::string output;
+};
+
+// The conversions that `options` ask for. A usage error, said in `error`, when standard input
+// is named twice, when two inputs would write the same output, or when an output is one of
+// the inputs: nothing may be written then.
+bool PlanConversions(const CliOptions& options, std::vector<Conversion>* plan, std::string* error);

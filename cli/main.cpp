@@ -23,6 +23,14 @@ extern "C" void OnTerminatingSignal(int signal_number) {
   std::raise(signal_number);
 }
 
+// The signals that end the program and that a handler may catch.
+const int kTerminatingSignals[] = {
+    SIGINT, SIGTERM,
+#ifndef _WIN32
+    SIGHUP, SIGQUIT, SIGPIPE,
+#endif
+};
+
 }  // namespace
 
 int Run(const CliOptions& options);
@@ -33,8 +41,11 @@ int main(int argc, char** argv) {
   _setmode(_fileno(stdout), _O_BINARY);
   _setmode(_fileno(stdin), _O_BINARY);
 #endif
-  std::signal(SIGINT, OnTerminatingSignal);
-  std::signal(SIGTERM, OnTerminatingSignal);
+  for (int signal_number : kTerminatingSignals) std::signal(signal_number, OnTerminatingSignal);
+#ifdef SIGXFSZ
+  // Past the file-size limit a write fails and is reported like any other failed write.
+  std::signal(SIGXFSZ, SIG_IGN);
+#endif
 
   std::vector<std::string> args(argv + 1, argv + argc);
   CliOptions options;

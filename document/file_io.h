@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -22,12 +23,18 @@ FileStatus ReadStandardInput(std::string* bytes);
 // Makes the file at `path` hold exactly `bytes`. A regular file (or a missing one) is
 // replaced through a temporary file in its folder, so that a failed write leaves neither a
 // partial file nor a damaged old one; anything else (a device, a pipe) is written in place.
+// A link is written through, to the file it names (which need not exist yet). A file that
+// the user may not write is not replaced: that is a failed write. The new file keeps the old
+// one's mode, and its owner where the user may give it.
 FileStatus WriteWholeFile(const std::string& path, std::string_view bytes);
 
 // The same replacement, with the bytes given in pieces:
 //   FileReplacement out;
 //   if (out.Open(path).ok && out.Write(a).ok && out.Write(b).ok) status = out.Commit();
 // Until Commit the old file is untouched; a replacement that is not committed leaves nothing.
+// On Linux the new file has no name until it is complete, so that even a killed program
+// leaves nothing behind; elsewhere it is a hidden file with a short name in the target's
+// folder, removed by RemoveTemporaryFiles.
 class FileReplacement {
  public:
   FileReplacement() = default;
@@ -43,12 +50,31 @@ class FileReplacement {
   void Abandon();
 
   std::string target_;
-  std::string temporary_;  // empty when writing in place
+  std::string folder_;
+  std::string temporary_;  // the name of the new file until it replaces the target
+  bool unnamed_ = false;   // Linux: the new file has no name yet
+  bool in_place_ = false;  // a device or a pipe: written directly
   intptr_t handle_ = -1;   // a descriptor, or a HANDLE on Windows
   std::unique_ptr<TemporaryFileRecord> record_;
 };
 
 FileStatus WriteStandardOutput(std::string_view bytes);
+
+// Who a path names, so that two names of one file compare equal: an existing file by its
+// device and inode (on Windows its volume and file index), a name not yet taken by its
+// folder's and its own. nullopt when neither the file nor its folder exists.
+struct FileIdentity {
+  uint64_t device = 0;
+  uint64_t inode = 0;
+  std::string name;  // empty for an existing file
+  bool operator==(const FileIdentity&) const = default;
+};
+std::optional<FileIdentity> IdentityOf(const std::string& path);
+
+// kOther: a device, a pipe, or a name of one of this program's own descriptors (/dev/stdin,
+// /dev/fd/3, /proc/self/fd/0), whatever it leads to.
+enum class PathKind { kMissing, kFile, kFolder, kOther };
+PathKind KindOf(const std::string& path);
 
 // Removes the temporary files of writes under way. Safe to call from a signal handler, so
 // that an interrupted run leaves nothing behind.

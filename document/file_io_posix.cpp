@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -6,6 +7,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <new>
 #include <utility>
 
@@ -77,36 +79,101 @@ FileStatus ReadStandardInputOrThrow(std::string* bytes) {
   return ReadAll(STDIN_FILENO, bytes);
 }
 
+namespace {
+
+// `path` with its links followed to the name they lead to, whether that file exists or not.
+bool ResolveLinks(std::string& path) {
+  for (int depth = 0; depth < 40; ++depth) {
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return true;
+    std::string link(PATH_MAX, '\0');
+    ssize_t length = readlink(path.c_str(), link.data(), link.size());
+    if (length < 0) return false;
+    link.resize(static_cast<size_t>(length));
+    size_t slash = path.rfind('/');
+    if (link.empty() || link[0] != '/') link.insert(0, slash == std::string::npos ? "" : path.substr(0, slash + 1));
+    path = std::move(link);
+  }
+  errno = ELOOP;
+  return false;
+}
+
+std::string FolderOf(const std::string& path) {
+  size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// A name of 13 bytes in `folder`, so that it fits wherever the target's name fits.
+std::string ShortTemporaryName(const std::string& folder) {
+  static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  unsigned char random[8];
+  if (getrandom(random, sizeof random, 0) != sizeof random) {
+    uint64_t fallback = static_cast<uint64_t>(getpid()) * 2654435761u ^ static_cast<uint64_t>(clock());
+    std::memcpy(random, &fallback, sizeof random);
+  }
+  std::string name = folder + "/.gv";
+  for (unsigned char r : random) name += kLetters[r % (sizeof kLetters - 1)];
+  return name + ".tmp";
+}
+
+// The owner of the file being replaced, where the user may give it; otherwise the file
+// belongs to the user, as any new file does.
+void KeepOwner(int fd, const struct stat& old) {
+  if (old.st_uid == geteuid() && old.st_gid == getegid()) return;
+  if (fchown(fd, old.st_uid, old.st_gid) != 0 && fchown(fd, static_cast<uid_t>(-1), old.st_gid) != 0) {
+    // Not allowed: keeping the owner is a courtesy, not a condition of the write.
+  }
+}
+
+// Gives the unnamed file at `fd` the name `path`.
+bool LinkUnnamed(int fd, const std::string& path) {
+  std::string proc = "/proc/self/fd/" + std::to_string(fd);
+  if (linkat(AT_FDCWD, proc.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0) return true;
+  if (errno != ENOENT) return false;
+  return linkat(fd, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) == 0;  // without /proc
+}
+
+}  // namespace
+
 FileReplacement::~FileReplacement() { Abandon(); }
 
 FileStatus FileReplacement::Open(const std::string& path) {
   Abandon();
   target_ = path;
-  struct stat st;
-  if (lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-    // Replace the file the link points to, not the link.
-    char resolved[PATH_MAX];
-    if (realpath(path.c_str(), resolved)) target_ = resolved;
-  }
+  if (!ResolveLinks(target_)) return FromErrno();
+  struct stat old;
+  const bool exists = stat(target_.c_str(), &old) == 0;
   mode_t mode = NewFileMode();
-  if (stat(target_.c_str(), &st) == 0) {
-    if (S_ISDIR(st.st_mode)) return FileStatus::Failed(std::strerror(EISDIR));
-    if (!S_ISREG(st.st_mode)) {
+  if (exists) {
+    if (S_ISDIR(old.st_mode)) return FileStatus::Failed(std::strerror(EISDIR));
+    if (!S_ISREG(old.st_mode)) {
+      in_place_ = true;
       handle_ = open(target_.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
       return handle_ < 0 ? FromErrno() : FileStatus();
     }
-    mode = st.st_mode & 07777;
+    // The rename would replace a file that the user may not write, as cp would not.
+    if (faccessat(AT_FDCWD, target_.c_str(), W_OK, AT_EACCESS) != 0) return FromErrno();
+    mode = old.st_mode & 07777;
   }
-  size_t slash = target_.rfind('/');
-  size_t name = slash == std::string::npos ? 0 : slash + 1;
-  temporary_ = target_.substr(0, name) + "." + target_.substr(name) + ".tmp-XXXXXX";
-  int fd = mkostemp(temporary_.data(), O_CLOEXEC);
-  if (fd < 0) {
-    temporary_.clear();
+  folder_ = FolderOf(target_);
+  int fd = open(folder_.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+  if (fd >= 0) {
+    unnamed_ = true;
+  } else if (errno == EISDIR || errno == EOPNOTSUPP || errno == EINVAL) {
+    // This file system has no unnamed files: a hidden one, removed on the signals we handle.
+    temporary_ = folder_ + "/.gvXXXXXX";
+    fd = mkostemp(temporary_.data(), O_CLOEXEC);
+    if (fd < 0) {
+      temporary_.clear();
+      return FromErrno();
+    }
+    record_ = std::make_unique<TemporaryFileRecord>(temporary_.c_str(), -1);
+  } else {
     return FromErrno();
   }
   handle_ = fd;
-  record_ = std::make_unique<TemporaryFileRecord>(temporary_.c_str());
+  if (exists) KeepOwner(fd, old);  // before the mode: a new owner clears set-id bits
   if (fchmod(fd, mode) != 0) {
     FileStatus status = FromErrno();
     Abandon();
@@ -125,10 +192,23 @@ FileStatus FileReplacement::Write(std::string_view bytes) {
 FileStatus FileReplacement::Commit() {
   if (handle_ < 0) return FileStatus::Failed(std::strerror(EBADF));
   FileStatus status;
-  if (close(static_cast<int>(std::exchange(handle_, -1))) != 0) status = FromErrno();
-  if (status.ok && !temporary_.empty() && rename(temporary_.c_str(), target_.c_str()) != 0) {
-    status = FromErrno();
+  if (unnamed_) {
+    // The finished file gets a short name of its own, which the rename then puts in place.
+    bool linked = false;
+    for (int attempt = 0; attempt < 100 && !linked; ++attempt) {
+      temporary_ = ShortTemporaryName(folder_);
+      linked = LinkUnnamed(static_cast<int>(handle_), temporary_);
+      if (!linked && errno != EEXIST) break;
+    }
+    if (linked) {
+      record_ = std::make_unique<TemporaryFileRecord>(temporary_.c_str(), -1);
+    } else {
+      status = FromErrno();
+      temporary_.clear();
+    }
   }
+  if (close(static_cast<int>(std::exchange(handle_, -1))) != 0 && status.ok) status = FromErrno();
+  if (status.ok && !in_place_ && rename(temporary_.c_str(), target_.c_str()) != 0) status = FromErrno();
   if (status.ok) temporary_.clear();
   Abandon();
   return status;
@@ -139,12 +219,44 @@ void FileReplacement::Abandon() {
   if (!temporary_.empty()) unlink(temporary_.c_str());
   temporary_.clear();
   record_.reset();
+  unnamed_ = false;
+  in_place_ = false;
 }
 
 FileStatus WriteStandardOutput(std::string_view bytes) { return WriteAll(STDOUT_FILENO, bytes); }
 
 void RemoveTemporaryFiles() {
-  TemporaryFileRecord::RemoveAll([](const char* path) { unlink(path); });
+  TemporaryFileRecord::RemoveAll([](const char* path, intptr_t) { unlink(path); });
+}
+
+std::optional<FileIdentity> IdentityOf(const std::string& path) {
+  struct stat st;
+  if (stat(path.c_str(), &st) == 0) return FileIdentity{st.st_dev, st.st_ino, ""};
+  std::string folder = FolderOf(path);
+  if (stat(folder.c_str(), &st) != 0) return std::nullopt;
+  size_t slash = path.rfind('/');
+  return FileIdentity{st.st_dev, st.st_ino, path.substr(slash == std::string::npos ? 0 : slash + 1)};
+}
+
+namespace {
+
+bool IsDescriptorName(const std::string& path) {
+  char resolved[PATH_MAX];
+  std::string folder = FolderOf(path);
+  if (realpath(folder.c_str(), resolved) && std::string_view(resolved).substr(0, 6) == "/proc/") return true;
+  char link[PATH_MAX];
+  ssize_t length = readlink(path.c_str(), link, sizeof link);
+  return length >= 6 && std::string_view(link, 6) == "/proc/";
+}
+
+}  // namespace
+
+PathKind KindOf(const std::string& path) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) return PathKind::kMissing;
+  if (IsDescriptorName(path)) return PathKind::kOther;
+  if (S_ISREG(st.st_mode)) return PathKind::kFile;
+  return S_ISDIR(st.st_mode) ? PathKind::kFolder : PathKind::kOther;
 }
 
 FileStatus OutOfMemory() { return FileStatus::Failed(std::strerror(ENOMEM)); }

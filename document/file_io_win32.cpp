@@ -102,11 +102,24 @@ intptr_t FromHandle(HANDLE h) { return reinterpret_cast<intptr_t>(h); }
 
 FileReplacement::~FileReplacement() { Abandon(); }
 
+namespace {
+
+std::string FolderOf(const std::string& path) {
+  size_t slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? "." : path.substr(0, slash + 1);
+}
+
+bool IsFolder(const std::string& path) {
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+}  // namespace
+
 FileStatus FileReplacement::Open(const std::string& path) {
   Abandon();
   target_ = path;
-  DWORD attributes = GetFileAttributesA(path.c_str());
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+  if (IsFolder(path)) {
     SetLastError(ERROR_DIRECTORY);
     return FromLastError();
   }
@@ -114,15 +127,19 @@ FileStatus FileReplacement::Open(const std::string& path) {
     HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return FromLastError();
+    in_place_ = true;
     handle_ = FromHandle(h);
     return {};
   }
-  size_t slash = path.find_last_of("/\\");
-  std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+  folder_ = FolderOf(path);
+  // GetTempFileName says "the directory name is invalid" for a folder that is not there.
+  if (!IsFolder(folder_)) {
+    SetLastError(ERROR_PATH_NOT_FOUND);
+    return FromLastError();
+  }
   char temporary[MAX_PATH + 16];
-  if (GetTempFileNameA(folder.c_str(), "gv", 0, temporary) == 0) return FromLastError();
+  if (GetTempFileNameA(folder_.c_str(), "gv", 0, temporary) == 0) return FromLastError();
   temporary_ = temporary;
-  record_ = std::make_unique<TemporaryFileRecord>(temporary_.c_str());
   HANDLE h = CreateFileA(temporary_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
@@ -131,6 +148,9 @@ FileStatus FileReplacement::Open(const std::string& path) {
     return status;
   }
   handle_ = FromHandle(h);
+  // An open file cannot be deleted: the record holds the handle, so that an interrupted run
+  // closes it before it removes the file.
+  record_ = std::make_unique<TemporaryFileRecord>(temporary_.c_str(), handle_);
   return {};
 }
 
@@ -144,18 +164,26 @@ FileStatus FileReplacement::Write(std::string_view bytes) {
   return status;
 }
 
+namespace {
+
+// Closes the handle unless an interrupted run's clean-up has closed it already.
+bool CloseOnce(intptr_t& handle, const std::unique_ptr<TemporaryFileRecord>& record) {
+  intptr_t h = std::exchange(handle, FromHandle(INVALID_HANDLE_VALUE));
+  if (record) h = record->TakeHandle();
+  return h == -1 || CloseHandle(AsHandle(h));
+}
+
+}  // namespace
+
 FileStatus FileReplacement::Commit() {
   if (handle_ == FromHandle(INVALID_HANDLE_VALUE)) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FromLastError();
   }
   FileStatus status;
-  if (!CloseHandle(AsHandle(std::exchange(handle_, FromHandle(INVALID_HANDLE_VALUE))))) {
-    status = FromLastError();
-  }
-  if (status.ok && !temporary_.empty() &&
-      !MoveFileExA(temporary_.c_str(), target_.c_str(),
-                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+  if (!CloseOnce(handle_, record_)) status = FromLastError();
+  if (status.ok && !in_place_ &&
+      !MoveFileExA(temporary_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     status = FromLastError();
   }
   if (status.ok) temporary_.clear();
@@ -164,12 +192,11 @@ FileStatus FileReplacement::Commit() {
 }
 
 void FileReplacement::Abandon() {
-  if (handle_ != FromHandle(INVALID_HANDLE_VALUE)) {
-    CloseHandle(AsHandle(std::exchange(handle_, FromHandle(INVALID_HANDLE_VALUE))));
-  }
+  if (handle_ != FromHandle(INVALID_HANDLE_VALUE)) CloseOnce(handle_, record_);
   if (!temporary_.empty()) DeleteFileA(temporary_.c_str());
   temporary_.clear();
   record_.reset();
+  in_place_ = false;
 }
 
 FileStatus WriteStandardOutput(std::string_view bytes) {
@@ -177,10 +204,42 @@ FileStatus WriteStandardOutput(std::string_view bytes) {
 }
 
 void RemoveTemporaryFiles() {
-  TemporaryFileRecord::RemoveAll([](const char* path) { DeleteFileA(path); });
+  TemporaryFileRecord::RemoveAll([](const char* path, intptr_t handle) {
+    if (handle != -1) CloseHandle(AsHandle(handle));
+    DeleteFileA(path);
+  });
 }
 
 FileStatus OutOfMemory() {
   SetLastError(ERROR_NOT_ENOUGH_MEMORY);
   return FromLastError();
+}
+
+std::optional<FileIdentity> IdentityOf(const std::string& path) {
+  HANDLE h = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h != INVALID_HANDLE_VALUE) {
+    BY_HANDLE_FILE_INFORMATION info;
+    bool known = GetFileInformationByHandle(h, &info);
+    CloseHandle(h);
+    if (known) {
+      uint64_t index = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+      return FileIdentity{info.dwVolumeSerialNumber, index, ""};
+    }
+  }
+  std::string folder = FolderOf(path);
+  std::optional<FileIdentity> identity = IsFolder(folder) ? IdentityOf(folder) : std::nullopt;
+  if (!identity) return std::nullopt;
+  // File names differ only by more than letter case here.
+  identity->name = path.substr(path.find_last_of("/\\") == std::string::npos ? 0 : path.find_last_of("/\\") + 1);
+  for (char& c : identity->name) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return identity;
+}
+
+PathKind KindOf(const std::string& path) {
+  if (IsFolder(path)) return PathKind::kFolder;
+  if (IsDevice(path)) return PathKind::kOther;
+  return GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES ? PathKind::kMissing : PathKind::kFile;
 }

@@ -1,19 +1,20 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 
-// The paths of temporary files being written, kept where a signal handler can reach them
-// without locks or allocation.
+// The temporary files of writes under way, kept where a signal handler can reach them without
+// locks or allocation.
 class TemporaryFileRecord {
  public:
   static constexpr int kSlots = 256;
 
-  // Records `path`, which must outlive the record. When every slot is taken the file is
-  // simply not recorded.
-  explicit TemporaryFileRecord(const char* path) {
+  // Records `path`, which must outlive the record, and the handle the file is open with (-1
+  // for none). When every slot is taken the file is simply not recorded.
+  TemporaryFileRecord(const char* path, intptr_t handle) : path_(path), handle_(handle) {
     for (auto& slot : slots_) {
-      const char* empty = nullptr;
-      if (slot.compare_exchange_strong(empty, path)) {
+      TemporaryFileRecord* empty = nullptr;
+      if (slot.compare_exchange_strong(empty, this)) {
         slot_ = &slot;
         break;
       }
@@ -25,14 +26,20 @@ class TemporaryFileRecord {
   TemporaryFileRecord(const TemporaryFileRecord&) = delete;
   TemporaryFileRecord& operator=(const TemporaryFileRecord&) = delete;
 
+  // The handle, taken out of the record: whoever takes it closes it, once.
+  intptr_t TakeHandle() { return handle_.exchange(-1); }
+
+  // Calls remove(path, handle) for every recorded file; the handle is taken from its record.
   template <typename Remove>
   static void RemoveAll(Remove remove) {
     for (auto& slot : slots_) {
-      if (const char* path = slot.load()) remove(path);
+      if (TemporaryFileRecord* record = slot.load()) remove(record->path_, record->TakeHandle());
     }
   }
 
  private:
-  static inline std::atomic<const char*> slots_[kSlots] = {};
-  std::atomic<const char*>* slot_ = nullptr;
+  static inline std::atomic<TemporaryFileRecord*> slots_[kSlots] = {};
+  std::atomic<TemporaryFileRecord*>* slot_ = nullptr;
+  const char* path_;
+  std::atomic<intptr_t> handle_;
 };

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -125,7 +126,8 @@ TEST_F(Cli, FailedWriteKeepsTheOldFileAndLeavesNothingBehind) {
 
 TEST_F(Cli, UsageErrorsExitWithTwo) {
   for (const char* args : {"", "frobnicate x", "convert", "convert --encoding latin1 a.kml", "convert -o x a b",
-                           "analyse a b", "extract a.kml", "tags -o x a.kml", "convert --bogus a.kml", "convert -o"}) {
+                           "analyse a b", "extract a.kml", "tags -o x a.kml", "convert --bogus a.kml", "convert -o",
+                           "convert -o '' a.kml", "convert --output= a.kml"}) {
     Outcome run = Geovant(args, dir_);
     EXPECT_EQ(run.status, 2) << args;
     EXPECT_NE(run.err.find("usage: geovant convert"), std::string::npos) << args;
@@ -134,6 +136,58 @@ TEST_F(Cli, UsageErrorsExitWithTwo) {
   Outcome help = Geovant("--help", dir_);
   EXPECT_EQ(help.status, 0);
   EXPECT_EQ(help.out.rfind("usage: geovant convert", 0), 0u);
+}
+
+TEST_F(Cli, OutputsThatWouldCollideAreRefusedBeforeAnythingIsWritten) {
+  for (const char* name : {"a.kml", "a.mif", "roads.kml", "roads.xml", "self.kml"}) WriteFileBytes(dir_ / name, kPointKml);
+  fs::create_symlink("self.kml", dir_ / "link.kml");
+  struct Case {
+    const char* args;
+    const char* error;
+  } cases[] = {
+      {"convert a.kml a.mif", "geovant: 'a.kml' would write over the input 'a.mif'\n"},
+      {"convert roads.kml roads.xml", "geovant: 'roads.kml' and 'roads.xml' would both write 'roads.mif'\n"},
+      {"convert self.kml -o link.kml", "geovant: 'self.kml' would be written over itself\n"},
+      {"convert - -", "geovant: standard input may be named only once\n"},
+  };
+  for (const Case& c : cases) {
+    Outcome run = Geovant(c.args, dir_, kPointKml);
+    EXPECT_EQ(run.status, 2) << c.args;
+    EXPECT_EQ(run.err, c.error);
+    EXPECT_EQ(run.out, "");
+  }
+  EXPECT_EQ(ReadFileBytes(dir_ / "a.mif"), kPointKml);
+  EXPECT_EQ(ReadFileBytes(dir_ / "self.kml"), kPointKml);
+  EXPECT_FALSE(fs::exists(dir_ / "roads.mif"));
+}
+
+TEST_F(Cli, AStreamNamedAsAFileGoesToStandardOutput) {
+  Outcome run = Geovant("convert /proc/self/fd/0", dir_, kPointKml);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.out, kPointMif);
+}
+
+TEST_F(Cli, ExtractSaysWhenTheTagIsNoPattern) {
+  WriteFileBytes(dir_ / "a.kml", "<a x=\"(\">1</a x=\"(\">");
+  Outcome run = Geovant("extract a.kml '<a x=\"(\">'", dir_);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "geovant: '<a x=\"(\">' is not a pattern that can be searched for\n");
+}
+
+// Runs the rest of the shell line as the user nobody, in a folder that user may write.
+std::string AsNobody(const ScopedTempDir& dir) {
+  fs::permissions(dir.path(), fs::perms::all);
+  return "setpriv --reuid=65534 --regid=65534 --clear-groups";
+}
+
+TEST_F(Cli, ConvertsOnTheCallingThreadWhenNoThreadCanBeStarted) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root to run as a user without other processes";
+  WriteFileBytes(dir_ / "a.kml", kPointKml);
+  WriteFileBytes(dir_ / "b.kml", kPointKml);
+  Outcome run = Geovant("convert a.kml b.kml", dir_, "", "prlimit --nproc=1:1 " + AsNobody(dir_));
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(ReadFileBytes(dir_ / "a.mif"), kPointMif);
+  EXPECT_EQ(ReadFileBytes(dir_ / "b.mif"), kPointMif);
 }
 
 // Names in `folder` other than the given ones: a temporary file left behind shows here.
@@ -160,14 +214,24 @@ TEST_F(Cli, WriteThatRunsOutOfRoomKeepsTheExistingFile) {
 TEST_F(Cli, InterruptedRunLeavesTheOldFileOrTheWholeNewOne) {
   WriteFileBytes(dir_ / "big.kml", GenerateKml(20000, 20));
   std::string complete = Geovant("convert -o - big.kml", dir_).out;
-  for (int delay_ms : {0, 20, 60, 150}) {
-    WriteFileBytes(dir_ / "big.mif", "previous");
-    std::string sleep = "sleep " + std::to_string(delay_ms / 1000.0) + ";";
-    Outcome run = Geovant("convert big.kml & pid=$!; " + sleep + " kill -INT $pid 2>/dev/null; wait $pid", dir_);
-    std::string now = ReadFileBytes(dir_ / "big.mif");
-    EXPECT_TRUE(now == "previous" || now == complete) << delay_ms << " ms: " << now.size() << " bytes";
-    EXPECT_EQ(OtherFiles(dir_.path(), {"big.kml", "big.mif"}), std::vector<std::string>{}) << delay_ms;
+  // KILL cannot be handled: the new file has no name until it is complete.
+  for (const char* signal : {"INT", "TERM", "HUP", "QUIT", "KILL"}) {
+    for (int delay_ms : {0, 20, 60, 150}) {
+      WriteFileBytes(dir_ / "big.mif", "previous");
+      std::string sleep = "sleep " + std::to_string(delay_ms / 1000.0) + ";";
+      Geovant("convert big.kml & pid=$!; " + sleep + " kill -" + signal + " $pid 2>/dev/null; wait $pid", dir_);
+      std::string now = ReadFileBytes(dir_ / "big.mif");
+      EXPECT_TRUE(now == "previous" || now == complete) << signal << delay_ms << " ms: " << now.size() << " bytes";
+      EXPECT_EQ(OtherFiles(dir_.path(), {"big.kml", "big.mif"}), std::vector<std::string>{}) << signal << delay_ms;
+    }
   }
+}
+
+TEST_F(Cli, OutputNamesUpToTheSystemsLimitCanBeWritten) {
+  WriteFileBytes(dir_ / "a.kml", kPointKml);
+  std::string longest = std::string(251, 'n') + ".mif";
+  EXPECT_EQ(Geovant("convert -o " + longest + " a.kml", dir_).status, 0);
+  EXPECT_EQ(ReadFileBytes(dir_ / longest), kPointMif);
 }
 
 #ifndef GEOVANT_SANITIZED  // the sanitizers reserve more address space than the limit allows

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "document/encoding_internal.h"
 #include "document/text_io.h"
 
 TEST(Utf8ToAnsi, ConvertsChineseToGbk) {
@@ -72,4 +73,43 @@ TEST(WideToAnsi, ConvertsUpToTheFirstNul) {
   EXPECT_EQ(WideToAnsi(u"\U0001F600x"), "??x");
   EXPECT_EQ(WideToAnsi(std::u16string(1, char16_t(0xD800)) + u"x"), "?x");
   EXPECT_EQ(WideToAnsi(u""), "");
+}
+
+TEST(DocumentText, BrokenDoubleByteCharactersBecomeQuestionMarks) {
+  struct Case {
+    std::string bytes;
+    std::string text;
+  } cases[] = {
+      {"\xD6\xD0<a>", "\xD6\xD0<a>"},       // a whole character stays
+      {"\x81\x40\x81\x7E\xFE\xFE", "\x81\x40\x81\x7E\xFE\xFE"},
+      {"\x81 <a>", "? <a>"},                // the byte after a broken lead is read on its own
+      {"a\xD6", "a?"},                      // a lead byte at the end
+      {"\x81\x7F\x81\xFF", "?\x7F?\xFF"},
+      {"\xD6\xD6\xD0", "\xD6\xD6?"},        // the second byte is a trail: the pair is whole
+      {"\x80\xFF<", "\x80\xFF<"},           // neither leads anything
+      {"\xEF\xBB\xBF<kml>", "\xEF\xBB?<kml>"},  // a UTF-8 mark read as ANSI
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(DecodeDocument(c.bytes, Encoding::kAnsi), c.text) << c.bytes;
+    EXPECT_EQ(BytesAsAnsiText(c.bytes), c.text) << c.bytes;
+  }
+}
+
+TEST(DocumentText, Utf16FilesAreDecodedWhateverTheEncoding) {
+  const std::string little("\xFF\xFE<\0a\0>\0\x2D\x4E\0\0x\0", 14);  // "<a>中", NUL, "x"
+  const std::string big("\xFE\xFF\0<\0a\0>\x4E\x2D\0", 11);          // "<a>中" and an odd byte
+  for (Encoding encoding : {Encoding::kAnsi, Encoding::kUtf8}) {
+    EXPECT_EQ(DecodeDocument(little, encoding), "<a>\xD6\xD0");
+    EXPECT_EQ(DecodeDocument(big, encoding), "<a>\xD6\xD0");
+  }
+}
+
+TEST(Utf8ToAnsi, ConvertsInPiecesAsInOneGo) {
+  std::string utf8 = "\xEF\xBB\xBF";
+  for (int i = 0; i < 300; ++i) utf8 += "<a>\xE4\xB8\xAD\xF0\x9F\x98\x80\xC3\xA9\xFF\xE4\xB8 x</a>\n";
+  std::string whole = Utf8TextToAnsi(utf8, 3, kConversionPiece);
+  for (size_t piece : {4, 5, 7, 64}) EXPECT_TRUE(Utf8TextToAnsi(utf8, 3, piece) == whole) << piece;
+  std::u16string wide;
+  for (int i = 0; i < 300; ++i) wide += u"\u4E2D\U0001F600x";
+  EXPECT_TRUE(WideToAnsi(wide, 3) == WideToAnsi(wide));
 }

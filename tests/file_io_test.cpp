@@ -4,7 +4,10 @@
 
 #include <filesystem>
 
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
 #include "tests/test_support.h"
 
 namespace fs = std::filesystem;
@@ -84,6 +87,48 @@ TEST_F(FileIo, ReadOnlyFolderLeavesTheExistingFileIntact) {
   EXPECT_FALSE(WriteWholeFile(path.string(), "new").ok);
   fs::permissions(dir_.path(), fs::perms::owner_all);
   EXPECT_EQ(ReadFileBytes(path), "old bytes");
+}
+
+TEST_F(FileIo, ADanglingLinkIsWrittenThrough) {
+  fs::create_symlink("new.mif", dir_ / "link.mif");
+  ASSERT_TRUE(WriteWholeFile((dir_ / "link.mif").string(), "data").ok);
+  EXPECT_TRUE(fs::is_symlink(dir_ / "link.mif"));
+  EXPECT_EQ(ReadFileBytes(dir_ / "new.mif"), "data");
+}
+
+// What `check` says, run as the user nobody when run as root, so that file permissions apply.
+template <typename Check>
+bool AsAnOrdinaryUser(const fs::path& folder, Check check) {
+  if (geteuid() != 0) return check();
+  fs::permissions(folder, fs::perms::all);
+  pid_t child = fork();
+  if (child == 0) _exit(setgid(65534) == 0 && setuid(65534) == 0 && check() ? 0 : 1);
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+TEST_F(FileIo, AFileTheUserMayNotWriteIsNotReplaced) {
+  fs::path path = dir_ / "read-only.mif";
+  WriteFileBytes(path, "old bytes");
+  fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  EXPECT_TRUE(AsAnOrdinaryUser(dir_.path(), [&] {
+    FileStatus status = WriteWholeFile(path.string(), "new");
+    return !status.ok && status.reason == "Permission denied";
+  }));
+  EXPECT_EQ(ReadFileBytes(path), "old bytes");
+}
+
+TEST_F(FileIo, ReplacingKeepsTheOwner) {
+  if (geteuid() != 0) GTEST_SKIP() << "only root may give a file to another user";
+  fs::path path = dir_ / "theirs.mif";
+  WriteFileBytes(path, "old");
+  ASSERT_EQ(chown(path.c_str(), 65534, 65534), 0);
+  ASSERT_TRUE(WriteWholeFile(path.string(), "new").ok);
+  struct stat st;
+  ASSERT_EQ(stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_uid, 65534u);
+  EXPECT_EQ(st.st_gid, 65534u);
 }
 
 TEST_F(FileIo, ReadFailuresNameTheReason) {
