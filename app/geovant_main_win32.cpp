@@ -57,8 +57,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
 
   MSG msg;
   while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-    // Tab moves the focus between the controls, as in a dialog.
-    if (IsDialogMessageA(hwnd, &msg)) continue;
+    if (HandleDialogKeys(hwnd, msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
   }

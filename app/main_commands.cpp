@@ -15,6 +15,10 @@ std::string WriteErrorMessage(const std::string& path, const std::string& reason
   return "无法写入文件“" + path + "”：" + reason + "\r\n\r\n原有的文件保持不变。";
 }
 
+std::string ReplaceQuestion(const std::string& path) {
+  return "“" + path + "”已存在。\r\n要替换它吗？";
+}
+
 MainCommands::MainCommands(MainView& view, GeometryState& geometry)
     : view_(view), geometry_(geometry) {}
 
@@ -30,30 +34,27 @@ bool MainCommands::ReadDocumentFile(const std::string& path, const char* command
   return status.ok;
 }
 
-bool MainCommands::WriteFile(const std::string& path, std::string_view bytes, const char* command) {
+void MainCommands::WriteFile(const std::string& path, std::string_view bytes, const char* command) {
+  if (KindOf(path) == PathKind::kFile && !view_.AskYesNo(ReplaceQuestion(path), command)) return;
   FileStatus status = WriteWholeFile(path, bytes);
   if (!status.ok) view_.ShowMessage(WriteErrorMessage(path, status.reason), command, MessageIcon::kError);
-  return status.ok;
 }
 
 void MainCommands::OnOpenButton() {
   通用对话框1.kind = FileDialog::Kind::kOpen;
-  // The document is emptied only once the user has chosen a file: a cancelled dialog must not
-  // throw away an unsaved document.
+  // The document and the tag list are replaced only by a file that was read: a cancelled
+  // dialog or a failed read must not throw away an unsaved document.
   if (!view_.ShowFileDialog(通用对话框1)) return;
-  view_.SetText(Control::编辑框1, "");
-
   Pattern tag_pattern;
   if (!tag_pattern.Compile(kTagPattern, /*ignore_case=*/false)) {
     view_.ShowMessage("创建正则表达式失败。请检查参数！", "提取", MessageIcon::kError);
     return;
   }
-  view_.ClearItems(Control::列表框2);
-
   std::string bytes;
   if (!ReadDocumentFile(通用对话框1.file_name, "打开", &bytes)) return;
   Encoding encoding = view_.IsChecked(Control::单选框5) ? Encoding::kAnsi : Encoding::kUtf8;
   view_.SetText(Control::编辑框1, DecodeDocument(std::move(bytes), encoding));
+  view_.ClearItems(Control::列表框2);
   view_.AddItems(Control::列表框2, BuildTagIndex(tag_pattern, view_.Text(Control::编辑框1)));
 }
 

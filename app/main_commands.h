@@ -25,7 +25,8 @@ class MainCommands {
  private:
   void SaveDocument(const char* filter, const char* extension, const char* command);
   bool ReadDocumentFile(const std::string& path, const char* command, std::string* bytes);
-  bool WriteFile(const std::string& path, std::string_view bytes, const char* command);
+  // Writes unless `path` is an existing file that the user chooses not to replace.
+  void WriteFile(const std::string& path, std::string_view bytes, const char* command);
 
   MainView& view_;
   GeometryState& geometry_;
@@ -34,3 +35,5 @@ class MainCommands {
 // The text of the error box for a file that could not be read or written.
 std::string ReadErrorMessage(const std::string& path, const std::string& reason);
 std::string WriteErrorMessage(const std::string& path, const std::string& reason);
+// The question before an existing file is replaced.
+std::string ReplaceQuestion(const std::string& path);

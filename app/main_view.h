@@ -34,8 +34,11 @@ class MainView {
   // A modal message box with an OK button. An empty caption leaves the window's own.
   virtual void ShowMessage(const std::string& text, const std::string& caption,
                            MessageIcon icon) = 0;
+  // A modal question with the buttons Yes and No; true for Yes.
+  virtual bool AskYesNo(const std::string& text, const std::string& caption) = 0;
   // Shows the platform's Open or Save dialog; true when the user confirmed, and then the
-  // dialog's file name holds the path chosen.
+  // dialog's file name holds the path chosen. The dialog adds no extension and asks nothing
+  // about existing files: the commands decide which file they write and ask about that one.
   virtual bool ShowFileDialog(FileDialog& dialog) = 0;
   virtual void CloseWindow() = 0;
 };

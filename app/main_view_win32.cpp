@@ -17,10 +17,14 @@ std::string Win32MainView::Text(Control c) const {
 
 void Win32MainView::SetText(Control c, const std::string& text) { SetWindowTextA(Item(c), text.c_str()); }
 
-void Win32MainView::ClearItems(Control c) { SendMessageA(Item(c), LB_RESETCONTENT, 0, 0); }
+void Win32MainView::ClearItems(Control c) {
+  SendMessageA(Item(c), LB_RESETCONTENT, 0, 0);
+  items_.clear();
+}
 
 void Win32MainView::AddItems(Control c, const std::vector<std::string>& items) {
   HWND list = Item(c);
+  items_.insert(items_.end(), items.begin(), items.end());
   size_t bytes = 0;
   for (const std::string& item : items) bytes += item.size() + 1;
   // One redraw for the whole list instead of one per item: a large KML has many tags.
@@ -32,15 +36,9 @@ void Win32MainView::AddItems(Control c, const std::vector<std::string>& items) {
 }
 
 std::optional<std::string> Win32MainView::SelectedItem(Control c) const {
-  HWND list = Item(c);
-  LRESULT index = SendMessageA(list, LB_GETCURSEL, 0, 0);
-  if (index == LB_ERR) return std::nullopt;
-  LRESULT length = SendMessageA(list, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
-  if (length == LB_ERR) return std::nullopt;
-  std::string text(static_cast<size_t>(length) + 1, '\0');
-  LRESULT got = SendMessageA(list, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
-  text.resize(got > 0 ? static_cast<size_t>(got) : 0);
-  return text;
+  LRESULT index = SendMessageA(Item(c), LB_GETCURSEL, 0, 0);
+  if (index < 0 || static_cast<size_t>(index) >= items_.size()) return std::nullopt;
+  return items_[static_cast<size_t>(index)];
 }
 
 bool Win32MainView::IsChecked(Control c) const {
@@ -58,6 +56,10 @@ void Win32MainView::ShowMessage(const std::string& text, const std::string& capt
   MessageBoxA(window_, text.c_str(), title, style);
 }
 
+bool Win32MainView::AskYesNo(const std::string& text, const std::string& caption) {
+  return MessageBoxA(window_, text.c_str(), caption.c_str(), MB_YESNO | MB_ICONWARNING) == IDYES;
+}
+
 std::string DialogFilter(const std::string& filter) {
   std::string pairs = filter;
   for (char& c : pairs) {
@@ -67,17 +69,8 @@ std::string DialogFilter(const std::string& filter) {
   return pairs;
 }
 
-std::string DefaultExtension(const std::string& filter) {
-  size_t star = filter.rfind("*.");
-  if (star == std::string::npos) return "";
-  std::string extension = filter.substr(star + 2);
-  if (extension.find_first_of("*?;|") != std::string::npos) return "";
-  return extension;
-}
-
 bool Win32MainView::ShowFileDialog(FileDialog& dialog) {
   std::string filter = DialogFilter(dialog.filter);
-  std::string extension = DefaultExtension(dialog.filter);
   // Room for long paths; the dialog reports a longer one as a cancel.
   std::string file(32768, '\0');
   dialog.file_name.copy(file.data(), std::min(dialog.file_name.size(), file.size() - 1));
@@ -89,16 +82,12 @@ bool Win32MainView::ShowFileDialog(FileDialog& dialog) {
   ofn.nFilterIndex = 1;
   ofn.lpstrFile = file.data();
   ofn.nMaxFile = static_cast<DWORD>(file.size());
-  ofn.lpstrDefExt = extension.empty() ? nullptr : extension.c_str();
   ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
   BOOL confirmed;
   if (dialog.kind == FileDialog::Kind::kOpen) {
     ofn.Flags |= OFN_FILEMUSTEXIST;
     confirmed = GetOpenFileNameA(&ofn);
   } else {
-    // Asks before replacing: the dialog adds the extension first, so it asks about the file
-    // that will really be written.
-    ofn.Flags |= OFN_OVERWRITEPROMPT;
     confirmed = GetSaveFileNameA(&ofn);
   }
   if (!confirmed) return false;

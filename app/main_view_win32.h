@@ -18,15 +18,17 @@ class Win32MainView : public MainView {
   bool IsChecked(Control c) const override;
   void SetChecked(Control c, bool checked) override;
   void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override;
+  bool AskYesNo(const std::string& text, const std::string& caption) override;
   bool ShowFileDialog(FileDialog& dialog) override;
   void CloseWindow() override;
 
  private:
   HWND Item(Control c) const;
   HWND window_;
+  // The texts of the tag list's items: reading a long item back from the list box crashes
+  // some list box implementations (Wine's, from about 600 characters on).
+  std::vector<std::string> items_;
 };
 
 // "KML文件|*.kml" as the dialog wants it: "KML文件\0*.kml\0\0".
 std::string DialogFilter(const std::string& filter);
-// The extension that the dialog adds to a typed name: "kml" for "KML文件|*.kml", none for "*.*".
-std::string DefaultExtension(const std::string& filter);

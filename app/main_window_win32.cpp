@@ -3,6 +3,7 @@
 #include <uxtheme.h>
 
 #include <exception>
+#include <new>
 #include <string>
 
 #include "app/main_view_win32.h"
@@ -11,20 +12,38 @@
 const char kMainWindowCaption[] = "Geovant " GEOVANT_VERSION;
 const char kMainWindowClass[] = "GeovantMainWindow";
 
+// The window's view and commands. A handler that shows a dialog or a message box runs the
+// message loop inside it, where a close of the window may arrive: the close waits until the
+// handler has returned, so that no handler ever finds its window object gone.
 class MainWindow {
  public:
   MainWindow(HWND window, GeometryState& geometry) : window_(window), view_(window), commands_(view_, geometry) {}
   HWND window() const { return window_; }
   MainCommands& commands() { return commands_; }
+  MainView& view() { return view_; }
+
+  void EnterHandler() { ++handlers_running_; }
+  // Carries out a close that arrived while the handler ran; the object may be gone after it.
+  void LeaveHandler() {
+    if (--handlers_running_ == 0 && close_waiting_) DestroyWindow(window_);
+  }
+  // False when the close must wait for the running handlers.
+  bool MayCloseNow() {
+    close_waiting_ = handlers_running_ > 0;
+    return !close_waiting_;
+  }
 
  private:
   HWND window_;
   Win32MainView view_;
   MainCommands commands_;
+  int handlers_running_ = 0;
+  bool close_waiting_ = false;
 };
 
 HWND WindowOf(MainWindow* window) { return window->window(); }
 MainCommands& CommandsOf(MainWindow* window) { return window->commands(); }
+MainView& ViewOf(MainWindow* window) { return window->view(); }
 
 int ControlIdOf(Control c) {
   switch (c) {
@@ -50,8 +69,9 @@ struct ControlDesign {
 
 constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
 constexpr DWORD kButton = kChild | WS_TABSTOP | BS_PUSHBUTTON | BS_CENTER;
-// Multi-line, wrapped (no horizontal scroll bar), selection hidden without focus.
-constexpr DWORD kTextBox = kChild | WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_LEFT;
+// Multi-line, wrapped (no horizontal scroll bar), selection hidden without focus; Enter
+// inserts a line break even though the window handles Tab as a dialog does.
+constexpr DWORD kTextBox = kChild | WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_LEFT | ES_WANTRETURN;
 
 // In creation order, which is also the order of keyboard focus.
 const ControlDesign kControls[] = {
@@ -77,21 +97,22 @@ struct EventRow {
   int id;
   int notification;  // BN_CLICKED and menu commands are 0
   void (*handler)(MainCommands&);
+  const char* action;  // what the user asked for, in the message of a failure
 };
 
 const EventRow kEvents[] = {
-    {kId按钮1, BN_CLICKED, [](MainCommands& c) { c.OnOpenButton(); }},
-    {kId按钮2, BN_CLICKED, [](MainCommands& c) { c.OnSave(); }},
-    {kId按钮3, BN_CLICKED, [](MainCommands& c) { c.OnSaveAs(); }},
-    {kId按钮4, BN_CLICKED, [](MainCommands& c) { c.OnAnalyse(GeometryKind::kPoint); }},
-    {kId按钮5, BN_CLICKED, [](MainCommands& c) { c.OnAnalyse(GeometryKind::kLine); }},
-    {kId按钮6, BN_CLICKED, [](MainCommands& c) { c.OnAnalyse(GeometryKind::kPolygon); }},
-    {kId按钮7, BN_CLICKED, [](MainCommands& c) { c.OnExportMif(); }},
-    {kId列表框2, LBN_SELCHANGE, [](MainCommands& c) { c.OnTagSelected(); }},
-    {kIdMenuOpen, 0, [](MainCommands& c) { c.OnOpenMenu(); }},
-    {kIdMenuSave, 0, [](MainCommands& c) { c.OnSave(); }},
-    {kIdMenuSaveAs, 0, [](MainCommands& c) { c.OnSaveAs(); }},
-    {kIdMenuExit, 0, [](MainCommands& c) { c.OnExit(); }},
+    {kId按钮1, BN_CLICKED, [](MainCommands& c) { c.OnOpenButton(); }, "打开"},
+    {kId按钮2, BN_CLICKED, [](MainCommands& c) { c.OnSave(); }, "保存"},
+    {kId按钮3, BN_CLICKED, [](MainCommands& c) { c.OnSaveAs(); }, "另存为"},
+    {kId按钮4, BN_CLICKED, [](MainCommands& c) { c.OnAnalyse(GeometryKind::kPoint); }, "点分析"},
+    {kId按钮5, BN_CLICKED, [](MainCommands& c) { c.OnAnalyse(GeometryKind::kLine); }, "线分析"},
+    {kId按钮6, BN_CLICKED, [](MainCommands& c) { c.OnAnalyse(GeometryKind::kPolygon); }, "面分析"},
+    {kId按钮7, BN_CLICKED, [](MainCommands& c) { c.OnExportMif(); }, "生成MIF"},
+    {kId列表框2, LBN_SELCHANGE, [](MainCommands& c) { c.OnTagSelected(); }, "提取"},
+    {kIdMenuOpen, 0, [](MainCommands& c) { c.OnOpenMenu(); }, "打开"},
+    {kIdMenuSave, 0, [](MainCommands& c) { c.OnSave(); }, "保存"},
+    {kIdMenuSaveAs, 0, [](MainCommands& c) { c.OnSaveAs(); }, "另存为"},
+    {kIdMenuExit, 0, [](MainCommands& c) { c.OnExit(); }, "退出"},
 };
 
 HMENU CreateMainMenu() {
@@ -108,13 +129,15 @@ HMENU CreateMainMenu() {
 void Dispatch(MainWindow& window, int id, int notification) {
   for (const EventRow& row : kEvents) {
     if (row.id != id || row.notification != notification) continue;
+    window.EnterHandler();
     // No exception may leave the window procedure; the core throws none, but memory may run out.
     try {
       row.handler(window.commands());
-    } catch (const std::exception& e) {
-      MessageBoxA(window.window(), (std::string("操作失败：") + e.what()).c_str(), kMainWindowCaption,
-                  MB_OK | MB_ICONERROR);
+    } catch (...) {
+      MessageBoxA(window.window(), FailureMessage(row.action, std::current_exception()).c_str(),
+                  kMainWindowCaption, MB_OK | MB_ICONERROR);
     }
+    window.LeaveHandler();
     return;
   }
 }
@@ -125,6 +148,9 @@ LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM l
     case WM_COMMAND:
       if (window) Dispatch(*window, LOWORD(wparam), HIWORD(wparam));
       return 0;
+    case WM_CLOSE:
+      if (window && !window->MayCloseNow()) return 0;
+      break;
     case WM_DESTROY:
       SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
       delete window;
@@ -149,7 +175,45 @@ bool RegisterMainWindowClass(HINSTANCE instance) {
   return RegisterClassExA(&wc) != 0;
 }
 
+bool IsTextBox(HWND window, HWND control) {
+  return control && (control == GetDlgItem(window, kId编辑框1) || control == GetDlgItem(window, kId编辑框2));
+}
+
+bool IsKey(const MSG& msg, WPARAM key) {
+  return (msg.message == WM_KEYDOWN || msg.message == WM_KEYUP || msg.message == WM_CHAR) && msg.wParam == key;
+}
+
 }  // namespace
+
+std::string FailureMessage(const char* action, std::exception_ptr failure) {
+  std::string reason = "程序内部出错。";
+  try {
+    std::rethrow_exception(failure);
+  } catch (const std::bad_alloc&) {
+    reason = "内存不足。";
+  } catch (...) {
+  }
+  return std::string("无法完成“") + action + "”：" + reason;
+}
+
+bool HandleDialogKeys(HWND window, MSG& msg) {
+  if (IsTextBox(window, msg.hwnd)) {
+    // A multi-line box that has seen dialog keys closes the window on Escape.
+    if (IsKey(msg, VK_ESCAPE)) return true;
+    if (IsKey(msg, VK_RETURN)) return false;
+    // A multi-line box asks the dialog code for every key, Tab included; Tab moves on here.
+    if (msg.message == WM_KEYDOWN && msg.wParam == VK_TAB) {
+      if (GetKeyState(VK_CONTROL) & 0x8000) {
+        SendMessageA(msg.hwnd, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>("\t"));
+      } else {
+        SetFocus(GetNextDlgTabItem(window, msg.hwnd, (GetKeyState(VK_SHIFT) & 0x8000) != 0));
+      }
+      return true;
+    }
+    if (IsKey(msg, VK_TAB)) return true;
+  }
+  return IsDialogMessageA(window, &msg);
+}
 
 MainWindow* CreateMainWindow(HINSTANCE instance, GeometryState& geometry) {
   if (!RegisterMainWindowClass(instance)) return nullptr;

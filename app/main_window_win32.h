@@ -2,7 +2,9 @@
 
 #include <windows.h>
 
+#include <exception>
 #include <memory>
+#include <string>
 
 #include "app/main_commands.h"
 
@@ -27,3 +29,12 @@ class MainWindow;
 MainWindow* CreateMainWindow(HINSTANCE instance, GeometryState& geometry);
 HWND WindowOf(MainWindow* window);
 MainCommands& CommandsOf(MainWindow* window);
+MainView& ViewOf(MainWindow* window);
+
+// The message loop's handling of dialog keys for the main window: Tab and Shift+Tab move the
+// focus, Ctrl+Tab inserts a tab and Enter a line break in the text boxes, and Escape does
+// nothing there. True when `msg` has been handled and must not be dispatched.
+bool HandleDialogKeys(HWND window, MSG& msg);
+
+// The error box text when a command ends with an exception: "无法完成“生成MIF”：内存不足。"
+std::string FailureMessage(const char* action, std::exception_ptr failure);

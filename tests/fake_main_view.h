@@ -14,6 +14,7 @@ class FakeMainView : public MainView {
     std::string text, caption;
     MessageIcon icon;
     std::string result_box_while_shown;  // what 编辑框2 held while the box was up
+    size_t dialogs_before;               // how many file dialogs had been shown before it
   };
   struct DialogAnswer {
     bool confirm;
@@ -40,7 +41,13 @@ class FakeMainView : public MainView {
   }
   void SetChecked(Control c, bool on) override { checked[c] = on; }
   void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override {
-    messages.push_back({text, caption, icon, Text(Control::编辑框2)});
+    messages.push_back({text, caption, icon, Text(Control::编辑框2), shown_dialogs.size()});
+  }
+  bool AskYesNo(const std::string& text, const std::string& caption) override {
+    questions.push_back(text + "|" + caption);
+    bool yes = !yes_no_answers.empty() && yes_no_answers.front();
+    if (!yes_no_answers.empty()) yes_no_answers.pop_front();
+    return yes;
   }
   bool ShowFileDialog(FileDialog& dialog) override {
     shown_dialogs.push_back(dialog);
@@ -58,6 +65,8 @@ class FakeMainView : public MainView {
   int selected = -1;
   std::vector<Message> messages;
   std::deque<DialogAnswer> answers;
+  std::deque<bool> yes_no_answers;  // none left: No
+  std::vector<std::string> questions;  // "text|caption"
   std::vector<FileDialog> shown_dialogs;  // as they were when shown
   bool closed = false;
 };

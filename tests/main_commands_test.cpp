@@ -67,14 +67,18 @@ TEST_F(Commands, CancelledOpenKeepsTheDocumentAndTheTags) {
   EXPECT_EQ(view_.items[Control::列表框2], std::vector<std::string>{"<old>"});
 }
 
-TEST_F(Commands, UnreadableFileSaysWhyWithTheErrorIcon) {
-  view_.SetText(Control::编辑框1, "old");
+TEST_F(Commands, UnreadableFileSaysWhyAndKeepsTheDocumentAndTheTags) {
+  view_.SetText(Control::编辑框1, "unsaved work");
+  view_.items[Control::列表框2] = {"<old>"};
   view_.answers.push_back({true, Path("missing.kml")});
   commands_.OnOpenButton();
-  ASSERT_EQ(view_.messages.size(), 1u);
+  view_.answers.push_back({true, Path("missing.kml")});
+  commands_.OnOpenMenu();
+  ASSERT_EQ(view_.messages.size(), 2u);
   EXPECT_EQ(view_.messages[0].text, ReadErrorMessage(Path("missing.kml"), "No such file or directory"));
   EXPECT_EQ(view_.messages[0].icon, MessageIcon::kError);
-  EXPECT_EQ(view_.Text(Control::编辑框1), "");
+  EXPECT_EQ(view_.Text(Control::编辑框1), "unsaved work");
+  EXPECT_EQ(view_.items[Control::列表框2], std::vector<std::string>{"<old>"});
 }
 
 TEST_F(Commands, MenuOpenReadsAnsiAndLeavesTheTagList) {
@@ -98,6 +102,32 @@ TEST_F(Commands, SaveAppendsKmlOnlyWhenMissingAndClearsTheName) {
   EXPECT_EQ(commands_.通用对话框1.file_name, "");
   EXPECT_EQ(view_.shown_dialogs.at(0).kind, FileDialog::Kind::kSave);
   EXPECT_EQ(view_.shown_dialogs.at(0).filter, "KML文件|*.kml");
+}
+
+TEST_F(Commands, TheQuestionBeforeReplacingIsAboutTheFileWritten) {
+  view_.SetText(Control::编辑框1, "new");
+  for (const char* name : {"a.txt", "a.txt.kml", "v1.2.mif", "roads.kml.mif"}) WriteFileBytes(dir_ / name, "old");
+  view_.answers.push_back({true, Path("a.txt")});
+  commands_.OnSave();  // writes a.txt.kml: asked about it, answered No
+  view_.answers.push_back({true, Path("v1.2")});
+  commands_.OnExportMif();
+  view_.answers.push_back({true, Path("roads.kml")});
+  view_.yes_no_answers = {true};
+  commands_.OnExportMif();
+  EXPECT_EQ(view_.questions, (std::vector<std::string>{ReplaceQuestion(Path("a.txt.kml")) + "|保存",
+                                                       ReplaceQuestion(Path("v1.2.mif")) + "|生成MIF",
+                                                       ReplaceQuestion(Path("roads.kml.mif")) + "|生成MIF"}));
+  EXPECT_EQ(ReadFileBytes(dir_ / "a.txt"), "old");
+  EXPECT_EQ(ReadFileBytes(dir_ / "a.txt.kml"), "old");
+  EXPECT_EQ(ReadFileBytes(dir_ / "v1.2.mif"), "old");
+  EXPECT_EQ(ReadFileBytes(dir_ / "roads.kml.mif").substr(0, 7), "Version");
+  // A new file needs no question; an empty document writes zero bytes.
+  view_.SetText(Control::编辑框1, "");
+  view_.answers.push_back({true, Path("fresh")});
+  commands_.OnSaveAs();
+  EXPECT_EQ(view_.questions.size(), 3u);
+  EXPECT_TRUE(std::filesystem::exists(dir_ / "fresh"));
+  EXPECT_EQ(ReadFileBytes(dir_ / "fresh"), "");
 }
 
 TEST_F(Commands, SaveAsWritesTheNameAsItIsAndChangesTheOpenFilter) {
@@ -178,7 +208,14 @@ TEST_F(Commands, ExportReportsFirstThenWritesTheMifOnce) {
   EXPECT_EQ(commands_.通用对话框2.file_name, "");
 }
 
-TEST_F(Commands, EmptyDocumentExportsTheHeaderOnly) {
+TEST_F(Commands, EmptyDocumentExportsTheHeaderOnlyAndCancelledSavesWriteNothing) {
+  commands_.OnExportMif();
+  commands_.OnSave();
+  commands_.OnSaveAs();
+  EXPECT_TRUE(std::filesystem::is_empty(dir_.path()));
+  ASSERT_EQ(view_.messages.size(), 1u);
+  EXPECT_EQ(view_.messages[0].text, "解析完毕 ");
+  EXPECT_EQ(view_.messages[0].dialogs_before, 0u);
   view_.answers.push_back({true, Path("empty")});
   commands_.OnExportMif();
   EXPECT_EQ(ReadFileBytes(dir_ / "empty.mif").size(), 130u);

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/main_commands.h"
 #include "app/main_window_win32.h"
 #include "document/encoding.h"
 #include "document/file_io.h"
@@ -102,6 +103,58 @@ std::string AnswerMessageBox() {
   return text;
 }
 
+// Answers a question box with Yes or No and returns its text.
+std::string AnswerQuestion(bool yes) {
+  HWND box = WaitDialog();
+  if (!box) return "(no question)";
+  std::string text = ControlText(GetDlgItem(box, 0xFFFF));
+  int button = yes ? IDYES : IDNO;
+  PostMessageA(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, button)));
+  WaitDialogGone(box);
+  return text;
+}
+
+// Chooses the item at `index` of the menu 文件 with the keyboard, as a user without a mouse does.
+bool ChooseMenuItem(int index) {
+  PostMessageA(main_window, WM_SYSCOMMAND, SC_KEYMENU, 0);
+  Sleep(300);
+  auto key = [](WPARAM vk) {
+    PostMessageA(main_window, WM_KEYDOWN, vk, 0);
+    Sleep(200);
+  };
+  key(VK_DOWN);  // opens the popup of the one menu
+  HWND popup = nullptr;
+  if (!WaitFor([&] { return (popup = FindWindowA("#32768", nullptr)) != nullptr && IsWindowVisible(popup); }, 5)) {
+    return false;
+  }
+  key(VK_HOME);
+  for (int i = 0; i < index; ++i) key(VK_DOWN);
+  key(VK_RETURN);
+  return true;
+}
+
+// Starts Geovant.exe and waits for its window.
+bool Start(const std::string& geovant, PROCESS_INFORMATION* pi) {
+  STARTUPINFOA si = {};
+  si.cb = sizeof si;
+  std::string line = "\"" + geovant + "\"";
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, pi)) return false;
+  process_id = pi->dwProcessId;
+  main_window = nullptr;
+  return WaitFor([] { return (main_window = FindWindowA("GeovantMainWindow", nullptr)) != nullptr; });
+}
+
+// Closes the window and tells whether the program ended with exit code 0.
+bool CloseAndEnd(PROCESS_INFORMATION& pi) {
+  PostMessageA(main_window, WM_CLOSE, 0, 0);
+  DWORD code = 1;
+  bool ended = WaitForSingleObject(pi.hProcess, 20000) == WAIT_OBJECT_0 && GetExitCodeProcess(pi.hProcess, &code);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  main_window = nullptr;
+  return ended && code == 0;
+}
+
 // Types `path` into a file dialog and confirms it.
 bool AnswerFileDialog(const std::string& path) {
   HWND dialog = WaitDialog();
@@ -155,17 +208,9 @@ int main(int argc, char** argv) {
   }
   const std::string geovant = argv[1], cli = argv[2], kml = argv[3], work = argv[4];
 
-  STARTUPINFOA si = {};
-  si.cb = sizeof si;
   PROCESS_INFORMATION pi;
-  std::string line = "\"" + geovant + "\"";
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-    std::printf("FAIL cannot start %s\n", geovant.c_str());
-    return 1;
-  }
-  process_id = pi.dwProcessId;
-  WaitFor([] { return (main_window = FindWindowA("GeovantMainWindow", nullptr)) != nullptr; });
-  Check(main_window != nullptr, "the main window appears");
+  Check(Start(geovant, &pi) && CloseAndEnd(pi), "started and closed at once, the program ends with exit code 0");
+  Check(Start(geovant, &pi), "the main window appears");
   if (!main_window) return 1;
 
   // The expected texts, from the same core the program uses.
@@ -226,11 +271,30 @@ int main(int argc, char** argv) {
   Check(AnswerFileDialog(work + "\\saved-as.txt"), "the Save As dialog takes a name");
   Check(WaitFor([&] { return ReadBytes(work + "\\saved-as.txt") == document; }), "Save As writes the name as given");
 
-  PostMessageA(main_window, WM_CLOSE, 0, 0);
-  Check(WaitForSingleObject(pi.hProcess, 20000) == WAIT_OBJECT_0, "closing the window ends the program");
-  DWORD code = 1;
-  GetExitCodeProcess(pi.hProcess, &code);
-  Check(code == 0, "exit code 0");
+  // The same commands from the menu, through the keyboard.
+  Check(ChooseMenuItem(1), "the menu opens");
+  Check(AnswerFileDialog(work + "\\menu-saved"), "menu 保存 shows the Save dialog");
+  Check(WaitFor([&] { return ReadBytes(work + "\\menu-saved.kml") == document; }), "menu 保存 writes menu-saved.kml");
+  Check(ChooseMenuItem(2), "the menu opens again");
+  Check(AnswerFileDialog(work + "\\menu-saved-as.txt"), "menu 另存为 shows the Save As dialog");
+  Check(WaitFor([&] { return ReadBytes(work + "\\menu-saved-as.txt") == document; }), "menu 另存为 writes the name as given");
+
+  // Replacing asks about the file that will be written; No writes nothing.
+  WriteWholeFile(work + "\\saved.kml", "old");
+  Press(kId按钮2);
+  Check(AnswerFileDialog(work + "\\saved"), "the Save dialog takes an existing name");
+  Check(AnswerQuestion(false) == ReplaceQuestion(work + "\\saved.kml"), "the question names saved.kml");
+  Sleep(500);
+  Check(ReadBytes(work + "\\saved.kml") == "old", "No leaves saved.kml as it was");
+
+  // Open takes exactly the name typed.
+  WriteWholeFile(work + "\\roads", "<kml>roads</kml>");
+  WriteWholeFile(work + "\\roads.kml", "<kml>roads.kml</kml>");
+  Press(kId按钮1);
+  Check(AnswerFileDialog(work + "\\roads"), "the Open dialog takes a name without extension");
+  Check(WaitFor([&] { return Item(kId编辑框1) == "<kml>roads</kml>"; }, 10), "Open reads the file named, not roads.kml");
+
+  Check(CloseAndEnd(pi), "closing the window ends the program with exit code 0");
   std::printf("%d passed, %d failed\n", checks - failures, failures);
   return failures == 0 ? 0 : 1;
 }

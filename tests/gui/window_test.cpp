@@ -3,9 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
+#include <vector>
 
+#include "app/main_view_win32.h"
 #include "app/main_window_win32.h"
+#include "document/text_io.h"
+#include "tags/tag_index.h"
 #include "layout/anchor_math.h"
 #include "layout/anchor_win32.h"
 
@@ -222,4 +227,121 @@ TEST_F(MainWindowTest, LayoutProcedurePassesOtherMessagesOn) {
   char text[64] = {};
   EXPECT_EQ(SendMessageA(hwnd_, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text)), 12);
   EXPECT_STREQ(text, "Geovant 3.16");
+}
+
+namespace {
+
+// Key presses as the user makes them, through the system's input queue.
+void PressKey(BYTE key, bool control = false) {
+  if (control) keybd_event(VK_CONTROL, 0, 0, 0);
+  keybd_event(key, 0, 0, 0);
+  keybd_event(key, 0, KEYEVENTF_KEYUP, 0);
+  if (control) keybd_event(VK_CONTROL, 0, KEYEVENTF_KEYUP, 0);
+}
+
+// The program's own message loop, for a while.
+void RunLoop(HWND window, DWORD milliseconds) {
+  DWORD end = GetTickCount() + milliseconds;
+  while (GetTickCount() < end) {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      if (HandleDialogKeys(window, msg)) continue;
+      TranslateMessage(&msg);
+      DispatchMessageA(&msg);
+    }
+    Sleep(10);
+  }
+}
+
+std::string BoxText(HWND box) {
+  std::string text(static_cast<size_t>(GetWindowTextLengthA(box)) + 1, '\0');
+  text.resize(static_cast<size_t>(GetWindowTextA(box, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
+}  // namespace
+
+TEST_F(MainWindowTest, KeysInTheTextBoxesEditAndNeverCloseTheWindow) {
+  SetForegroundWindow(hwnd_);
+  for (int id : {kId编辑框1, kId编辑框2}) {
+    HWND box = Item(id);
+    SetFocus(box);
+    RunLoop(hwnd_, 100);
+    PressKey('A');
+    PressKey(VK_RETURN);
+    PressKey('B');
+    PressKey(VK_TAB, /*control=*/true);
+    PressKey('C');
+    PressKey(VK_ESCAPE);
+    RunLoop(hwnd_, 300);
+    ASSERT_TRUE(IsWindow(hwnd_)) << id;
+    EXPECT_EQ(BoxText(box), "a\r\nb\tc") << id;
+    EXPECT_EQ(GetFocus(), box);
+    PressKey(VK_TAB);
+    RunLoop(hwnd_, 200);
+    EXPECT_EQ(GetFocus(), GetNextDlgTabItem(hwnd_, box, FALSE)) << "Tab moves the focus on";
+    EXPECT_EQ(BoxText(box), "a\r\nb\tc");
+  }
+}
+
+TEST_F(MainWindowTest, CloseDuringAMessageBoxWaitsForTheCommand) {
+  // While the analysis shows its count, the window is asked to close; then the box is answered.
+  static HWND window;
+  window = hwnd_;
+  SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR id, DWORD) {
+      KillTimer(nullptr, id);
+      HWND box = FindWindowA("#32770", nullptr);
+      if (box) PostMessageA(box, WM_COMMAND, IDOK, 0);
+    });
+  });
+  SendMessageA(hwnd_, WM_COMMAND, MAKEWPARAM(kId按钮4, BN_CLICKED), reinterpret_cast<LPARAM>(Item(kId按钮4)));
+  EXPECT_FALSE(IsWindow(hwnd_)) << "the close is carried out once the command has returned";
+}
+
+TEST_F(MainWindowTest, LongTagItemsCanBeSelected) {
+  std::string item = "<Placemark a=\"" + std::string(1000, 'x') + "\">";
+  std::string document = item + "1</Placemark><Placemark>2</Placemark>";
+  ViewOf(window_).SetText(Control::编辑框1, document);
+  ViewOf(window_).AddItems(Control::列表框2, {"<kml>", item});
+  SendMessageA(Item(kId列表框2), LB_SETCURSEL, 1, 0);
+  SendMessageA(hwnd_, WM_COMMAND, MAKEWPARAM(kId列表框2, LBN_SELCHANGE), reinterpret_cast<LPARAM>(Item(kId列表框2)));
+  EXPECT_EQ(BoxText(Item(kId编辑框2)), ExtractElements(item, document));
+}
+
+TEST_F(MainWindowTest, TextBoxesGiveBackTheMendedTextUnchanged) {
+  // Every character the document text can hold, in the code page of the system.
+  std::string text;
+  for (int lead = 0x81; lead <= 0xFE; ++lead) {
+    for (int trail = 0x40; trail <= 0xFE; ++trail) {
+      if (trail == 0x7F) continue;
+      text += static_cast<char>(lead);
+      text += static_cast<char>(trail);
+    }
+    text += "\r\n";
+  }
+  for (int c = 1; c < 0x80; ++c) text += static_cast<char>(c);
+  text += "\x80\xFF";
+  std::string mended = text;
+  MendBrokenCharacters(mended);
+  ASSERT_EQ(mended, text);
+  Win32MainView view(hwnd_);
+  view.SetText(Control::编辑框1, text);
+  std::string back = view.Text(Control::编辑框1);
+  std::vector<std::string> changed;
+  for (size_t i = 0, j = 0; i < text.size() && j < back.size() && changed.size() < 20;) {
+    size_t width = static_cast<unsigned char>(text[i]) >= 0x81 && static_cast<unsigned char>(text[i]) <= 0xFE ? 2 : 1;
+    if (text.compare(i, width, back, j, width) != 0) {
+      char hex[16];
+      std::snprintf(hex, sizeof hex, "%02X%02X", static_cast<unsigned char>(text[i]),
+                    width == 2 ? static_cast<unsigned char>(text[i + 1]) : 0);
+      changed.push_back(hex);
+    }
+    i += width;
+    j += width;
+  }
+  EXPECT_EQ(back.size(), text.size());
+  EXPECT_EQ(changed, std::vector<std::string>{});
 }
