@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <new>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -344,4 +346,9 @@ TEST_F(MainWindowTest, TextBoxesGiveBackTheMendedTextUnchanged) {
   }
   EXPECT_EQ(back.size(), text.size());
   EXPECT_EQ(changed, std::vector<std::string>{});
+}
+
+TEST(FailureMessage, SaysInChineseWhatCouldNotBeDone) {
+  EXPECT_EQ(FailureMessage("生成MIF", std::make_exception_ptr(std::bad_alloc())), "无法完成“生成MIF”：内存不足。");
+  EXPECT_EQ(FailureMessage("打开", std::make_exception_ptr(std::runtime_error("x"))), "无法完成“打开”：程序内部出错。");
 }
