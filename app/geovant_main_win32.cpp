@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <stdlib.h>
 
 #include "app/main_window_win32.h"
 #include "layout/anchor_win32.h"
@@ -54,6 +55,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
   HWND hwnd = WindowOf(window);
   ShowWindow(hwnd, show);
   UpdateWindow(hwnd);
+  // "Open with" and a file dropped on the program's icon name the file; the first one opens.
+  if (__argc > 1) OpenGivenFile(window, __argv[1]);
 
   MSG msg;
   while (GetMessageA(&msg, nullptr, 0, 0) > 0) {

@@ -42,16 +42,25 @@ void MainCommands::WriteFile(const std::string& path, std::string_view bytes, co
 
 void MainCommands::OnOpenButton() {
   通用对话框1.kind = FileDialog::Kind::kOpen;
-  // The document and the tag list are replaced only by a file that was read: a cancelled
-  // dialog or a failed read must not throw away an unsaved document.
   if (!view_.ShowFileDialog(通用对话框1)) return;
+  OpenDocument(通用对话框1.file_name);
+}
+
+void MainCommands::OnFileGiven(const std::string& path) {
+  通用对话框1.file_name = path;
+  OpenDocument(path);
+}
+
+// The document and the tag list are replaced only by a file that was read: a cancelled
+// dialog or a failed read must not throw away an unsaved document.
+void MainCommands::OpenDocument(const std::string& path) {
   Pattern tag_pattern;
   if (!tag_pattern.Compile(kTagPattern, /*ignore_case=*/false)) {
     view_.ShowMessage("创建正则表达式失败。请检查参数！", "提取", MessageIcon::kError);
     return;
   }
   std::string bytes;
-  if (!ReadDocumentFile(通用对话框1.file_name, "打开", &bytes)) return;
+  if (!ReadDocumentFile(path, "打开", &bytes)) return;
   Encoding encoding = view_.IsChecked(Control::单选框5) ? Encoding::kAnsi : Encoding::kUtf8;
   view_.SetText(Control::编辑框1, DecodeDocument(std::move(bytes), encoding));
   view_.ClearItems(Control::列表框2);

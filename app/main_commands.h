@@ -11,6 +11,9 @@ class MainCommands {
 
   void OnCreated();           // select the UTF-8 choice
   void OnOpenButton();        // 按钮1: open with the chosen encoding and rebuild the tag list
+  // A file dropped on the window or named on the command line: opened as 按钮1 opens the
+  // file chosen in its dialog.
+  void OnFileGiven(const std::string& path);
   void OnOpenMenu();          // menu 打开: open as ANSI, tag list untouched
   void OnSave();              // 按钮2, menu 保存
   void OnSaveAs();            // 按钮3, menu 另存为
@@ -23,6 +26,7 @@ class MainCommands {
   FileDialog 通用对话框2{FileDialog::Kind::kSave, "", ""};
 
  private:
+  void OpenDocument(const std::string& path);
   void SaveDocument(const char* filter, const char* extension, const char* command);
   bool ReadDocumentFile(const std::string& path, const char* command, std::string* bytes);
   // Writes unless `path` is an existing file that the user chooses not to replace.

@@ -1,5 +1,6 @@
 #include "app/main_window_win32.h"
 
+#include <shellapi.h>
 #include <uxtheme.h>
 
 #include <exception>
@@ -126,20 +127,33 @@ HMENU CreateMainMenu() {
   return bar;
 }
 
+// Runs one command; the window object may be gone afterwards (a close that waited for it).
+template <typename Handler>
+void RunHandler(MainWindow& window, const char* action, Handler handler) {
+  window.EnterHandler();
+  // No exception may leave the window procedure; the core throws none, but memory may run out.
+  try {
+    handler(window.commands());
+  } catch (...) {
+    MessageBoxA(window.window(), FailureMessage(action, std::current_exception()).c_str(), kMainWindowCaption,
+                MB_OK | MB_ICONERROR);
+  }
+  window.LeaveHandler();
+}
+
 void Dispatch(MainWindow& window, int id, int notification) {
   for (const EventRow& row : kEvents) {
-    if (row.id != id || row.notification != notification) continue;
-    window.EnterHandler();
-    // No exception may leave the window procedure; the core throws none, but memory may run out.
-    try {
-      row.handler(window.commands());
-    } catch (...) {
-      MessageBoxA(window.window(), FailureMessage(row.action, std::current_exception()).c_str(),
-                  kMainWindowCaption, MB_OK | MB_ICONERROR);
-    }
-    window.LeaveHandler();
-    return;
+    if (row.id == id && row.notification == notification) return RunHandler(window, row.action, row.handler);
   }
+}
+
+// The first of the files dropped on the window.
+std::string FirstDroppedFile(HDROP drop) {
+  UINT length = DragQueryFileA(drop, 0, nullptr, 0);
+  std::string path(length + 1, '\0');
+  path.resize(DragQueryFileA(drop, 0, path.data(), length + 1));
+  DragFinish(drop);
+  return path;
 }
 
 LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -151,6 +165,11 @@ LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM l
     case WM_CLOSE:
       if (window && !window->MayCloseNow()) return 0;
       break;
+    case WM_DROPFILES: {
+      std::string path = FirstDroppedFile(reinterpret_cast<HDROP>(wparam));
+      if (window && !path.empty()) OpenGivenFile(window, path);
+      return 0;
+    }
     case WM_DESTROY:
       SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
       delete window;
@@ -184,6 +203,10 @@ bool IsKey(const MSG& msg, WPARAM key) {
 }
 
 }  // namespace
+
+void OpenGivenFile(MainWindow* window, const std::string& path) {
+  RunHandler(*window, "打开", [&path](MainCommands& c) { c.OnFileGiven(path); });
+}
 
 std::string FailureMessage(const char* action, std::exception_ptr failure) {
   std::string reason = "程序内部出错。";
@@ -241,5 +264,7 @@ MainWindow* CreateMainWindow(HINSTANCE instance, GeometryState& geometry) {
   AnchorControl(GetDlgItem(hwnd, kId列表框2), 1, 0, 0, 1);
   AnchorControl(GetDlgItem(hwnd, kId编辑框2), 1, 0, 1, 1);
   window->commands().OnCreated();
+  // Files dropped on the window open as 按钮1 opens a file.
+  DragAcceptFiles(hwnd, TRUE);
   return window;
 }

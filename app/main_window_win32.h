@@ -31,6 +31,10 @@ HWND WindowOf(MainWindow* window);
 MainCommands& CommandsOf(MainWindow* window);
 MainView& ViewOf(MainWindow* window);
 
+// Opens `path` as 按钮1 opens the file chosen in its dialog: a dropped file, or the file
+// named on the command line ("Open with", a file dropped on the program's icon).
+void OpenGivenFile(MainWindow* window, const std::string& path);
+
 // The message loop's handling of dialog keys for the main window: Tab and Shift+Tab move the
 // focus, Ctrl+Tab inserts a tab and Enter a line break in the text boxes, and Escape does
 // nothing there. True when `msg` has been handled and must not be dispatched.

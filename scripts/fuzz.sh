@@ -12,7 +12,7 @@ cmake --build "$top/build-fuzz"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-seeds="$top/../shared/corpus/kml"
+seeds="$top/tests/data/kml"
 
 run() {  # target
   local target=$1

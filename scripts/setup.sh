@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ libgtest-dev libboost1.81-dev gdal-bin)
 if [ "${1:-}" = "--all" ]; then
-  packages+=(g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 fonts-wine fonts-wqy-microhei xvfb xauth
+  packages+=(g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 fonts-wine fonts-wqy-microhei xvfb xauth locales
             clang-14 libclang-rt-14-dev)
 fi
 missing=()

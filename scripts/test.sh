@@ -18,7 +18,7 @@ echo "== native tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S "$top" -B "$top/build-asan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGEOVANT_SANITIZE=ON >/dev/null
 cmake --build "$top/build-asan"
 (cd "$top/build-asan" && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-  ctest --output-on-failure -j2 --quiet)
+  ctest --output-on-failure -j2)
 
 echo "== fuzzing, ${GEOVANT_FUZZ_SECONDS:=45} s per target"
 "$top/scripts/fuzz.sh" "$GEOVANT_FUZZ_SECONDS"

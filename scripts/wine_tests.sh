@@ -5,13 +5,12 @@
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$top/build-mingw}
-export WINEPREFIX=${WINEPREFIX:-$(mktemp -d)} WINEDEBUG=-all LC_ALL=zh_CN.UTF-8
-wine=/usr/lib/wine/wine64
+source "$top/scripts/wine_env.sh" "$build"
 trap '/usr/lib/wine/wineserver64 -k 2>/dev/null || true' EXIT
 
 echo "== the Windows build's core tests, under Wine"
-"$wine" "$build/tests/geovant_tests.exe" --gtest_brief=1 2>/dev/null
+"$wine" "$build/tests/geovant_tests.exe" --gtest_brief=1
 echo "== the real window, under Wine"
-"$wine" "$build/tests/geovant_gui_tests.exe" --gtest_brief=1 2>/dev/null
-echo "== Geovant.exe end to end, under Wine"
-"$top/scripts/run_e2e.sh" "$build" "$top/../shared/corpus/kml/kmlsamples_KML_Samples.kml"
+"$wine" "$build/tests/geovant_gui_tests.exe" --gtest_brief=1
+echo "== Geovant.exe end to end, under Wine, with Chinese folder and file names"
+"$top/scripts/run_e2e.sh" "$build" "$top/tests/data/kml/gdal_samples.kml"

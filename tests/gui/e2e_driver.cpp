@@ -133,11 +133,12 @@ bool ChooseMenuItem(int index) {
   return true;
 }
 
-// Starts Geovant.exe and waits for its window.
-bool Start(const std::string& geovant, PROCESS_INFORMATION* pi) {
+// Starts Geovant.exe, with a file to open when one is given, and waits for its window.
+bool Start(const std::string& geovant, PROCESS_INFORMATION* pi, const std::string& file = "") {
   STARTUPINFOA si = {};
   si.cb = sizeof si;
   std::string line = "\"" + geovant + "\"";
+  if (!file.empty()) line += " \"" + file + "\"";
   if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, pi)) return false;
   process_id = pi->dwProcessId;
   main_window = nullptr;
@@ -253,13 +254,13 @@ int main(int argc, char** argv) {
   }
 
   // Export, compared with the command line.
-  const std::string exported = work + "\\exported.mif", reference = work + "\\reference.mif";
+  const std::string exported = work + "\\北京.mif", reference = work + "\\reference.mif";
   Press(kId按钮7);
   ULONGLONG export_started = GetTickCount64();
   Check(AnswerMessageBox() == "解析完毕 ", "the export reports that parsing is done");
   std::printf("     export until its message: %.2f s\n", SecondsSince(export_started));
-  Check(AnswerFileDialog(work + "\\exported"), "the Save dialog takes the MIF name");
-  Check(WaitFor([&] { return !ReadBytes(exported).empty(); }), "exported.mif is written (no doubled extension)");
+  Check(AnswerFileDialog(work + "\\北京"), "the Save dialog takes the MIF name");
+  Check(WaitFor([&] { return !ReadBytes(exported).empty(); }), "北京.mif is written (no doubled extension)");
   Check(Run("\"" + cli + "\" convert -o \"" + reference + "\" \"" + kml + "\""), "geovant-cli converts the same file");
   Check(ReadBytes(exported) == ReadBytes(reference), "the window's MIF equals the command line's, byte for byte");
 
@@ -268,8 +269,8 @@ int main(int argc, char** argv) {
   Check(AnswerFileDialog(work + "\\saved"), "the Save dialog takes a name");
   Check(WaitFor([&] { return ReadBytes(work + "\\saved.kml") == document; }), "Save writes saved.kml as GBK");
   Press(kId按钮3);
-  Check(AnswerFileDialog(work + "\\saved-as.txt"), "the Save As dialog takes a name");
-  Check(WaitFor([&] { return ReadBytes(work + "\\saved-as.txt") == document; }), "Save As writes the name as given");
+  Check(AnswerFileDialog(work + "\\另存为.txt"), "the Save As dialog takes a name");
+  Check(WaitFor([&] { return ReadBytes(work + "\\另存为.txt") == document; }), "Save As writes the name as given");
 
   // The same commands from the menu, through the keyboard.
   Check(ChooseMenuItem(1), "the menu opens");
@@ -295,6 +296,12 @@ int main(int argc, char** argv) {
   Check(WaitFor([&] { return Item(kId编辑框1) == "<kml>roads</kml>"; }, 10), "Open reads the file named, not roads.kml");
 
   Check(CloseAndEnd(pi), "closing the window ends the program with exit code 0");
+
+  // "Open with": the file named on the command line opens as the Open button opens it.
+  Check(Start(geovant, &pi, kml), "started with the KML file as its argument");
+  Check(WaitFor([&] { return Item(kId编辑框1) == document; }, 20), "the document box holds the file named");
+  Check(ListItemLengths().size() == tags.size(), "the tag list holds its tags");
+  Check(CloseAndEnd(pi), "and it closes");
   std::printf("%d passed, %d failed\n", checks - failures, failures);
   return failures == 0 ? 0 : 1;
 }

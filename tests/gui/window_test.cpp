@@ -1,9 +1,12 @@
 // The real main window, created in this process: its controls, menu and anchored layout.
 #include <windows.h>
 
+#include <shlobj.h>
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <new>
 #include <stdexcept>
 #include <string>
@@ -11,6 +14,7 @@
 
 #include "app/main_view_win32.h"
 #include "app/main_window_win32.h"
+#include "document/file_io.h"
 #include "document/text_io.h"
 #include "tags/tag_index.h"
 #include "layout/anchor_math.h"
@@ -351,4 +355,37 @@ TEST_F(MainWindowTest, TextBoxesGiveBackTheMendedTextUnchanged) {
 TEST(FailureMessage, SaysInChineseWhatCouldNotBeDone) {
   EXPECT_EQ(FailureMessage("生成MIF", std::make_exception_ptr(std::bad_alloc())), "无法完成“生成MIF”：内存不足。");
   EXPECT_EQ(FailureMessage("打开", std::make_exception_ptr(std::runtime_error("x"))), "无法完成“打开”：程序内部出错。");
+}
+
+namespace {
+
+// What the shell sends when files are dropped on a window.
+HDROP DropOf(const std::vector<std::string>& paths) {
+  std::string names;
+  for (const std::string& p : paths) names += p + '\0';
+  names += '\0';
+  HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + names.size());
+  auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+  drop->pFiles = sizeof(DROPFILES);
+  drop->fWide = FALSE;
+  std::memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), names.data(), names.size());
+  GlobalUnlock(memory);
+  return static_cast<HDROP>(memory);
+}
+
+}  // namespace
+
+TEST_F(MainWindowTest, ADroppedFileOpensAsTheOpenButtonOpensIt) {
+  char folder[MAX_PATH];
+  GetTempPathA(MAX_PATH, folder);
+  std::string first = std::string(folder) + "拖放.kml", second = std::string(folder) + "second.kml";
+  WriteWholeFile(first, "<kml><name>\xE4\xB8\xAD</name></kml>");  // UTF-8, the choice at start
+  WriteWholeFile(second, "<other/>");
+  EXPECT_TRUE(GetWindowLongA(hwnd_, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
+  SendMessageA(hwnd_, WM_DROPFILES, reinterpret_cast<WPARAM>(DropOf({first, second})), 0);
+  EXPECT_EQ(BoxText(Item(kId编辑框1)), "<kml><name>\xD6\xD0</name></kml>");
+  EXPECT_EQ(SendMessageA(Item(kId列表框2), LB_GETCOUNT, 0, 0), 2);
+  EXPECT_EQ(CommandsOf(window_).通用对话框1.file_name, first);
+  DeleteFileA(first.c_str());
+  DeleteFileA(second.c_str());
 }
