@@ -12,6 +12,7 @@ out="$work/测试"
 mkdir -p "$out"
 cp "$2" "$out/北京.kml"
 win() { echo "Z:${1//\//\\}"; }
+cd "$out"  # the dialogs open here
 run=("$wine" "$build/tests/geovant_e2e.exe"
      "$(win "$build/Geovant.exe")" "$(win "$build/geovant-cli.exe")" "$(win "$out/北京.kml")" "$(win "$out")")
 if [ -n "${DISPLAY:-}" ]; then

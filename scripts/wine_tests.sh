@@ -14,3 +14,5 @@ echo "== the real window, under Wine"
 "$wine" "$build/tests/geovant_gui_tests.exe" --gtest_brief=1
 echo "== Geovant.exe end to end, under Wine, with Chinese folder and file names"
 "$top/scripts/run_e2e.sh" "$build" "$top/tests/data/kml/gdal_samples.kml"
+echo "== the release package"
+"$top/scripts/test_package.sh" "$build" "${2:-$top/build}"

@@ -4,6 +4,7 @@
 // Prints one line per check and exits 0 when all held.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -93,10 +94,51 @@ void Press(int id, int notification = BN_CLICKED) {
                reinterpret_cast<LPARAM>(GetDlgItem(main_window, id)));
 }
 
+// When GEOVANT_SHOTS names a folder, saves the part of the screen that shows Geovant's window
+// and its dialog there, as NAME.bmp: the screenshots of the user guide.
+void Shot(const char* name) {
+  const char* folder = std::getenv("GEOVANT_SHOTS");
+  if (!folder || !main_window) return;
+  Sleep(700);  // let the window finish drawing
+  RECT area;
+  GetWindowRect(main_window, &area);
+  if (HWND dialog = FindDialog()) {
+    RECT box;
+    GetWindowRect(dialog, &box);
+    UnionRect(&area, &area, &box);
+  }
+  InflateRect(&area, 10, 10);
+  area.left = std::max<LONG>(area.left, 0);
+  area.top = std::max<LONG>(area.top, 0);
+  area.right = std::min<LONG>(area.right, GetSystemMetrics(SM_CXSCREEN));
+  area.bottom = std::min<LONG>(area.bottom, GetSystemMetrics(SM_CYSCREEN));
+  const int width = area.right - area.left, height = area.bottom - area.top;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+  HGDIOBJ previous = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
+  SelectObject(memory, previous);
+  BITMAPINFOHEADER header = {sizeof header, width, height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+  std::string pixels(static_cast<size_t>((width * 3 + 3) & ~3) * static_cast<size_t>(height), '\0');
+  GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), pixels.data(), reinterpret_cast<BITMAPINFO*>(&header),
+            DIB_RGB_COLORS);
+  BITMAPFILEHEADER file = {0x4D42, static_cast<DWORD>(sizeof file + sizeof header + pixels.size()), 0, 0,
+                           sizeof file + sizeof header};
+  std::string bmp(reinterpret_cast<const char*>(&file), sizeof file);
+  bmp.append(reinterpret_cast<const char*>(&header), sizeof header);
+  bmp += pixels;
+  WriteWholeFile(std::string(folder) + "\\" + name + ".bmp", bmp);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+}
+
 // Answers a message box with OK and returns its text.
-std::string AnswerMessageBox() {
+std::string AnswerMessageBox(const char* shot = nullptr) {
   HWND box = WaitDialog();
   if (!box) return "(no message box)";
+  if (shot) Shot(shot);
   std::string text = ControlText(GetDlgItem(box, 0xFFFF));
   PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
   WaitDialogGone(box);
@@ -104,9 +146,10 @@ std::string AnswerMessageBox() {
 }
 
 // Answers a question box with Yes or No and returns its text.
-std::string AnswerQuestion(bool yes) {
+std::string AnswerQuestion(bool yes, const char* shot = nullptr) {
   HWND box = WaitDialog();
   if (!box) return "(no question)";
+  if (shot) Shot(shot);
   std::string text = ControlText(GetDlgItem(box, 0xFFFF));
   int button = yes ? IDYES : IDNO;
   PostMessageA(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, button)));
@@ -157,10 +200,14 @@ bool CloseAndEnd(PROCESS_INFORMATION& pi) {
 }
 
 // Types `path` into a file dialog and confirms it.
-bool AnswerFileDialog(const std::string& path) {
+bool AnswerFileDialog(const std::string& path, const char* shot = nullptr) {
   HWND dialog = WaitDialog();
   if (!dialog || !GetDlgItem(dialog, 0x47C)) return false;
-  SendMessageA(GetDlgItem(dialog, 0x47C), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+  // For the screenshots, the name alone, as a user types it: the dialogs open in the folder
+  // of the test's files.
+  std::string typed = std::getenv("GEOVANT_SHOTS") ? path.substr(path.rfind('\\') + 1) : path;
+  SendMessageA(GetDlgItem(dialog, 0x47C), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(typed.c_str()));
+  if (shot) Shot(shot);
   PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
   WaitDialogGone(dialog);
   return true;
@@ -213,6 +260,7 @@ int main(int argc, char** argv) {
   Check(Start(geovant, &pi) && CloseAndEnd(pi), "started and closed at once, the program ends with exit code 0");
   Check(Start(geovant, &pi), "the main window appears");
   if (!main_window) return 1;
+  Shot("01-start");
 
   // The expected texts, from the same core the program uses.
   const std::string document = Utf8ToAnsi(ReadBytes(kml));
@@ -223,7 +271,7 @@ int main(int argc, char** argv) {
   // Open with the UTF-8 choice.
   Check(SendMessageA(GetDlgItem(main_window, kId单选框6), BM_GETCHECK, 0, 0) == BST_CHECKED, "UTF8 is chosen at start");
   Press(kId按钮1);
-  Check(AnswerFileDialog(kml), "the Open dialog takes the file");
+  Check(AnswerFileDialog(kml, "02-open-dialog"), "the Open dialog takes the file");
   ULONGLONG opened = GetTickCount64();
   WaitFor([&] { return SendMessageA(GetDlgItem(main_window, kId列表框2), LB_GETCOUNT, 0, 0) == static_cast<LRESULT>(tags.size()); });
   std::printf("     open to filled tag list: %.2f s\n", SecondsSince(opened));
@@ -231,6 +279,7 @@ int main(int argc, char** argv) {
   std::vector<size_t> tag_lengths;
   for (const std::string& tag : tags) tag_lengths.push_back(tag.size());
   Check(ListItemLengths() == tag_lengths, "the tag list holds every opening tag (" + std::to_string(tags.size()) + ")");
+  Shot("03-document");
 
   // Select a tag.
   size_t index = 0;
@@ -240,7 +289,7 @@ int main(int argc, char** argv) {
   Press(kId列表框2, LBN_SELCHANGE);
   std::string extracted = ExtractElements(tags[index], document);
   Check(WaitFor([&] { return Item(kId编辑框2) == extracted; }, 10), "selecting " + tags[index] + " shows its elements");
-  if (const char* pause = std::getenv("GEOVANT_E2E_PAUSE")) Sleep(static_cast<DWORD>(std::atoi(pause) * 1000));
+  Shot("04-tag-selected");
 
   // The three analyses.
   const std::pair<int, GeometryKind> analyses[] = {
@@ -249,7 +298,8 @@ int main(int argc, char** argv) {
     GeometryState state;
     AnalysisReport expected = Analyse(state, kind, MakeDocument(document));
     Press(button);
-    Check(AnswerMessageBox() == expected.message, "analysis message: " + std::to_string(expected.count));
+    Check(AnswerMessageBox(button == kId按钮4 ? "05-point-analysis" : nullptr) == expected.message,
+          "analysis message: " + std::to_string(expected.count));
     Check(WaitFor([&] { return Item(kId编辑框2) == expected.result_text; }, 10), "analysis result box");
   }
 
@@ -257,9 +307,9 @@ int main(int argc, char** argv) {
   const std::string exported = work + "\\北京.mif", reference = work + "\\reference.mif";
   Press(kId按钮7);
   ULONGLONG export_started = GetTickCount64();
-  Check(AnswerMessageBox() == "解析完毕 ", "the export reports that parsing is done");
+  Check(AnswerMessageBox("06-export-done") == "解析完毕 ", "the export reports that parsing is done");
   std::printf("     export until its message: %.2f s\n", SecondsSince(export_started));
-  Check(AnswerFileDialog(work + "\\北京"), "the Save dialog takes the MIF name");
+  Check(AnswerFileDialog(work + "\\北京", "07-export-save"), "the Save dialog takes the MIF name");
   Check(WaitFor([&] { return !ReadBytes(exported).empty(); }), "北京.mif is written (no doubled extension)");
   Check(Run("\"" + cli + "\" convert -o \"" + reference + "\" \"" + kml + "\""), "geovant-cli converts the same file");
   Check(ReadBytes(exported) == ReadBytes(reference), "the window's MIF equals the command line's, byte for byte");
@@ -284,7 +334,8 @@ int main(int argc, char** argv) {
   WriteWholeFile(work + "\\saved.kml", "old");
   Press(kId按钮2);
   Check(AnswerFileDialog(work + "\\saved"), "the Save dialog takes an existing name");
-  Check(AnswerQuestion(false) == ReplaceQuestion(work + "\\saved.kml"), "the question names saved.kml");
+  Check(AnswerQuestion(false, "08-replace-question") == ReplaceQuestion(work + "\\saved.kml"),
+        "the question names saved.kml");
   Sleep(500);
   Check(ReadBytes(work + "\\saved.kml") == "old", "No leaves saved.kml as it was");
 
