@@ -54,6 +54,7 @@ void MainCommands::OnFileGiven(const std::string& path) {
 // The document and the tag list are replaced only by a file that was read: a cancelled
 // dialog or a failed read must not throw away an unsaved document.
 void MainCommands::OpenDocument(const std::string& path) {
+  view_.ShowBusy();
   Pattern tag_pattern;
   if (!tag_pattern.Compile(kTagPattern, /*ignore_case=*/false)) {
     view_.ShowMessage("创建正则表达式失败。请检查参数！", "提取", MessageIcon::kError);
@@ -90,12 +91,14 @@ void MainCommands::OnSave() { SaveDocument("KML文件|*.kml", ".kml", "保存");
 void MainCommands::OnSaveAs() { SaveDocument("所有文件|*.*", nullptr, "另存为"); }
 
 void MainCommands::OnAnalyse(GeometryKind kind) {
+  view_.ShowBusy();
   AnalysisReport report = Analyse(geometry_, kind, MakeDocument(view_.Text(Control::编辑框1)));
   view_.ShowMessage(report.message, "", MessageIcon::kNone);
   view_.SetText(Control::编辑框2, report.result_text);
 }
 
 void MainCommands::OnExportMif() {
+  view_.ShowBusy();
   std::string mif = BuildMifText(geometry_, MakeDocument(view_.Text(Control::编辑框1)));
   view_.ShowMessage("解析完毕 ", "", MessageIcon::kNone);
   通用对话框2.kind = FileDialog::Kind::kSave;
@@ -110,6 +113,7 @@ void MainCommands::OnTagSelected() {
   view_.SetText(Control::编辑框2, "");
   std::optional<std::string> item = view_.SelectedItem(Control::列表框2);
   if (!item) return;
+  view_.ShowBusy();
   view_.SetText(Control::编辑框2, ExtractElements(*item, view_.Text(Control::编辑框1)));
 }
 

@@ -41,4 +41,7 @@ class MainView {
   // about existing files: the commands decide which file they write and ask about that one.
   virtual bool ShowFileDialog(FileDialog& dialog) = 0;
   virtual void CloseWindow() = 0;
+  // The wait cursor, for a command that may take a while, until the mouse next moves or a
+  // dialog appears.
+  virtual void ShowBusy() = 0;
 };

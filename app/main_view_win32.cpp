@@ -96,3 +96,5 @@ bool Win32MainView::ShowFileDialog(FileDialog& dialog) {
 }
 
 void Win32MainView::CloseWindow() { PostMessageA(window_, WM_CLOSE, 0, 0); }
+
+void Win32MainView::ShowBusy() { SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32514))); }  // IDC_WAIT

@@ -21,6 +21,7 @@ class Win32MainView : public MainView {
   bool AskYesNo(const std::string& text, const std::string& caption) override;
   bool ShowFileDialog(FileDialog& dialog) override;
   void CloseWindow() override;
+  void ShowBusy() override;
 
  private:
   HWND Item(Control c) const;

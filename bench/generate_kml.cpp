@@ -1,6 +1,7 @@
 // Writes a Google-Earth-layout KML document of about the given size in megabytes to standard
 // output: placemarks with Chinese names, one point, one line and one polygon with a hole in
-// turn, coordinates on their own lines with a space after each tuple.
+// turn, coordinates on their own lines with a space after each tuple. With "points", every
+// placemark is a small one with a point, as an export of places of interest is.
 #include <cstdio>
 #include <cstdlib>
 #include <random>
@@ -33,11 +34,12 @@ void Coordinates(std::string& out, const char* indent, int tuples, bool closed) 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: generate_kml MEGABYTES > file.kml\n");
+  if (argc < 2 || argc > 3 || (argc == 3 && std::string(argv[2]) != "points")) {
+    std::fprintf(stderr, "usage: generate_kml MEGABYTES [points] > file.kml\n");
     return 2;
   }
   const size_t target = static_cast<size_t>(std::atof(argv[1]) * 1e6);
+  const bool points_only = argc == 3;
   size_t written = 0;
   std::string out =
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
@@ -45,7 +47,7 @@ int main(int argc, char** argv) {
       "<Document>\n\t<name>性能测试.kml</name>\n";
   for (long i = 0; written + out.size() < target; ++i) {
     std::string id = std::to_string(i);
-    switch (i % 3) {
+    switch (points_only ? 0 : i % 3) {
       case 0:
         out += "\t<Placemark>\n\t\t<name>兴趣点" + id + "</name>\n\t\t<styleUrl>#点样式</styleUrl>\n"
                "\t\t<Point>\n\t\t\t<gx:drawOrder>1</gx:drawOrder>\n\t\t\t";

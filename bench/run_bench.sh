@@ -1,34 +1,77 @@
 #!/usr/bin/env bash
-# Converts generated Google-Earth-layout KML of about 20 MB and 200 MB with geovant, with
-# ogr2ogr to MapInfo and with cat, and prints time, speed and peak memory of each from one run.
+# Times geovant on generated KML beside cat and ogr2ogr, and prints time, speed, peak memory
+# and the ratios to cat and to ogr2ogr: the median of ROUNDS rounds (default 5), each of
+# which runs every command once in turn, so that the machine's noise falls on all alike.
+#   bench/run_bench.sh [ROUNDS]
+# Files: a 20 MB and a 200 MB Google-Earth-layout document, and 200 MB of small placemarks.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
+rounds=${1:-5}
 "$top/scripts/setup.sh" >/dev/null
 command -v /usr/bin/time >/dev/null || { apt-get update -qq && apt-get install -y -qq time >/dev/null; }
 cmake -S "$top" -B "$top/build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$top/build" --target geovant_cli geovant_generate_kml >/dev/null
+geovant=$top/build/geovant
 
-work=$(mktemp -d)
+work=$(mktemp -d "${TMPDIR:-/var/tmp}/geovant-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
-measure() {  # label, size in bytes, command...
-  local label=$1 bytes=$2
-  shift 2
-  /usr/bin/time -f '%e %M' -o "$work/time" "$@" >/dev/null 2>"$work/err" || { cat "$work/err"; return 1; }
-  read -r seconds kilobytes <"$work/time"
-  awk -v l="$label" -v s="$seconds" -v k="$kilobytes" -v b="$bytes" 'BEGIN {
-    mbs = s > 0 ? b / 1e6 / s : 0
-    printf "  %-10s %7.2f s  %8.0f MB/s  peak %6.0f MB (%.2f x file)\n", l, s, mbs, k / 1024, k * 1024 / b }'
+# One timed run: LABEL COMMAND...; appends "LABEL seconds kilobytes" to $work/times. The time
+# is the shell's clock around the run (GNU time counts in hundredths); the memory is time's.
+run() {
+  local label=$1 start end
+  shift
+  start=$EPOCHREALTIME
+  /usr/bin/time -f "%M" -o "$work/memory" "$@" >/dev/null 2>"$work/err" || { cat "$work/err"; return 1; }
+  end=$EPOCHREALTIME
+  echo "$label $(awk -v s="$start" -v e="$end" 'BEGIN { printf "%.4f", e - s }') $(cat "$work/memory")" >>"$work/times"
 }
 
-for size in 20 200; do
-  kml="$work/generated-$size.kml"
-  "$top/build/geovant_generate_kml" "$size" >"$kml"
+bench() {  # NAME FILE
+  local name=$1 kml=$2 bytes
   bytes=$(stat -c %s "$kml")
-  echo "$(basename "$kml"): $bytes bytes"
+  : >"$work/times"
   cat "$kml" >/dev/null  # into the page cache, for every tool alike
-  measure cat "$bytes" cat "$kml"
-  measure geovant "$bytes" "$top/build/geovant" convert -o "$work/geovant.mif" "$kml"
-  measure ogr2ogr "$bytes" ogr2ogr -f "MapInfo File" "$work/ogr.mif" "$kml"
-  rm -f "$work"/ogr.* "$work/geovant.mif"
-done
+  for ((round = 0; round < rounds; round++)); do
+    run cat sh -c "cat '$kml' >'$work/cat.out'"
+    run "cat>null" sh -c "cat '$kml' >/dev/null"
+    run "convert" "$geovant" convert -o "$work/utf8.mif" "$kml"
+    run "convert-ansi" "$geovant" convert --encoding ansi -o "$work/ansi.mif" "$kml"
+    run "analyse" "$geovant" analyse "$kml"
+    run "tags" sh -c "'$geovant' tags '$kml' >'$work/tags.out'"
+    if ((round < ${OGR_ROUNDS:-3})); then
+      run ogr2ogr ogr2ogr -f "MapInfo File" "$work/ogr.mif" "$kml"
+      rm -f "$work"/ogr.*
+    fi
+    rm -f "$work"/*.mif "$work"/*.out
+  done
+  echo "== $name: $bytes bytes, median of $rounds rounds (ogr2ogr: ${OGR_ROUNDS:-3})"
+  awk -v bytes="$bytes" '
+    function median(list,   n, a, i, j, t) {
+      n = split(list, a, " ")
+      for (i = 1; i <= n; i++) for (j = i + 1; j <= n; j++) if (a[j] < a[i]) { t = a[i]; a[i] = a[j]; a[j] = t }
+      return n % 2 ? a[(n + 1) / 2] : (a[n / 2] + a[n / 2 + 1]) / 2
+    }
+    { seconds[$1] = seconds[$1] " " $2; memory[$1] = memory[$1] " " $3; if (!($1 in seen)) { seen[$1] = 1; order[++n] = $1 } }
+    END {
+      cat = median(seconds["cat"]); ogr = 0
+      if ("ogr2ogr" in seen) ogr = median(seconds["ogr2ogr"])
+      printf "  %-13s %8s %10s %9s %8s %8s\n", "", "time", "speed", "memory", "x cat", "ogr2ogr/"
+      for (i = 1; i <= n; i++) {
+        l = order[i]; t = median(seconds[l]); m = median(memory[l])
+        speed = 0; to_cat = 0; ogr_ratio = 0
+        if (t > 0) speed = bytes / 1e6 / t
+        if (cat > 0) to_cat = t / cat
+        if (t > 0 && ogr > 0) ogr_ratio = ogr / t
+        printf "  %-13s %7.3fs %7.0fMB/s %6.0fMB %7.2fx %7.1fx  (%.2f x file)\n", l, t, speed, m / 1024, to_cat,
+               ogr_ratio, m * 1024 / bytes
+      }
+    }' "$work/times"
+}
+
+"$top/build/geovant_generate_kml" 20 >"$work/ge20.kml"
+"$top/build/geovant_generate_kml" 200 >"$work/ge200.kml"
+"$top/build/geovant_generate_kml" 200 points >"$work/points200.kml"
+bench "20 MB Google-Earth layout" "$work/ge20.kml"
+bench "200 MB Google-Earth layout" "$work/ge200.kml"
+bench "200 MB of small placemarks" "$work/points200.kml"

@@ -1,6 +1,7 @@
 #include "cli/convert_command.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cstdio>
 #include <mutex>
@@ -10,14 +11,17 @@
 #include <thread>
 #include <vector>
 
-#include "cli/background_writer.h"
 #include "document/file_io.h"
 #include "document/file_names.h"
+#include "document/input_file.h"
 #include "mif/analysis.h"
-#include "mif/mif_export.h"
+#include "mif/file_export.h"
+#include "mif/mif_writer.h"
 #include "tags/tag_index.h"
 
 namespace {
+
+constexpr size_t kOutputPiece = size_t{1} << 20;
 
 std::mutex stderr_mutex;
 
@@ -27,14 +31,16 @@ void ReportFileError(const std::string& path, const std::string& reason) {
                reason.c_str());
 }
 
+bool OpenInput(const std::string& path, InputFile* input) {
+  FileStatus status = input->Open(path);
+  if (!status.ok) ReportFileError(path, status.reason);
+  return status.ok;
+}
+
 bool LoadDocument(const std::string& path, Encoding encoding, DocumentText* document) {
-  std::string bytes;
-  FileStatus status = path == "-" ? ReadStandardInput(&bytes) : ReadWholeFile(path, &bytes);
-  if (!status.ok) {
-    ReportFileError(path, status.reason);
-    return false;
-  }
-  *document = MakeDocument(DecodeDocument(std::move(bytes), encoding));
+  InputFile input;
+  if (!OpenInput(path, &input)) return false;
+  *document = MakeDocument(DecodeDocument(std::string(input.bytes()), encoding));
   return true;
 }
 
@@ -44,32 +50,33 @@ bool Emit(const std::string& path, std::string_view bytes) {
   return status.ok;
 }
 
-// The MIF text goes to its file in pieces as it is built, so that a conversion holds little
-// more than its input, and the writing of one piece overlaps the building of the next.
-bool ConvertOneOrThrow(const Conversion& conversion, const CliOptions& options) {
-  DocumentText document;
-  if (!LoadDocument(conversion.input, options.encoding, &document)) return false;
+int HardwareThreads() { return static_cast<int>(std::max(1u, std::thread::hardware_concurrency())); }
+
+// The input is searched as it lies in memory, and the MIF text goes to its file in pieces
+// as they are built, so that a conversion holds little more than its input.
+bool ConvertOneOrThrow(const Conversion& conversion, const CliOptions& options, int threads) {
+  InputFile input;
+  if (!OpenInput(conversion.input, &input)) return false;
+  std::string decoded;
+  ExportSource source = SourceOf(input.bytes(), options.encoding, &decoded);
   const std::string& output = conversion.output;
   const bool to_standard_output = output == "-";
   FileReplacement file;
   FileStatus status = to_standard_output ? FileStatus() : file.Open(output);
   if (status.ok) {
-    BackgroundWriter writer([&](std::string_view piece) {
-      return to_standard_output ? WriteStandardOutput(piece) : file.Write(piece);
+    ExportMif(source, threads, [&](std::string_view piece) {
+      status = to_standard_output ? WriteStandardOutput(piece) : file.Write(piece);
+      return status.ok;
     });
-    MifWriter mif([&](std::string_view piece) { return writer.Push(piece); });
-    GeometryState state;
-    WriteMifText(state, document, mif);
-    status = writer.Finish();
     if (status.ok && !to_standard_output) status = file.Commit();
   }
   if (!status.ok) ReportFileError(to_standard_output ? "standard output" : output, status.reason);
   return status.ok;
 }
 
-bool ConvertOne(const Conversion& conversion, const CliOptions& options) {
+bool ConvertOne(const Conversion& conversion, const CliOptions& options, int threads) {
   try {
-    return ConvertOneOrThrow(conversion, options);
+    return ConvertOneOrThrow(conversion, options, threads);
   } catch (const std::bad_alloc&) {
     ReportFileError(conversion.input, "not enough memory to convert it");
     return false;
@@ -126,14 +133,16 @@ int RunConvert(const CliOptions& options) {
     std::fprintf(stderr, "geovant: %s\n", error.c_str());
     return 2;
   }
+  // One input uses every core; several convert side by side, one core each.
+  const int threads_per_input = plan.size() == 1 ? HardwareThreads() : 1;
   std::atomic<size_t> next{0};
   std::atomic<bool> failed{false};
   auto work = [&] {
     for (size_t i = next++; i < plan.size(); i = next++) {
-      if (!ConvertOne(plan[i], options)) failed = true;
+      if (!ConvertOne(plan[i], options, threads_per_input)) failed = true;
     }
   };
-  size_t workers = std::min<size_t>(plan.size(), std::max(1u, std::thread::hardware_concurrency()));
+  size_t workers = std::min<size_t>(plan.size(), static_cast<size_t>(HardwareThreads()));
   std::vector<std::thread> threads;
   try {
     for (size_t t = 1; t < workers; ++t) threads.emplace_back(work);
@@ -146,30 +155,33 @@ int RunConvert(const CliOptions& options) {
 }
 
 int RunAnalyse(const CliOptions& options) {
-  DocumentText document;
-  if (!LoadDocument(options.inputs[0], options.encoding, &document)) return 1;
-  GeometryState state;
-  std::string lines;
-  const std::pair<GeometryKind, const char*> kinds[] = {
-      {GeometryKind::kPoint, "points"}, {GeometryKind::kLine, "lines"}, {GeometryKind::kPolygon, "polygons"}};
-  for (const auto& [kind, label] : kinds) {
-    lines += label;
-    lines += ": " + std::to_string(ElementSearch(state, kind, document).size()) + "\n";
-  }
+  InputFile input;
+  if (!OpenInput(options.inputs[0], &input)) return 1;
+  std::string decoded;
+  std::array<size_t, 3> counts = CountGeometry(SourceOf(input.bytes(), options.encoding, &decoded), HardwareThreads());
+  std::string lines = "points: " + std::to_string(counts[0]) + "\nlines: " + std::to_string(counts[1]) +
+                      "\npolygons: " + std::to_string(counts[2]) + "\n";
   return Emit("-", lines) ? 0 : 1;
 }
 
 int RunTags(const CliOptions& options) {
-  DocumentText document;
-  if (!LoadDocument(options.inputs[0], options.encoding, &document)) return 1;
-  Pattern tag_pattern;
-  tag_pattern.Compile(kTagPattern, /*ignore_case=*/false);
-  std::string lines;
-  for (const std::string& item : BuildTagIndex(tag_pattern, *document)) {
-    lines += item;
-    lines += '\n';
-  }
-  return Emit("-", lines) ? 0 : 1;
+  InputFile input;
+  if (!OpenInput(options.inputs[0], &input)) return 1;
+  std::string decoded;
+  ExportSource source = SourceOf(input.bytes(), options.encoding, &decoded);
+  MifWriter lines;
+  lines.Reserve(kOutputPiece + 4096);
+  bool ok = true;
+  ForEachTagItemOfFile(source.text, source.encoding, [&](std::string_view item) {
+    char* p = Put(lines.Claim(item.size() + 1), item);
+    *p++ = '\n';
+    lines.Advance(p);
+    if (lines.text().size() >= kOutputPiece) {
+      ok = ok && Emit("-", lines.text());
+      lines.Clear();
+    }
+  });
+  return ok && Emit("-", lines.text()) ? 0 : 1;
 }
 
 int RunExtract(const CliOptions& options) {

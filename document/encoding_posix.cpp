@@ -1,8 +1,7 @@
-// UTF-8 and UTF-16 to GBK with glibc's iconv, giving what MultiByteToWideChar and
-// WideCharToMultiByte give on a system whose ANSI code page is 936: an invalid UTF-8 sequence
-// becomes U+FFFD and a character that GBK lacks (U+FFFD among them) becomes "?", one for
-// each of its UTF-16 units.
-#include <errno.h>
+// UTF-8 and UTF-16 to GBK, giving what MultiByteToWideChar and WideCharToMultiByte give on a
+// system whose ANSI code page is 936: an invalid UTF-8 sequence becomes U+FFFD and a
+// character that GBK lacks (U+FFFD among them) becomes "?", one for each of its UTF-16
+// units. The GBK code of each character comes from glibc's iconv, asked once for all of them.
 #include <iconv.h>
 
 #include <cstdint>
@@ -12,25 +11,6 @@
 #include "document/encoding_internal.h"
 
 namespace {
-
-constexpr size_t kChunk = 4096;
-
-class GbkEncoder {
- public:
-  GbkEncoder() : cd_(iconv_open("GBK", "UTF-8")) {}
-  ~GbkEncoder() {
-    if (cd_ != reinterpret_cast<iconv_t>(-1)) iconv_close(cd_);
-  }
-  GbkEncoder(const GbkEncoder&) = delete;
-  GbkEncoder& operator=(const GbkEncoder&) = delete;
-
-  // Encodes valid UTF-8 into `out`, which has room for in.size() bytes: GBK never needs more
-  // bytes for a character than UTF-8 does. Returns the number of bytes written.
-  size_t Encode(std::string_view in, char* out);
-
- private:
-  iconv_t cd_;
-};
 
 // Length of the valid UTF-8 sequence at s[0] (a byte >= 0x80); when it is invalid, minus the
 // length of its maximal subpart, which becomes one U+FFFD.
@@ -60,36 +40,6 @@ int SequenceLength(const unsigned char* s, size_t available) {
   return length;
 }
 
-size_t GbkEncoder::Encode(std::string_view in, char* out) {
-  char* written = out;
-  if (cd_ == reinterpret_cast<iconv_t>(-1)) {
-    // Without a converter every character is one the code page lacks.
-    for (size_t i = 0; i < in.size();) {
-      size_t skip = static_cast<size_t>(SequenceLength(reinterpret_cast<const unsigned char*>(&in[i]), in.size() - i));
-      *written++ = '?';
-      if (skip == 4) *written++ = '?';
-      i += skip;
-    }
-    return static_cast<size_t>(written - out);
-  }
-  char* src = const_cast<char*>(in.data());
-  size_t src_left = in.size();
-  size_t dst_left = in.size();
-  while (src_left > 0) {
-    if (iconv(cd_, &src, &src_left, &written, &dst_left) != static_cast<size_t>(-1)) break;
-    if (errno != EILSEQ) break;  // cannot happen for complete, valid input with room enough
-    size_t skip = static_cast<size_t>(SequenceLength(reinterpret_cast<unsigned char*>(src), src_left));
-    // One "?" per UTF-16 unit, as the system's converter gives: two for a character beyond
-    // U+FFFF, which is a surrogate pair there.
-    size_t marks = skip == 4 ? 2 : 1;
-    for (size_t i = 0; i < marks; ++i) *written++ = '?';
-    src += skip;
-    src_left -= skip;
-    dst_left -= skip;
-  }
-  return static_cast<size_t>(written - out);
-}
-
 // The end of the run of ASCII bytes that starts at `from`.
 size_t AsciiRunEnd(const char* s, size_t from, size_t n) {
   while (from + 8 <= n) {
@@ -102,39 +52,104 @@ size_t AsciiRunEnd(const char* s, size_t from, size_t n) {
   return from;
 }
 
+// The GBK bytes of every character of the Basic Multilingual Plane, taken once from iconv:
+// 0 for a character that GBK lacks, a byte below 0x100, or two bytes (first << 8 | second).
+// Looking a character up is several times faster than asking iconv for it.
+class GbkTable {
+ public:
+  static const GbkTable& Get() {
+    static const GbkTable table;
+    return table;
+  }
+  uint16_t operator[](uint32_t code_point) const { return codes_[code_point]; }
+
+ private:
+  GbkTable();
+  uint16_t codes_[0x10000] = {};
+};
+
+void AppendUtf8(uint32_t c, std::string& out) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+GbkTable::GbkTable() {
+  iconv_t converter = iconv_open("GBK", "UTF-8");
+  if (converter == reinterpret_cast<iconv_t>(-1)) return;  // then GBK lacks every character
+  std::string utf8;
+  for (uint32_t c = 0x80; c < 0x10000; ++c) {
+    if (c >= 0xD800 && c <= 0xDFFF) continue;
+    utf8.clear();
+    AppendUtf8(c, utf8);
+    char gbk[8];
+    char* in = utf8.data();
+    char* out = gbk;
+    size_t in_left = utf8.size(), out_left = sizeof gbk;
+    if (iconv(converter, &in, &in_left, &out, &out_left) != static_cast<size_t>(-1)) {
+      auto first = static_cast<unsigned char>(gbk[0]);
+      codes_[c] = static_cast<uint16_t>(out == gbk + 1 ? first : first << 8 | static_cast<unsigned char>(gbk[1]));
+    }
+    iconv(converter, nullptr, nullptr, nullptr, nullptr);
+  }
+  iconv_close(converter);
+}
+
+// The code point of the valid sequence of `length` bytes at `s`.
+uint32_t Decode(const unsigned char* s, int length) {
+  switch (length) {
+    case 2: return (s[0] & 0x1Fu) << 6 | (s[1] & 0x3Fu);
+    case 3: return (s[0] & 0x0Fu) << 12 | (s[1] & 0x3Fu) << 6 | (s[2] & 0x3Fu);
+  }
+  return 0x10000;  // four bytes: beyond the plane, two UTF-16 units that GBK lacks
+}
+
 }  // namespace
 
 std::string Utf8TextToAnsi(std::string text, size_t start, size_t /*piece*/) {
   // The result is never longer than what it was made from, so it is written over the text
   // behind the read position.
-  GbkEncoder encoder;
-  char* s = text.data();
+  const GbkTable& table = GbkTable::Get();
+  auto* s = reinterpret_cast<unsigned char*>(text.data());
   const size_t n = text.size();
   size_t read = start;
   size_t write = 0;
-  char encoded[kChunk + 4];
   while (read < n) {
-    size_t ascii_end = AsciiRunEnd(s, read, n);
+    size_t ascii_end = AsciiRunEnd(text.data(), read, n);
     if (write != read) std::memmove(s + write, s + read, ascii_end - read);
     write += ascii_end - read;
     read = ascii_end;
-    if (read == n) break;
-
-    size_t run_end = read;
-    int length = 0;
-    while (run_end < n && run_end - read < kChunk && static_cast<unsigned char>(s[run_end]) >= 0x80) {
-      length = SequenceLength(reinterpret_cast<unsigned char*>(s + run_end), n - run_end);
-      if (length < 0) break;
-      run_end += static_cast<size_t>(length);
-    }
-    if (run_end > read) {
-      size_t count = encoder.Encode(std::string_view(s + read, run_end - read), encoded);
-      std::memcpy(s + write, encoded, count);
-      write += count;
-      read = run_end;
-    } else {
-      s[write++] = '?';
-      read += static_cast<size_t>(-length);
+    while (read < n && s[read] >= 0x80) {
+      int length = SequenceLength(s + read, n - read);
+      if (length < 0) {
+        s[write++] = '?';
+        read += static_cast<size_t>(-length);
+        continue;
+      }
+      uint32_t c = Decode(s + read, length);
+      read += static_cast<size_t>(length);
+      uint16_t code = c < 0x10000 ? table[c] : 0;
+      if (code == 0) {
+        s[write++] = '?';
+        if (c >= 0x10000) s[write++] = '?';
+      } else if (code < 0x100) {
+        s[write++] = static_cast<unsigned char>(code);
+      } else {
+        s[write++] = static_cast<unsigned char>(code >> 8);
+        s[write++] = static_cast<unsigned char>(code);
+      }
     }
   }
   text.resize(write);
@@ -145,23 +160,6 @@ std::string WideToAnsi(std::u16string_view units, size_t /*piece*/) {
   // Through UTF-8, so that one encoder serves both conversions; a lone surrogate is U+FFFD.
   std::string utf8;
   utf8.reserve(units.size() * 3);
-  auto put = [&utf8](uint32_t c) {
-    if (c < 0x80) {
-      utf8 += static_cast<char>(c);
-    } else if (c < 0x800) {
-      utf8 += static_cast<char>(0xC0 | (c >> 6));
-      utf8 += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      utf8 += static_cast<char>(0xE0 | (c >> 12));
-      utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      utf8 += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      utf8 += static_cast<char>(0xF0 | (c >> 18));
-      utf8 += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      utf8 += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  };
   for (size_t i = 0; i < units.size() && units[i] != 0; ++i) {
     uint32_t c = units[i];
     if (c >= 0xD800 && c <= 0xDBFF && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
@@ -170,7 +168,7 @@ std::string WideToAnsi(std::u16string_view units, size_t /*piece*/) {
     } else if (c >= 0xD800 && c <= 0xDFFF) {
       c = 0xFFFD;
     }
-    put(c);
+    AppendUtf8(c, utf8);
   }
   return Utf8TextToAnsi(std::move(utf8), 0);
 }

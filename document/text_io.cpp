@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "document/encoding.h"
+#include "document/encoding_internal.h"
 
 namespace {
 
@@ -55,4 +56,19 @@ std::string DecodeDocument(std::string bytes, Encoding encoding) {
   }
   MendBrokenCharacters(text);
   return text;
+}
+
+std::string DecodePart(std::string_view part, Encoding encoding) {
+  // Not Utf8ToAnsi: a byte-order mark is left out only at the start of the file.
+  if (encoding == Encoding::kUtf8) return Utf8TextToAnsi(std::string(part), 0);
+  std::string mended(part);
+  MendBrokenCharacters(mended);
+  return mended;
+}
+
+bool HasHighByte(std::string_view text) {
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) return true;
+  }
+  return false;
 }

@@ -28,3 +28,12 @@ enum class Encoding {
 // (FF FE or FE FF) is decoded from UTF-16 whatever the encoding; the text ends at the first
 // zero byte (or NUL unit), and its broken characters are mended.
 std::string DecodeDocument(std::string bytes, Encoding encoding);
+
+// The document text of a part of a file's bytes (read with `encoding`, after the first zero
+// byte and a UTF-8 byte-order mark have been left out) that begins and ends next to ASCII
+// bytes which belong to no multi-byte character, such as "<", ">", blanks and commas: the
+// same bytes as that part has in DecodeDocument's text.
+std::string DecodePart(std::string_view part, Encoding encoding);
+
+// True when `text` holds a byte above 0x7F, which DecodePart may change.
+bool HasHighByte(std::string_view text);

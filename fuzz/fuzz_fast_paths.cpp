@@ -1,5 +1,6 @@
 // The scanners behind Pattern::FindAll give exactly the regular expression's matches: the
-// substring search of LITERAL(.*?)LITERAL, and the tag scanner of element patterns.
+// substring search of LITERAL(.*?)LITERAL, the tag scanner of element patterns, and the
+// scanner of the tag pattern "<[^<]*>".
 // Input: the lengths of the two literals (one byte each), the literals, then the text. The
 // first literal, mapped to a few letters, is also the name of an element pattern.
 #include <cstdint>
@@ -47,5 +48,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FUZZ_CHECK(element.CompileElement(name));
   FUZZ_CHECK(element.is_element());
   CheckSameMatches(element, text);
+
+  Pattern tags;
+  FUZZ_CHECK(tags.Compile("<[^<]*>"));
+  CheckSameMatches(tags, text);
   return 0;
 }

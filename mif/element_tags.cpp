@@ -4,22 +4,21 @@
 
 namespace {
 
-bool IsNameStart(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
-bool IsNameChar(char c) {
-  return IsNameStart(c) || (c >= '0' && c <= '9') || c == '.' || c == '-';
-}
-
-// Where the element name starts after the "<" or "</" that ends at `at`: past a prefix when
-// there is one. A name never holds ":", so only one reading can lead to a match.
-size_t SkipPrefix(std::string_view text, size_t at) {
-  size_t p = at;
-  if (p < text.size() && IsNameStart(text[p])) {
-    ++p;
-    while (p < text.size() && IsNameChar(text[p])) ++p;
-    if (p < text.size() && text[p] == ':') return p + 1;
+// 1: may begin a name, 2: may continue one.
+struct NameTable {
+  unsigned char kind[256] = {};
+  constexpr NameTable() {
+    for (int c = 0; c < 256; ++c) {
+      bool start = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+      bool more = start || (c >= '0' && c <= '9') || c == '.' || c == '-';
+      kind[c] = static_cast<unsigned char>((start ? 1 : 0) | (more ? 2 : 0));
+    }
   }
-  return at;
-}
+};
+constexpr NameTable kNameTable;
+
+bool IsNameStart(char c) { return kNameTable.kind[static_cast<unsigned char>(c)] & 1; }
+bool IsNameChar(char c) { return kNameTable.kind[static_cast<unsigned char>(c)] & 2; }
 
 bool NameAt(std::string_view text, size_t at, std::string_view name) {
   return text.size() - at >= name.size() && std::memcmp(text.data() + at, name.data(), name.size()) == 0;
@@ -32,10 +31,24 @@ const char* FindByte(std::string_view text, size_t from, char c) {
 
 }  // namespace
 
-size_t OpeningTagEnd(std::string_view text, size_t at, std::string_view name) {
-  size_t p = SkipPrefix(text, at + 1);
-  if (!NameAt(text, p, name)) return std::string_view::npos;
-  p += name.size();
+size_t SkipPrefix(std::string_view text, size_t at) {
+  size_t p = at;
+  if (p < text.size() && IsNameStart(text[p])) {
+    ++p;
+    while (p < text.size() && IsNameChar(text[p])) ++p;
+    if (p < text.size() && text[p] == ':') return p + 1;
+  }
+  return at;
+}
+
+size_t TagEndAfterPrefix(std::string_view text, size_t name_begin, std::string_view name, bool closing) {
+  if (!NameAt(text, name_begin, name)) return std::string_view::npos;
+  size_t p = name_begin + name.size();
+  if (closing) {
+    while (p < text.size() && IsTagBlank(text[p])) ++p;
+    if (p >= text.size() || text[p] != '>') return std::string_view::npos;
+    return p + 1;
+  }
   if (p >= text.size()) return std::string_view::npos;
   if (text[p] == '>') return p + 1;
   if (!IsTagBlank(text[p])) return std::string_view::npos;
@@ -44,14 +57,13 @@ size_t OpeningTagEnd(std::string_view text, size_t at, std::string_view name) {
   return static_cast<size_t>(gt - text.data()) + 1;
 }
 
+size_t OpeningTagEnd(std::string_view text, size_t at, std::string_view name) {
+  return TagEndAfterPrefix(text, SkipPrefix(text, at + 1), name, false);
+}
+
 size_t ClosingTagEnd(std::string_view text, size_t at, std::string_view name) {
   if (at + 1 >= text.size() || text[at + 1] != '/') return std::string_view::npos;
-  size_t p = SkipPrefix(text, at + 2);
-  if (!NameAt(text, p, name)) return std::string_view::npos;
-  p += name.size();
-  while (p < text.size() && IsTagBlank(text[p])) ++p;
-  if (p >= text.size() || text[p] != '>') return std::string_view::npos;
-  return p + 1;
+  return TagEndAfterPrefix(text, SkipPrefix(text, at + 2), name, true);
 }
 
 TagSpan FindClosingTag(std::string_view text, size_t from, std::string_view name) {

@@ -17,6 +17,14 @@
 
 inline bool IsTagBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
+// Where the element name begins after the "<" or "</" that ends at `at`: past a prefix when
+// there is one. A name never holds ":", so only one reading can lead to a match.
+size_t SkipPrefix(std::string_view text, size_t at);
+
+// The end of the tag whose name, after its "<" or "</" and a prefix, begins at `name_begin`,
+// or npos when it is no opening (closing) tag of `name`.
+size_t TagEndAfterPrefix(std::string_view text, size_t name_begin, std::string_view name, bool closing);
+
 // With text[at] == '<': the end (one past ">") of the opening tag of `name` that starts at
 // `at`, or npos when none starts there.
 size_t OpeningTagEnd(std::string_view text, size_t at, std::string_view name);

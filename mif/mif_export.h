@@ -3,12 +3,8 @@
 #include <string>
 
 #include "mif/element_search.h"
-#include "mif/mif_writer.h"
 
 // The whole MIF text of a document: the header, the point section, CR LF, the polyline
 // section, CR LF, the region section. A document without geometry gives the header and
 // CR LF CR LF (130 bytes).
 std::string BuildMifText(GeometryState& state, const DocumentText& document);
-
-// The same text, handed to `out` as it is built. False when `out` could not take it all.
-bool WriteMifText(GeometryState& state, const DocumentText& document, MifWriter& out);

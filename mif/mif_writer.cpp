@@ -1,25 +1,16 @@
 #include "mif/mif_writer.h"
 
-MifWriter::MifWriter(Drain drain, size_t piece) : drain_(std::move(drain)), piece_(piece) {
-  buffer_.resize(piece_ + piece_ / 4);
-}
-
-void MifWriter::Grow(size_t n) {
-  buffer_.resize(std::max(buffer_.size() * 2, used_ + n + 4096));
-}
-
-void MifWriter::HandOn() {
-  if (!failed_ && !drain_(std::string_view(buffer_.data(), used_))) failed_ = true;
-  used_ = 0;
-}
-
-bool MifWriter::Finish() {
-  if (drain_) HandOn();
-  return !failed_;
+void MifWriter::Reserve(size_t n) {
+  if (capacity_ >= n) return;
+  std::unique_ptr<char[]> larger = std::make_unique_for_overwrite<char[]>(n);
+  if (used_) std::memcpy(larger.get(), data_.get(), used_);
+  data_ = std::move(larger);
+  capacity_ = n;
 }
 
 std::string MifWriter::TakeText() {
-  buffer_.resize(used_);
-  used_ = 0;
-  return std::move(buffer_);
+  std::string text(data_.get(), used_);
+  data_.reset();
+  capacity_ = used_ = 0;
+  return text;
 }

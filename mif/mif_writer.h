@@ -1,30 +1,22 @@
 #pragma once
 
+#include <algorithm>
 #include <cstring>
-#include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
-// Where the MIF text goes while it is built: kept whole in memory, or handed on in pieces of
-// about `piece` bytes, so that a large export never holds its whole output.
+// A MIF text while it is built: records are written straight into its buffer, which grows
+// without being filled first.
 class MifWriter {
  public:
-  // Returns false when the piece could not be taken; nothing more is handed on after that.
-  using Drain = std::function<bool(std::string_view)>;
-
-  MifWriter() = default;
-  explicit MifWriter(Drain drain, size_t piece = 1 << 20);
-
   // Room for `n` more bytes: write them at the pointer returned, then call Advance with the
   // end of what was written.
   char* Claim(size_t n) {
-    if (buffer_.size() - used_ < n) Grow(n);
-    return buffer_.data() + used_;
+    if (capacity_ - used_ < n) Grow(n);
+    return data_.get() + used_;
   }
-  void Advance(const char* end) {
-    used_ = static_cast<size_t>(end - buffer_.data());
-    if (drain_ && used_ >= piece_) HandOn();
-  }
+  void Advance(const char* end) { used_ = static_cast<size_t>(end - data_.get()); }
 
   void Append(std::string_view s) {
     char* p = Claim(s.size());
@@ -32,21 +24,19 @@ class MifWriter {
     Advance(p + s.size());
   }
 
-  // Hands on what is left. False when a piece could not be taken.
-  bool Finish();
+  // Room for `n` bytes in all, taken at once.
+  void Reserve(size_t n);
 
-  // The whole text, for a writer without a drain; call Finish first.
-  std::string TakeText();
+  std::string_view text() const { return {data_.get(), used_}; }
+  void Clear() { used_ = 0; }  // keeps the room
+  std::string TakeText();  // the text; the writer is empty afterwards
 
  private:
-  void Grow(size_t n);
-  void HandOn();
+  void Grow(size_t n) { Reserve(std::max(capacity_ * 2, used_ + n + 4096)); }
 
-  std::string buffer_;  // used_ bytes of text, then room
+  std::unique_ptr<char[]> data_;
+  size_t capacity_ = 0;
   size_t used_ = 0;
-  Drain drain_;
-  size_t piece_ = 0;
-  bool failed_ = false;
 };
 
 // Copies `s` to `p` and returns the end of the copy.

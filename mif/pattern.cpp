@@ -1,5 +1,6 @@
 #include "mif/pattern.h"
 
+#include "mif/byte_scan.h"
 #include "mif/element_tags.h"
 
 #include <boost/regex.hpp>
@@ -11,6 +12,7 @@
 namespace {
 
 constexpr std::string_view kLazyGroup = "(.*?)";
+constexpr std::string_view kAngleTags = "<[^<]*>";
 
 // Boost gives up on a runaway search only after about N*S*S steps for a text of N bytes and a
 // pattern of S states: over a minute for a pattern such as "<(a+)+b>" on a 5 MB document. The
@@ -90,6 +92,7 @@ bool Pattern::Compile(std::string_view source, bool ignore_case) {
   open_.clear();
   close_.clear();
   element_.clear();
+  angle_tags_ = false;
 
   auto flags = boost::regex::perl | boost::regex::mod_s;
   if (ignore_case) flags |= boost::regex::icase;
@@ -101,6 +104,7 @@ bool Pattern::Compile(std::string_view source, bool ignore_case) {
     return false;  // a pattern made from document text may be anything
   }
 
+  angle_tags_ = !ignore_case && source == kAngleTags;
   size_t group = source.find(kLazyGroup);
   if (!ignore_case && group != std::string_view::npos) {
     std::string_view open = source.substr(0, group);
@@ -123,6 +127,11 @@ bool Pattern::ok() const { return engine_ != nullptr; }
 
 std::vector<ElementMatch> Pattern::FindAll(std::string_view text) const {
   if (is_element()) return FindNamedElements(text, element_);
+  if (angle_tags_) {
+    std::vector<ElementMatch> found;
+    ForEachAngleTag(text, [&](size_t begin, size_t end) { found.push_back({text.substr(begin, end - begin), {}}); });
+    return found;
+  }
   if (is_literal_pair()) return FindLiteralPairs(text, open_, close_);
   return FindAllWithEngine(text);
 }

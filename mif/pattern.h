@@ -17,9 +17,9 @@ struct ElementMatch {
 // engine's limits (complexity, memory, or ten character reads per byte of text) ends with the
 // matches found before it.
 //
-// Patterns of the shape LITERAL(.*?)LITERAL, with no metacharacter in either literal, and the
-// element patterns of CompileElement are matched by scanners that give exactly the matches
-// of the regular expression.
+// Patterns of the shape LITERAL(.*?)LITERAL, with no metacharacter in either literal, the
+// element patterns of CompileElement, and the tag pattern "<[^<]*>" are matched by scanners
+// that give exactly the matches of the regular expression.
 class Pattern {
  public:
   Pattern();
@@ -61,6 +61,7 @@ class Pattern {
   std::string open_;
   std::string close_;
   std::string element_;
+  bool angle_tags_ = false;  // "<[^<]*>"
 };
 
 // Matches of open(.*?)close found by substring search; `open` and `close` must not be empty.

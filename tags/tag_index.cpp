@@ -3,8 +3,10 @@
 const std::string_view kTagPattern = "<[^<]*>";
 
 std::vector<std::string> BuildTagIndex(const Pattern& tag_pattern, std::string_view text) {
+  std::vector<ElementMatch> tags = tag_pattern.FindAll(text);
   std::vector<std::string> items;
-  for (const ElementMatch& m : tag_pattern.FindAll(text)) {
+  items.reserve(tags.size());
+  for (const ElementMatch& m : tags) {
     if (m.whole.size() >= 2 && m.whole[1] == '/') continue;
     items.emplace_back(m.whole);
   }

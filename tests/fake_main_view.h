@@ -58,6 +58,7 @@ class FakeMainView : public MainView {
     return answer.confirm;
   }
   void CloseWindow() override { closed = true; }
+  void ShowBusy() override {}
 
   std::map<Control, std::string> texts;
   std::map<Control, std::vector<std::string>> items;

@@ -1,0 +1,153 @@
+#include "mif/export_plan.h"
+
+#include <cstring>
+
+#include "mif/byte_scan.h"
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+constexpr std::string_view kNames[] = {"Point", "LineString", "LinearRing", "coordinates"};
+constexpr size_t kLongestLook = 256;
+constexpr uint32_t kFarBack = UINT32_MAX;
+
+// Which of the export's names could begin at text[at], by its first letters; -1 for none.
+int CandidateName(std::string_view text, size_t at) {
+  if (at + 5 > text.size()) return -1;
+  switch (text[at]) {
+    case 'P': return text[at + 1] == 'o' ? 0 : -1;
+    case 'L': return text[at + 1] != 'i' ? -1 : text[at + 4] == 'S' ? 1 : 2;
+    case 'c': return text[at + 1] == 'o' ? 3 : -1;
+  }
+  return -1;
+}
+
+// SkipPrefix, sped up for the common case: a name that ends in one of the bytes that usually
+// follow it (">", a blank, "/") has no prefix. Anything else takes the exact reading.
+size_t NameBegin(std::string_view text, size_t at) {
+#ifdef __SSE2__
+  if (at + 16 <= text.size()) {
+    __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + at));
+    __m128i stop = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('>')), _mm_cmpeq_epi8(v, _mm_set1_epi8(' '))),
+                                _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('/')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\n'))));
+    auto stops = static_cast<uint32_t>(_mm_movemask_epi8(stop));
+    auto colons = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(':'))));
+    // The first stop before any colon: the name run ends before a colon could end it.
+    if (stops && (!colons || __builtin_ctz(stops) < __builtin_ctz(colons))) return at;
+  }
+#endif
+  return SkipPrefix(text, at);
+}
+
+}  // namespace
+
+void ScanExportTags(std::string_view text, size_t from, size_t to, std::vector<ScannedTag>& tags) {
+  const char* const base = text.data();
+  ForEachByte(text, from, to, '<', [&](size_t at) {
+    bool closing = at + 1 < text.size() && text[at + 1] == '/';
+    size_t name_begin = NameBegin(text, at + 1 + closing);
+    int name = CandidateName(text, name_begin);
+    if (name < 0) return;
+    size_t end = TagEndAfterPrefix(text, name_begin, kNames[name], closing);
+    if (end == std::string_view::npos) return;
+    ScannedTag tag{at, end, static_cast<ExportTag>(name), closing, false, 0};
+    if (closing && tag.name != ExportTag::kCoordinates) {
+      size_t p = at;
+      while (p > 0 && p > at - kLongestLook && base[p - 1] != '<' && base[p - 1] != '>') --p;
+      if (p > 0 && p > at - kLongestLook) {
+        tag.lt_before = base[p - 1] == '<';
+        tag.back = static_cast<uint32_t>(at - p + 1);
+      } else if (p > 0) {
+        tag.back = kFarBack;  // looked up again when needed
+      }
+    }
+    tags.push_back(tag);
+  });
+}
+
+void ExportPlanner::Take(const std::vector<ScannedTag>& tags) {
+  for (const ScannedTag& tag : tags) {
+    if (tag.name == ExportTag::kCoordinates) {
+      if (count_only_) continue;
+      for (KindState& state : states_) {
+        if (state.inside) state.coordinates_tags.push_back(tag);
+      }
+      continue;
+    }
+    int kind = static_cast<int>(tag.name);
+    KindState& state = states_[kind];
+    if (!state.inside && !tag.closing) {
+      state.inside = true;
+      state.open_end = tag.end;
+    } else if (state.inside && tag.closing) {
+      CloseElement(kind, tag);
+      state.inside = false;
+      state.coordinates_tags.clear();
+    }
+  }
+}
+
+// The element text [open_end, group_end) is complete: its coordinates elements, found as the
+// coordinates search finds them in this text alone, unless something may run past its end.
+void ExportPlanner::CloseElement(int kind, const ScannedTag& closing) {
+  const uint64_t group_end = closing.begin;
+  KindState& state = states_[kind];
+  KindPlan& plan = plans_[kind];
+  ++plan.elements;
+  if (count_only_) return;
+  const uint64_t group_begin = state.open_end;
+  if (!plan.joined_from_here.empty()) {
+    plan.joined_from_here.push_back({group_begin, group_end});
+    return;
+  }
+  uint64_t from = group_begin;
+  const std::vector<ScannedTag>& tags = state.coordinates_tags;
+  size_t i = 0;
+  bool runs_on = false;
+  for (;;) {
+    while (i < tags.size() && (tags[i].closing || tags[i].begin < from)) ++i;
+    if (i == tags.size() || tags[i].begin >= group_end) break;
+    const ScannedTag& open = tags[i];
+    size_t j = i + 1;
+    while (j < tags.size() && (!tags[j].closing || tags[j].begin < open.end)) ++j;
+    if (j == tags.size() || tags[j].end > group_end || open.end > group_end) {
+      runs_on = true;
+      break;
+    }
+    plan.coordinates.push_back({open.end, tags[j].begin});
+    from = tags[j].end;
+    i = j + 1;
+  }
+  if (!runs_on) runs_on = EndsInsideATag(closing, group_begin);
+  if (runs_on) plan.joined_from_here.push_back({from, group_end});
+}
+
+// A "<" after the element text's last ">" may begin a tag that the CR LF and the next element
+// text complete.
+bool ExportPlanner::EndsInsideATag(const ScannedTag& closing, uint64_t group_begin) const {
+  if (closing.back == 0) return false;
+  if (closing.back != kFarBack) return closing.lt_before && closing.begin - closing.back >= group_begin;
+  std::string_view group = text_.substr(group_begin, closing.begin - group_begin);
+  size_t last = group.find_last_of("<>");
+  return last != std::string_view::npos && group[last] == '<';
+}
+
+std::array<KindPlan, 3> PlanExport(std::string_view text) {
+  std::vector<ScannedTag> tags;
+  ScanExportTags(text, 0, text.size(), tags);
+  ExportPlanner planner(text);
+  planner.Take(tags);
+  return std::move(planner.plans());
+}
+
+std::string JoinSpans(std::string_view text, const std::vector<TextSpan>& spans) {
+  std::string joined;
+  for (const TextSpan& span : spans) {
+    joined.append(text.substr(span.begin, span.end - span.begin));
+    joined += "\r\n";
+  }
+  return joined;
+}

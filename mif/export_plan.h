@@ -1,0 +1,99 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "mif/element_tags.h"
+
+// What the export needs from a document, found in one pass over its text: for each kind of
+// geometry, the texts of the coordinates elements inside its elements, in document order.
+// The result is exactly what the element search and the coordinates search of the section
+// builders find (mif/section_builders.h), without building the joined element texts.
+//
+// The text may be the file's own bytes (UTF-8 or ANSI): every tag searched for is ASCII and
+// begins with "<", which is never part of a multi-byte character, so the tags and the tuples
+// are found at the same places as in the converted text.
+
+// A part of the text: [begin, end).
+struct TextSpan {
+  uint64_t begin;
+  uint64_t end;
+};
+
+// The tags of the export: opening or closing tags of Point, LineString, LinearRing and
+// coordinates, as mif/element_tags.h reads them.
+enum class ExportTag : uint8_t { kPoint, kLineString, kLinearRing, kCoordinates };
+
+struct ScannedTag {
+  uint64_t begin;  // the "<"
+  uint64_t end;    // one past the ">"
+  ExportTag name;
+  bool closing;
+  // For a closing tag of a geometry element: whether the nearest "<" or ">" before it is a
+  // "<", and how far back it is (0: none). Taken while the text is at hand, so that the plan need not read it again.
+  bool lt_before;
+  uint32_t back;
+};
+
+// Appends the tags of the export that begin in text[from, to) to `tags`, in order. A tag may
+// run on past `to`; so the text can be scanned in pieces, on several threads.
+void ScanExportTags(std::string_view text, size_t from, size_t to, std::vector<ScannedTag>& tags);
+
+// The coordinates texts of one kind of geometry.
+struct KindPlan {
+  size_t elements = 0;               // the kind's elements: what its analysis counts
+  std::vector<TextSpan> coordinates;  // the coordinates texts, in order
+  // Rarely, a coordinates element or a tag of one runs past the end of an element text, into
+  // the CR LF and the next element text of the joined inner text. From there on the plan
+  // keeps the element texts themselves (the first one from where the search goes on), and
+  // the coordinates are searched in their joined text (JoinedCoordinatesSearch).
+  std::vector<TextSpan> joined_from_here;
+};
+
+// Takes the tags of a document in order, a piece at a time, and makes the plan; with
+// `count_only`, only the element counts.
+class ExportPlanner {
+ public:
+  explicit ExportPlanner(std::string_view text, bool count_only = false) : text_(text), count_only_(count_only) {}
+
+  void Take(const std::vector<ScannedTag>& tags);
+  std::array<KindPlan, 3>& plans() { return plans_; }  // point, line, polygon
+
+ private:
+  struct KindState {
+    bool inside = false;
+    uint64_t open_end = 0;
+    std::vector<ScannedTag> coordinates_tags;  // seen inside the current element
+  };
+
+  void CloseElement(int kind, const ScannedTag& closing);
+  bool EndsInsideATag(const ScannedTag& closing, uint64_t group_begin) const;
+
+  std::string_view text_;
+  bool count_only_;
+  std::array<KindPlan, 3> plans_;
+  std::array<KindState, 3> states_;
+};
+
+// The plan of a whole text, on one thread.
+std::array<KindPlan, 3> PlanExport(std::string_view text);
+
+// Calls visit(joined, coordinates_text) for the coordinates elements of the joined element
+// texts that `plan.joined_from_here` holds; `joined` is that text.
+template <typename Visit>
+void JoinedCoordinatesSearch(std::string_view text, const KindPlan& plan, Visit&& visit);
+
+// ---- implementation ----
+
+// The spans' texts, each followed by CR LF.
+std::string JoinSpans(std::string_view text, const std::vector<TextSpan>& spans);
+
+template <typename Visit>
+void JoinedCoordinatesSearch(std::string_view text, const KindPlan& plan, Visit&& visit) {
+  if (plan.joined_from_here.empty()) return;
+  std::string joined = JoinSpans(text, plan.joined_from_here);
+  for (const ElementMatch& m : FindNamedElements(joined, "coordinates")) visit(std::string_view(joined), m.group);
+}

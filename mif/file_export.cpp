@@ -1,0 +1,114 @@
+#include "mif/file_export.h"
+
+#include <algorithm>
+
+#include "document/encoding.h"
+#include "mif/export_plan.h"
+#include "mif/ordered_parallel.h"
+#include "mif/record_emitter.h"
+#include "mif/section_builders.h"
+
+namespace {
+
+// Pieces of work: scanned in blocks of 8 MB, records built from a few MB of coordinates.
+constexpr size_t kScanBlock = size_t{8} << 20;
+constexpr size_t kRecordChunk = size_t{1} << 20;
+// Below this, one thread does it all: starting threads costs more than it saves.
+constexpr size_t kParallelFrom = size_t{4} << 20;
+
+int ThreadsFor(std::string_view text, int threads) { return text.size() < kParallelFrom ? 1 : threads; }
+
+std::array<KindPlan, 3> Plan(std::string_view text, int threads, bool count_only) {
+  ExportPlanner planner(text, count_only);
+  size_t blocks = (text.size() + kScanBlock - 1) / kScanBlock;
+  OrderedParallel<std::vector<ScannedTag>>(
+      blocks, ThreadsFor(text, threads), 4,
+      [&](size_t i) {
+        std::vector<ScannedTag> tags;
+        ScanExportTags(text, i * kScanBlock, std::min(text.size(), (i + 1) * kScanBlock), tags);
+        return tags;
+      },
+      [&](size_t, std::vector<ScannedTag>& tags) {
+        planner.Take(tags);
+        return true;
+      });
+  return std::move(planner.plans());
+}
+
+// The coordinates texts of `plan`, cut where they pass kRecordChunk bytes: [first, last).
+std::vector<size_t> ChunkBoundaries(const KindPlan& plan) {
+  std::vector<size_t> bounds{0};
+  size_t bytes = 0;
+  for (size_t i = 0; i < plan.coordinates.size(); ++i) {
+    bytes += plan.coordinates[i].end - plan.coordinates[i].begin;
+    if (bytes >= kRecordChunk) {
+      bounds.push_back(i + 1);
+      bytes = 0;
+    }
+  }
+  if (bounds.back() != plan.coordinates.size()) bounds.push_back(plan.coordinates.size());
+  return bounds;
+}
+
+// Appends the record of one coordinates text of `kind`.
+void AppendRecord(int kind, std::string_view coordinates, RecordEmitter& emitter, MifWriter& out) {
+  if (kind == 0) return emitter.AppendPoint(coordinates, out);
+  emitter.AppendVertices(coordinates, kind == 1 ? kPlineParams : kRegionParams, out);
+}
+
+bool ExportKind(const ExportSource& source, const KindPlan& plan, int kind, int threads, const MifSink& sink) {
+  std::string_view text = source.text;
+  std::vector<size_t> bounds = ChunkBoundaries(plan);
+  bool ok = OrderedParallel<MifWriter>(
+      bounds.size() - 1, ThreadsFor(text, threads), static_cast<size_t>(3 * threads),
+      [&](size_t c) {
+        RecordEmitter emitter(source.encoding, text);
+        MifWriter out;
+        // Records are shorter than their coordinates texts, but for those of a few tuples.
+        size_t bound = 0;
+        for (size_t i = bounds[c]; i < bounds[c + 1]; ++i) {
+          bound += plan.coordinates[i].end - plan.coordinates[i].begin + 64;
+        }
+        out.Reserve(bound);
+        for (size_t i = bounds[c]; i < bounds[c + 1]; ++i) {
+          const TextSpan& span = plan.coordinates[i];
+          AppendRecord(kind, text.substr(span.begin, span.end - span.begin), emitter, out);
+        }
+        return out;
+      },
+      [&](size_t, MifWriter& records) { return records.text().empty() || sink(records.text()); });
+  if (!ok || plan.joined_from_here.empty()) return ok;
+  MifWriter out;
+  JoinedCoordinatesSearch(text, plan, [&](std::string_view joined, std::string_view coordinates) {
+    RecordEmitter emitter(source.encoding, joined);
+    AppendRecord(kind, coordinates, emitter, out);
+  });
+  return out.text().empty() || sink(out.text());
+}
+
+}  // namespace
+
+ExportSource SourceOf(std::string_view bytes, Encoding encoding, std::string* decoded) {
+  if (HasUtf16ByteOrderMark(bytes)) {
+    *decoded = DecodeDocument(std::string(bytes), encoding);
+    return {*decoded, Encoding::kAnsi};
+  }
+  bytes = bytes.substr(0, bytes.find('\0'));
+  if (encoding == Encoding::kUtf8 && bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
+  return {bytes, encoding};
+}
+
+bool ExportMif(const ExportSource& source, int threads, const MifSink& sink) {
+  std::array<KindPlan, 3> plans = Plan(source.text, threads, /*count_only=*/false);
+  if (!sink(MifHeader)) return false;
+  for (int kind = 0; kind < 3; ++kind) {
+    if (kind > 0 && !sink("\r\n")) return false;
+    if (!ExportKind(source, plans[kind], kind, threads, sink)) return false;
+  }
+  return true;
+}
+
+std::array<size_t, 3> CountGeometry(const ExportSource& source, int threads) {
+  std::array<KindPlan, 3> plans = Plan(source.text, threads, /*count_only=*/true);
+  return {plans[0].elements, plans[1].elements, plans[2].elements};
+}

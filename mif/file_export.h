@@ -1,0 +1,32 @@
+#pragma once
+
+#include <array>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "document/text_io.h"
+
+// The export of a whole file, at the speed of memory: the file's bytes are searched as they
+// are (mif/export_plan.h), only the fields that reach the MIF file are converted
+// (mif/record_emitter.h), and a large file is scanned and its records built on several
+// threads. The MIF text is byte for byte what BuildMifText gives for the document text that
+// DecodeDocument makes of the same bytes.
+
+// The text of a file as the export searches it.
+struct ExportSource {
+  std::string_view text;  // up to the first zero byte, without a UTF-8 byte-order mark
+  Encoding encoding;      // kUtf8: fields are converted; kAnsi: fields are mended
+};
+
+// The source of a file's `bytes` read with `encoding`. Text that has to be decoded whole
+// (UTF-16) is decoded into `decoded`, which the source then refers to.
+ExportSource SourceOf(std::string_view bytes, Encoding encoding, std::string* decoded);
+
+// Hands the MIF text to `sink` in pieces, in order. `threads` is how many threads a large
+// text may use. False when the sink returned false.
+using MifSink = std::function<bool(std::string_view)>;
+bool ExportMif(const ExportSource& source, int threads, const MifSink& sink);
+
+// The number of Point, LineString and LinearRing elements, as the analyses count them.
+std::array<size_t, 3> CountGeometry(const ExportSource& source, int threads);

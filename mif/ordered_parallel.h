@@ -1,0 +1,75 @@
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <mutex>
+#include <optional>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+// Runs produce(i) for i in [0, n) on up to `threads` threads, and consume(i, result) on the
+// calling thread in the order of i, with at most `ahead` results waiting to be consumed, so
+// that memory stays bounded. When consume returns false nothing more is consumed, and the
+// producers stop soon after. With one thread, or when no thread can be started, the calling
+// thread does all the work in order. Returns false when consume did.
+template <typename Result, typename Produce, typename Consume>
+bool OrderedParallel(size_t n, int threads, size_t ahead, Produce produce, Consume consume) {
+  if (threads <= 1 || n <= 1) {
+    for (size_t i = 0; i < n; ++i) {
+      Result result = produce(i);
+      if (!consume(i, result)) return false;
+    }
+    return true;
+  }
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::vector<std::optional<Result>> slots(n);
+  size_t next_to_produce = 0;
+  size_t next_to_consume = 0;
+  bool stop = false;
+
+  auto work = [&] {
+    std::unique_lock<std::mutex> lock(mutex);
+    for (;;) {
+      changed.wait(lock, [&] { return stop || next_to_produce >= n || next_to_produce < next_to_consume + ahead; });
+      if (stop || next_to_produce >= n) return;
+      size_t i = next_to_produce++;
+      lock.unlock();
+      Result result = produce(i);
+      lock.lock();
+      slots[i] = std::move(result);
+      changed.notify_all();
+    }
+  };
+  std::vector<std::thread> workers;
+  try {
+    for (int t = 0; t < threads; ++t) workers.emplace_back(work);
+  } catch (const std::system_error&) {
+    // Fewer threads than asked for; with none, the calling thread produces below.
+  }
+  bool ok = true;
+  for (size_t i = 0; i < n && ok; ++i) {
+    std::unique_lock<std::mutex> lock(mutex);
+    if (workers.empty() && !slots[i]) {
+      ++next_to_produce;
+      lock.unlock();
+      slots[i] = produce(i);
+      lock.lock();
+    }
+    changed.wait(lock, [&] { return slots[i].has_value(); });
+    Result result = std::move(*slots[i]);
+    slots[i].reset();
+    ++next_to_consume;
+    changed.notify_all();
+    lock.unlock();
+    ok = consume(i, result);
+  }
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    stop = true;
+    changed.notify_all();
+  }
+  for (std::thread& worker : workers) worker.join();
+  return ok;
+}
