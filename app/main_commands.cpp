@@ -2,10 +2,13 @@
 
 #include "document/file_io.h"
 #include "document/file_names.h"
+#include "document/kmz.h"
 #include "document/text_io.h"
 #include "mif/analysis.h"
 #include "mif/mif_export.h"
 #include "tags/tag_index.h"
+
+const char kKmlFilter[] = "KML文件|*.kml";
 
 std::string ReadErrorMessage(const std::string& path, const std::string& reason) {
   return "无法读取文件“" + path + "”：" + reason;
@@ -27,11 +30,46 @@ void MainCommands::OnCreated() {
   view_.SetChecked(Control::单选框5, false);
 }
 
+std::string KmzErrorReason(KmzError error) {
+  switch (error) {
+    case KmzError::kNone: return "";
+    case KmzError::kDamaged: return "KMZ 压缩包已损坏。";
+    case KmzError::kNoKml: return "KMZ 压缩包中没有 .kml 文件。";
+    case KmzError::kEncrypted: return "KMZ 压缩包中的 KML 文件已加密。";
+    case KmzError::kZip64: return "不支持 ZIP64 格式的 KMZ 压缩包。";
+    case KmzError::kMethod: return "KMZ 压缩包中的 KML 文件使用了不支持的压缩方式。";
+    case KmzError::kTooLarge: return "KMZ 压缩包中的 KML 文件大小与压缩包记载的不符。";
+    case KmzError::kCrc: return "KMZ 压缩包中的 KML 文件已损坏（CRC 校验不符）。";
+    case KmzError::kOutOfMemory: return "内存不足，无法解压 KMZ 压缩包。";
+  }
+  return "";
+}
+
+// The bytes of a KML file, or of the KML document in a KMZ archive; a failure is shown.
 bool MainCommands::ReadDocumentFile(const std::string& path, const char* command,
                                     std::string* bytes) {
   FileStatus status = ReadWholeFile(path, bytes);
+  if (status.ok && IsKmz(*bytes)) {
+    std::string kml;
+    KmzError error = ExtractKml(*bytes, &kml);
+    if (error != KmzError::kNone) status = FileStatus::Failed(KmzErrorReason(error));
+    *bytes = std::move(kml);
+    // Save writes the text as KML, beside the archive, never into it.
+    if (status.ok) 通用对话框1.file_name = ReplaceExtension(path, ".kml");
+  }
   if (!status.ok) view_.ShowMessage(ReadErrorMessage(path, status.reason), command, MessageIcon::kError);
   return status.ok;
+}
+
+// The Open dialogs offer KMZ files beside KML files: the designed filter gains a second pair
+// while the dialog is shown, and keeps its own.
+bool MainCommands::ShowOpenDialog() {
+  通用对话框1.kind = FileDialog::Kind::kOpen;
+  FileDialog shown = 通用对话框1;
+  if (shown.filter == kKmlFilter) shown.filter += "|KMZ文件|*.kmz";
+  if (!view_.ShowFileDialog(shown)) return false;
+  通用对话框1.file_name = shown.file_name;
+  return true;
 }
 
 void MainCommands::WriteFile(const std::string& path, std::string_view bytes, const char* command) {
@@ -41,9 +79,7 @@ void MainCommands::WriteFile(const std::string& path, std::string_view bytes, co
 }
 
 void MainCommands::OnOpenButton() {
-  通用对话框1.kind = FileDialog::Kind::kOpen;
-  if (!view_.ShowFileDialog(通用对话框1)) return;
-  OpenDocument(通用对话框1.file_name);
+  if (ShowOpenDialog()) OpenDocument(通用对话框1.file_name);
 }
 
 void MainCommands::OnFileGiven(const std::string& path) {
@@ -69,8 +105,7 @@ void MainCommands::OpenDocument(const std::string& path) {
 }
 
 void MainCommands::OnOpenMenu() {
-  通用对话框1.kind = FileDialog::Kind::kOpen;
-  if (!view_.ShowFileDialog(通用对话框1)) return;
+  if (!ShowOpenDialog()) return;
   std::string bytes;
   if (!ReadDocumentFile(通用对话框1.file_name, "打开", &bytes)) return;
   view_.SetText(Control::编辑框1, BytesAsAnsiText(std::move(bytes)));
@@ -86,7 +121,7 @@ void MainCommands::SaveDocument(const char* filter, const char* extension, const
   通用对话框1.file_name.clear();
 }
 
-void MainCommands::OnSave() { SaveDocument("KML文件|*.kml", ".kml", "保存"); }
+void MainCommands::OnSave() { SaveDocument(kKmlFilter, ".kml", "保存"); }
 
 void MainCommands::OnSaveAs() { SaveDocument("所有文件|*.*", nullptr, "另存为"); }
 

@@ -3,6 +3,8 @@
 #include "app/main_view.h"
 #include "mif/element_search.h"
 
+extern const char kKmlFilter[];  // "KML文件|*.kml"
+
 // The actions of the main window's events, on a view, so that their logic runs without a
 // window. One handler runs at a time, to completion.
 class MainCommands {
@@ -22,10 +24,11 @@ class MainCommands {
   void OnTagSelected();       // 列表框2 selection
   void OnExit();              // menu 退出
 
-  FileDialog 通用对话框1{FileDialog::Kind::kOpen, "KML文件|*.kml", ""};
+  FileDialog 通用对话框1{FileDialog::Kind::kOpen, kKmlFilter, ""};
   FileDialog 通用对话框2{FileDialog::Kind::kSave, "", ""};
 
  private:
+  bool ShowOpenDialog();
   void OpenDocument(const std::string& path);
   void SaveDocument(const char* filter, const char* extension, const char* command);
   bool ReadDocumentFile(const std::string& path, const char* command, std::string* bytes);

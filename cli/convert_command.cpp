@@ -14,6 +14,7 @@
 #include "document/file_io.h"
 #include "document/file_names.h"
 #include "document/input_file.h"
+#include "document/kmz.h"
 #include "mif/analysis.h"
 #include "mif/file_export.h"
 #include "mif/mif_writer.h"
@@ -31,16 +32,31 @@ void ReportFileError(const std::string& path, const std::string& reason) {
                reason.c_str());
 }
 
-bool OpenInput(const std::string& path, InputFile* input) {
-  FileStatus status = input->Open(path);
-  if (!status.ok) ReportFileError(path, status.reason);
-  return status.ok;
-}
+// An input's KML document: the file's bytes, mapped, or a KMZ archive's KML file, unpacked.
+class Input {
+ public:
+  bool Open(const std::string& path) {
+    FileStatus status = file_.Open(path);
+    if (!status.ok) {
+      ReportFileError(path, status.reason);
+      return false;
+    }
+    KmzError error = KmlBytesOf(file_.bytes(), &unpacked_, &kml_);
+    if (error != KmzError::kNone) ReportFileError(path, KmzErrorText(error));
+    return error == KmzError::kNone;
+  }
+  std::string_view kml() const { return kml_; }
+
+ private:
+  InputFile file_;
+  std::string unpacked_;
+  std::string_view kml_;
+};
 
 bool LoadDocument(const std::string& path, Encoding encoding, DocumentText* document) {
-  InputFile input;
-  if (!OpenInput(path, &input)) return false;
-  *document = MakeDocument(DecodeDocument(std::string(input.bytes()), encoding));
+  Input input;
+  if (!input.Open(path)) return false;
+  *document = MakeDocument(DecodeDocument(std::string(input.kml()), encoding));
   return true;
 }
 
@@ -55,10 +71,10 @@ int HardwareThreads() { return static_cast<int>(std::max(1u, std::thread::hardwa
 // The input is searched as it lies in memory, and the MIF text goes to its file in pieces
 // as they are built, so that a conversion holds little more than its input.
 bool ConvertOneOrThrow(const Conversion& conversion, const CliOptions& options, int threads) {
-  InputFile input;
-  if (!OpenInput(conversion.input, &input)) return false;
+  Input input;
+  if (!input.Open(conversion.input)) return false;
   std::string decoded;
-  ExportSource source = SourceOf(input.bytes(), options.encoding, &decoded);
+  ExportSource source = SourceOf(input.kml(), options.encoding, &decoded);
   const std::string& output = conversion.output;
   const bool to_standard_output = output == "-";
   FileReplacement file;
@@ -155,20 +171,20 @@ int RunConvert(const CliOptions& options) {
 }
 
 int RunAnalyse(const CliOptions& options) {
-  InputFile input;
-  if (!OpenInput(options.inputs[0], &input)) return 1;
+  Input input;
+  if (!input.Open(options.inputs[0])) return 1;
   std::string decoded;
-  std::array<size_t, 3> counts = CountGeometry(SourceOf(input.bytes(), options.encoding, &decoded), HardwareThreads());
+  std::array<size_t, 3> counts = CountGeometry(SourceOf(input.kml(), options.encoding, &decoded), HardwareThreads());
   std::string lines = "points: " + std::to_string(counts[0]) + "\nlines: " + std::to_string(counts[1]) +
                       "\npolygons: " + std::to_string(counts[2]) + "\n";
   return Emit("-", lines) ? 0 : 1;
 }
 
 int RunTags(const CliOptions& options) {
-  InputFile input;
-  if (!OpenInput(options.inputs[0], &input)) return 1;
+  Input input;
+  if (!input.Open(options.inputs[0])) return 1;
   std::string decoded;
-  ExportSource source = SourceOf(input.bytes(), options.encoding, &decoded);
+  ExportSource source = SourceOf(input.kml(), options.encoding, &decoded);
   MifWriter lines;
   lines.Reserve(kOutputPiece + 4096);
   bool ok = true;

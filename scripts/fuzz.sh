@@ -17,7 +17,9 @@ seeds="$top/tests/data/kml"
 run() {  # target
   local target=$1
   mkdir -p "$work/$target/corpus" "$work/$target/findings"
-  if "$top/build-fuzz/fuzz_$target" "$work/$target/corpus" "$seeds" -max_total_time="$seconds" \
+  local target_seeds=$seeds
+  [ "$target" = kmz ] && target_seeds="$top/tests/data/kmz"
+  if "$top/build-fuzz/fuzz_$target" "$work/$target/corpus" "$target_seeds" -max_total_time="$seconds" \
       -timeout=20 -rss_limit_mb=4096 -max_len=262144 -print_final_stats=1 \
       -artifact_prefix="$work/$target/findings/" >"$work/$target/log" 2>&1; then
     echo "fuzz_$target: $(grep -o 'stat::number_of_executed_units: [0-9]*' "$work/$target/log" | grep -o '[0-9]*$') runs, no finding"
@@ -30,7 +32,7 @@ run() {  # target
 }
 
 status=0
-targets=(mif_export analysis tags utf8 fast_paths)
+targets=(mif_export analysis tags utf8 fast_paths kmz)
 for ((i = 0; i < ${#targets[@]}; i += 2)); do
   pids=()
   for t in "${targets[@]:i:2}"; do

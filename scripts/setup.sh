@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need, from Debian's packages, when it is missing.
 set -euo pipefail
-packages=(cmake ninja-build g++ libgtest-dev libboost1.81-dev gdal-bin)
+packages=(cmake ninja-build g++ libgtest-dev libboost1.81-dev zlib1g-dev gdal-bin)
 if [ "${1:-}" = "--all" ]; then
-  packages+=(g++-mingw-w64-x86-64-posix mingw-w64-tools wine64 fonts-wine fonts-wqy-microhei xvfb xauth locales
+  packages+=(g++-mingw-w64-x86-64-posix mingw-w64-tools libz-mingw-w64-dev wine64 fonts-wine fonts-wqy-microhei xvfb xauth locales
             clang-14 libclang-rt-14-dev)
 fi
 missing=()

@@ -10,6 +10,7 @@
 #include <fstream>
 
 #include "tests/test_support.h"
+#include "tests/zip_writer.h"
 
 namespace fs = std::filesystem;
 
@@ -159,6 +160,24 @@ TEST_F(Cli, OutputsThatWouldCollideAreRefusedBeforeAnythingIsWritten) {
   EXPECT_EQ(ReadFileBytes(dir_ / "a.mif"), kPointKml);
   EXPECT_EQ(ReadFileBytes(dir_ / "self.kml"), kPointKml);
   EXPECT_FALSE(fs::exists(dir_ / "roads.mif"));
+}
+
+TEST_F(Cli, KmzArchivesAreReadAsTheirKml) {
+  WriteFileBytes(dir_ / "a.kml", kPointKml);
+  WriteFileBytes(dir_ / "a.kmz", MakeZip({{"images/icon.png", "png", false}, {"doc.kml", kPointKml, true, true}}));
+  WriteFileBytes(dir_ / "named.zip", MakeZip({{"Layer.KML", kPointKml}}));
+  WriteFileBytes(dir_ / "empty.kmz", MakeZip({{"readme.txt", "no KML here"}}));
+  EXPECT_EQ(Geovant("convert a.kmz named.zip", dir_).status, 0);
+  EXPECT_EQ(ReadFileBytes(dir_ / "a.mif"), kPointMif);
+  EXPECT_EQ(ReadFileBytes(dir_ / "named.mif"), kPointMif);
+  for (const char* command : {"analyse", "tags"}) {
+    EXPECT_EQ(Geovant(std::string(command) + " a.kmz", dir_).out, Geovant(std::string(command) + " a.kml", dir_).out);
+  }
+  EXPECT_EQ(Geovant("extract a.kmz '<name>'", dir_).out, Geovant("extract a.kml '<name>'", dir_).out);
+  Outcome empty = Geovant("convert empty.kmz", dir_);
+  EXPECT_EQ(empty.status, 1);
+  EXPECT_EQ(empty.err, "geovant: empty.kmz: the KMZ archive holds no .kml file\n");
+  EXPECT_FALSE(fs::exists(dir_ / "empty.mif"));
 }
 
 TEST_F(Cli, AStreamNamedAsAFileGoesToStandardOutput) {

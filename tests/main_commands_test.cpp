@@ -6,6 +6,7 @@
 
 #include "tests/fake_main_view.h"
 #include "tests/test_support.h"
+#include "tests/zip_writer.h"
 
 namespace {
 
@@ -46,6 +47,24 @@ TEST_F(Commands, OpenButtonConvertsUtf8AndBuildsTheTagList) {
   EXPECT_EQ(commands_.通用对话框1.file_name, Path("a.kml"));
   EXPECT_EQ(view_.shown_dialogs.at(0).kind, FileDialog::Kind::kOpen);
   EXPECT_TRUE(view_.messages.empty());
+}
+
+TEST_F(Commands, KmzArchivesOpenAsTheirKmlAndSaveBesideThem) {
+  WriteFileBytes(dir_ / "a.kmz", MakeZip({{"doc.kml", kKml}}));
+  WriteFileBytes(dir_ / "b.kmz", MakeZip({{"doc.kml", kKml, true, false, 0, -1, -1, 1}}));  // a wrong CRC
+  view_.answers.push_back({true, Path("a.kmz")});
+  commands_.OnOpenButton();
+  EXPECT_EQ(view_.shown_dialogs.at(0).filter, "KML文件|*.kml|KMZ文件|*.kmz");
+  EXPECT_EQ(commands_.通用对话框1.filter, "KML文件|*.kml");
+  EXPECT_EQ(view_.Text(Control::编辑框1).substr(0, 31), "<kml><Placemark><name>\xD6\xD0</name>");
+  EXPECT_EQ(view_.items[Control::列表框2].size(), 8u);
+  commands_.OnSave();  // cancelled
+  EXPECT_EQ(view_.shown_dialogs.back().file_name, Path("a.kml"));
+  view_.answers.push_back({true, Path("b.kmz")});
+  commands_.OnOpenMenu();
+  ASSERT_EQ(view_.messages.size(), 1u);
+  EXPECT_EQ(view_.messages[0].text, ReadErrorMessage(Path("b.kmz"), "KMZ 压缩包中的 KML 文件已损坏（CRC 校验不符）。"));
+  EXPECT_EQ(view_.Text(Control::编辑框1).substr(0, 5), "<kml>");
 }
 
 TEST_F(Commands, OpenButtonWithAnsiTakesTheBytes) {

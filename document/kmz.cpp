@@ -1,0 +1,182 @@
+#include "document/kmz.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <new>
+
+namespace {
+
+constexpr uint32_t kLocalHeader = 0x04034b50;
+constexpr uint32_t kCentralHeader = 0x02014b50;
+constexpr uint32_t kEndOfDirectory = 0x06054b50;
+constexpr uint32_t kZip64Locator = 0x07064b50;
+constexpr size_t kEndOfDirectorySize = 22;
+constexpr size_t kCentralHeaderSize = 46;
+constexpr size_t kLocalHeaderSize = 30;
+
+// Little-endian fields, read only after the caller has checked the bounds.
+uint16_t U16(std::string_view s, size_t at) {
+  return static_cast<uint16_t>(static_cast<unsigned char>(s[at]) | static_cast<unsigned char>(s[at + 1]) << 8);
+}
+uint32_t U32(std::string_view s, size_t at) { return U16(s, at) | static_cast<uint32_t>(U16(s, at + 2)) << 16; }
+
+bool Fits(std::string_view s, size_t at, size_t n) { return at <= s.size() && n <= s.size() - at; }
+
+struct Entry {
+  std::string_view name;
+  uint16_t flags = 0;
+  uint16_t method = 0;
+  uint32_t crc = 0;
+  uint32_t compressed = 0;
+  uint32_t size = 0;
+  uint32_t local_offset = 0;
+};
+
+bool EndsWithKml(std::string_view name) {
+  if (name.size() < 4) return false;
+  std::string_view end = name.substr(name.size() - 4);
+  return end[0] == '.' && (end[1] | 0x20) == 'k' && (end[2] | 0x20) == 'm' && (end[3] | 0x20) == 'l';
+}
+
+// The end-of-central-directory record: the last one in the final 64 KB + 22 bytes.
+size_t FindEndOfDirectory(std::string_view zip) {
+  if (zip.size() < kEndOfDirectorySize) return std::string_view::npos;
+  size_t lowest = zip.size() > 0xFFFF + kEndOfDirectorySize ? zip.size() - 0xFFFF - kEndOfDirectorySize : 0;
+  for (size_t at = zip.size() - kEndOfDirectorySize + 1; at-- > lowest;) {
+    if (U32(zip, at) == kEndOfDirectory) return at;
+  }
+  return std::string_view::npos;
+}
+
+KmzError ChooseEntry(std::string_view zip, Entry* chosen) {
+  size_t end = FindEndOfDirectory(zip);
+  if (end == std::string_view::npos) return KmzError::kDamaged;
+  if (end >= 20 && U32(zip, end - 20) == kZip64Locator) return KmzError::kZip64;
+  uint16_t entries = U16(zip, end + 10);
+  uint32_t directory_size = U32(zip, end + 12);
+  uint32_t directory_offset = U32(zip, end + 16);
+  if (entries == 0xFFFF || directory_size == 0xFFFFFFFF || directory_offset == 0xFFFFFFFF) return KmzError::kZip64;
+  if (!Fits(zip, directory_offset, directory_size)) return KmzError::kDamaged;
+  bool found = false;
+  size_t at = directory_offset;
+  for (uint16_t i = 0; i < entries; ++i) {
+    if (!Fits(zip, at, kCentralHeaderSize) || U32(zip, at) != kCentralHeader) return KmzError::kDamaged;
+    Entry entry;
+    entry.flags = U16(zip, at + 8);
+    entry.method = U16(zip, at + 10);
+    entry.crc = U32(zip, at + 16);
+    entry.compressed = U32(zip, at + 20);
+    entry.size = U32(zip, at + 24);
+    size_t name_length = U16(zip, at + 28), extra = U16(zip, at + 30), comment = U16(zip, at + 32);
+    entry.local_offset = U32(zip, at + 42);
+    if (!Fits(zip, at + kCentralHeaderSize, name_length + extra + comment)) return KmzError::kDamaged;
+    entry.name = zip.substr(at + kCentralHeaderSize, name_length);
+    at += kCentralHeaderSize + name_length + extra + comment;
+    if (entry.name == "doc.kml") {
+      *chosen = entry;
+      return KmzError::kNone;
+    }
+    if (!found && EndsWithKml(entry.name)) {
+      *chosen = entry;
+      found = true;
+    }
+  }
+  return found ? KmzError::kNone : KmzError::kNoKml;
+}
+
+// Inflates raw deflate data into exactly `size` bytes.
+KmzError Inflate(std::string_view data, uint32_t size, std::string* out) {
+  z_stream stream = {};
+  if (inflateInit2(&stream, -MAX_WBITS) != Z_OK) return KmzError::kOutOfMemory;
+  out->resize(size);
+  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+  stream.avail_in = static_cast<uInt>(data.size());
+  stream.next_out = reinterpret_cast<Bytef*>(out->data());
+  stream.avail_out = size;
+  int status = inflate(&stream, Z_FINISH);
+  bool overflow = false;
+  if (status == Z_BUF_ERROR && stream.avail_out == 0) {
+    // The room is full: one more byte tells whether the entry goes on.
+    unsigned char probe;
+    stream.next_out = &probe;
+    stream.avail_out = 1;
+    status = inflate(&stream, Z_FINISH);
+    overflow = stream.avail_out == 0 || status != Z_STREAM_END;
+  }
+  size_t produced = stream.total_out;
+  inflateEnd(&stream);
+  if (overflow || (status == Z_STREAM_END && produced > size)) return KmzError::kTooLarge;
+  if (status == Z_MEM_ERROR) return KmzError::kOutOfMemory;
+  if (status != Z_STREAM_END) return KmzError::kDamaged;
+  if (produced != size) return KmzError::kTooLarge;
+  return KmzError::kNone;
+}
+
+}  // namespace
+
+bool IsKmz(std::string_view bytes) { return bytes.substr(0, 4) == std::string_view("PK\3\4", 4); }
+
+KmzError ExtractKml(std::string_view zip, std::string* kml) {
+  kml->clear();
+  try {
+    Entry entry;
+    KmzError error = ChooseEntry(zip, &entry);
+    if (error != KmzError::kNone) return error;
+    if (entry.flags & 1) return KmzError::kEncrypted;
+    if (entry.size == 0xFFFFFFFF || entry.compressed == 0xFFFFFFFF || entry.local_offset == 0xFFFFFFFF) {
+      return KmzError::kZip64;
+    }
+    if (entry.method != 0 && entry.method != 8) return KmzError::kMethod;
+    size_t at = entry.local_offset;
+    if (!Fits(zip, at, kLocalHeaderSize) || U32(zip, at) != kLocalHeader) return KmzError::kDamaged;
+    size_t data = at + kLocalHeaderSize + U16(zip, at + 26) + U16(zip, at + 28);
+    // The sizes come from the central directory: with a data descriptor the local header's
+    // are zero.
+    if (!Fits(zip, data, entry.compressed)) return KmzError::kDamaged;
+    std::string_view bytes = zip.substr(data, entry.compressed);
+    // Deflate makes at most 1032 bytes of each: a larger declared size is not the entry's, and
+    // no memory is taken for it.
+    if (entry.size > uint64_t{entry.compressed} * 1032 + 1024) return KmzError::kTooLarge;
+    if (entry.method == 0) {
+      if (entry.compressed != entry.size) return KmzError::kTooLarge;
+      kml->assign(bytes);
+    } else if ((error = Inflate(bytes, entry.size, kml)) != KmzError::kNone) {
+      kml->clear();
+      return error;
+    }
+    if (crc32(crc32(0, nullptr, 0), reinterpret_cast<const Bytef*>(kml->data()), static_cast<uInt>(kml->size())) !=
+        entry.crc) {
+      kml->clear();
+      return KmzError::kCrc;
+    }
+    return KmzError::kNone;
+  } catch (const std::bad_alloc&) {
+    kml->clear();
+    return KmzError::kOutOfMemory;
+  }
+}
+
+KmzError KmlBytesOf(std::string_view bytes, std::string* unpacked, std::string_view* kml) {
+  *kml = bytes;
+  if (!IsKmz(bytes)) return KmzError::kNone;
+  KmzError error = ExtractKml(bytes, unpacked);
+  *kml = *unpacked;
+  return error;
+}
+
+const char* KmzErrorText(KmzError error) {
+  switch (error) {
+    case KmzError::kNone: return "";
+    case KmzError::kDamaged: return "the KMZ archive is damaged";
+    case KmzError::kNoKml: return "the KMZ archive holds no .kml file";
+    case KmzError::kEncrypted: return "the KML file in the KMZ archive is encrypted";
+    case KmzError::kZip64: return "the KMZ archive is a ZIP64 archive, which is not supported";
+    case KmzError::kMethod: return "the KML file in the KMZ archive is compressed with an unsupported method";
+    case KmzError::kTooLarge: return "the KML file in the KMZ archive is not the size the archive declares";
+    case KmzError::kCrc: return "the KML file in the KMZ archive is damaged (CRC mismatch)";
+    case KmzError::kOutOfMemory: return "not enough memory to unpack the KMZ archive";
+  }
+  return "";
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// KMZ: a ZIP archive that holds a KML document, as Google Earth saves it.
+
+// True when `bytes` begin with a ZIP local-file signature ("PK\3\4"): the file is a KMZ,
+// whatever its name.
+bool IsKmz(std::string_view bytes);
+
+enum class KmzError {
+  kNone,
+  kDamaged,        // the central directory or a local header is not where and what it should be
+  kNoKml,          // no entry whose name ends in ".kml"
+  kEncrypted,      // the KML entry is encrypted
+  kZip64,          // the archive or the entry needs ZIP64
+  kMethod,         // compressed with a method other than stored (0) or deflated (8)
+  kTooLarge,       // the entry inflates beyond its declared size, or to less
+  kCrc,            // the entry's bytes do not have its CRC-32
+  kOutOfMemory,
+};
+
+// The KML document of a KMZ archive: the entry "doc.kml" at the archive's root when there is
+// one, otherwise the first entry, in the central directory's order, whose name ends in
+// ".kml" (in any letter case). Every offset is checked against the archive's size; nothing
+// of a damaged, encrypted or unsupported entry is given.
+KmzError ExtractKml(std::string_view archive, std::string* kml);
+
+// The KML document that a file's `bytes` hold: the bytes themselves, or, for a KMZ archive,
+// its KML document, unpacked into `unpacked`.
+KmzError KmlBytesOf(std::string_view bytes, std::string* unpacked, std::string_view* kml);
+
+// What went wrong, for the command line: "the KMZ holds no .kml file".
+const char* KmzErrorText(KmzError error);
