@@ -1,7 +1,8 @@
 #include "cli/cli_options.h"
 
 const char kUsage[] =
-    "usage: geovant convert [--encoding utf-8|ansi] [-o OUTPUT] INPUT...\n"
+    "usage: geovant convert [--encoding utf-8|ansi] [-o OUTPUT] [--attributes] [--styles]\n"
+    "                       [--polygons] [--tracks] [--all] INPUT...\n"
     "       geovant analyse [--encoding utf-8|ansi] INPUT\n"
     "       geovant tags [--encoding utf-8|ansi] INPUT\n"
     "       geovant extract [--encoding utf-8|ansi] INPUT TAG\n"
@@ -15,7 +16,14 @@ const char kUsage[] =
     "\n"
     "--encoding  how the input is read: utf-8 (default) converts it to GBK, ansi takes its\n"
     "            bytes as they are. Output text is GBK.\n"
-    "-o, --output OUTPUT   where to write; - is standard output. An input of - is standard input.\n";
+    "-o, --output OUTPUT   where to write; - is standard output. An input of - is standard input.\n"
+    "--attributes  also write NAME.mid beside NAME.mif: the placemarks' names, descriptions,\n"
+    "              folders and ExtendedData, one row per MIF object\n"
+    "--styles      give each object its placemark's KML style (pen, brush, symbol)\n"
+    "--polygons    one region per polygon, its holes included, instead of one per ring\n"
+    "--tracks      one polyline per gx:Track, from its gx:coord\n"
+    "--all         all four of these\n"
+    "An input may also be a KMZ archive: its KML document is read.\n";
 
 namespace {
 
@@ -28,6 +36,15 @@ bool ParseEncoding(const std::string& value, Encoding* encoding) {
     return false;
   }
   return true;
+}
+
+// The switch that a flag of convert sets; null for other arguments. --all sets them all.
+bool* ConversionFlag(const std::string& name, ConversionOptions* conversion) {
+  if (name == "--attributes" || name == "--all") return &conversion->attributes;
+  if (name == "--styles") return &conversion->styles;
+  if (name == "--polygons") return &conversion->polygons;
+  if (name == "--tracks") return &conversion->tracks;
+  return nullptr;
 }
 
 }  // namespace
@@ -83,6 +100,15 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions* options, 
       name = arg.substr(0, eq);
       value = arg.substr(eq + 1);
       has_value = true;
+    }
+    if (bool* flag = ConversionFlag(name, &options->conversion); flag && !has_value) {
+      if (options->command != CliCommand::kConvert) {
+        *error = "option '" + name + "' belongs to convert";
+        return false;
+      }
+      *flag = true;
+      if (name == "--all") options->conversion = {true, true, true, true};
+      continue;
     }
     bool takes_value = name == "--encoding" || name == "-o" || name == "--output";
     if (!takes_value) {

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "document/text_io.h"
+#include "features/feature_export.h"
 
 enum class CliCommand { kHelp, kVersion, kConvert, kAnalyse, kTags, kExtract };
 
@@ -13,6 +14,7 @@ struct CliOptions {
   std::string output;               // -o; empty: beside each input
   std::vector<std::string> inputs;  // "-" is standard input
   std::string tag;                  // extract only
+  ConversionOptions conversion;     // convert only: --attributes, --styles, --polygons, --tracks
 };
 
 // Parses argv[1..]. On a usage error returns false and says why in `error`.

@@ -16,6 +16,7 @@
 #include "document/input_file.h"
 #include "document/kmz.h"
 #include "mif/analysis.h"
+#include "features/feature_export.h"
 #include "mif/file_export.h"
 #include "mif/mif_writer.h"
 #include "tags/tag_index.h"
@@ -77,17 +78,40 @@ bool ConvertOneOrThrow(const Conversion& conversion, const CliOptions& options, 
   ExportSource source = SourceOf(input.kml(), options.encoding, &decoded);
   const std::string& output = conversion.output;
   const bool to_standard_output = output == "-";
-  FileReplacement file;
-  FileStatus status = to_standard_output ? FileStatus() : file.Open(output);
+  FileReplacement mif, mid;
+  std::string failed = to_standard_output ? "standard output" : output;
+  FileStatus status = to_standard_output ? FileStatus() : mif.Open(output);
+  if (status.ok && !conversion.mid.empty() && !(status = mid.Open(conversion.mid)).ok) failed = conversion.mid;
+  ConversionReport report;
   if (status.ok) {
-    ExportMif(source, threads, [&](std::string_view piece) {
-      status = to_standard_output ? WriteStandardOutput(piece) : file.Write(piece);
-      return status.ok;
-    });
-    if (status.ok && !to_standard_output) status = file.Commit();
+    ExportWithOptions(
+        source, options.conversion, threads,
+        [&](std::string_view piece) {
+          status = to_standard_output ? WriteStandardOutput(piece) : mif.Write(piece);
+          return status.ok;
+        },
+        [&](std::string_view piece) {
+          status = mid.Write(piece);
+          if (!status.ok) failed = conversion.mid;
+          return status.ok;
+        },
+        &report);
+    // The MID file first: a MIF file whose MID file failed would be read without it.
+    if (status.ok && !conversion.mid.empty() && !(status = mid.Commit()).ok) failed = conversion.mid;
+    if (status.ok && !to_standard_output) status = mif.Commit();
   }
-  if (!status.ok) ReportFileError(to_standard_output ? "standard output" : output, status.reason);
-  return status.ok;
+  if (!status.ok) {
+    ReportFileError(failed, status.reason);
+    return false;
+  }
+  if (report.dropped_columns) {
+    ReportFileError(conversion.input, std::to_string(report.dropped_columns) +
+                                          " ExtendedData names beyond the 250 columns of a MIF file were left out");
+  }
+  if (report.cut_values) {
+    ReportFileError(conversion.input, std::to_string(report.cut_values) + " values longer than 254 bytes were cut");
+  }
+  return true;
 }
 
 bool ConvertOne(const Conversion& conversion, const CliOptions& options, int threads) {
@@ -116,28 +140,45 @@ bool PlanConversions(const CliOptions& options, std::vector<Conversion>* plan, s
     *error = "standard input may be named only once";
     return false;
   }
-  plan->clear();
-  std::vector<std::optional<FileIdentity>> outputs;  // nullopt: standard output, or nowhere
-  for (const std::string& input : inputs) {
-    Conversion conversion{input, OutputPathFor(input, options.output)};
-    std::optional<FileIdentity> output = conversion.output == "-" ? std::nullopt : IdentityOf(conversion.output);
-    for (size_t i = 0; i < plan->size(); ++i) {
-      if ((*plan)[i].output == conversion.output || (output && outputs[i] == output)) {
-        *error = Quoted((*plan)[i].input) + " and " + Quoted(input) + " would both write " +
-                 (conversion.output == "-" ? "to standard output" : Quoted(conversion.output));
-        return false;
-      }
+  struct Written {
+    std::string input, path;
+    std::optional<FileIdentity> identity;  // nullopt: standard output, or nowhere
+  };
+  std::vector<Written> written;
+  // Claims `path` for `input`: no other conversion may write it, and it must not be an input.
+  auto claim = [&](const std::string& input, const std::string& path) {
+    std::optional<FileIdentity> identity = path == "-" ? std::nullopt : IdentityOf(path);
+    for (const Written& w : written) {
+      if (w.path != path && !(identity && w.identity == identity)) continue;
+      std::string where = path == "-" ? "to standard output" : Quoted(path);
+      *error = w.input == input ? "the MIF and the MID file of " + Quoted(input) + " would both be " + where
+                                : Quoted(w.input) + " and " + Quoted(input) + " would both write " + where;
+      return false;
     }
-    if (output && output->name.empty()) {  // an existing file: it must not be an input
+    if (identity && identity->name.empty()) {  // an existing file: it must not be an input
       for (const std::string& other : inputs) {
-        if (other == "-" || IdentityOf(other) != output) continue;
-        *error = IdentityOf(input) == output ? Quoted(input) + " would be written over itself"
-                                             : Quoted(input) + " would write over the input " + Quoted(other);
+        if (other == "-" || IdentityOf(other) != identity) continue;
+        *error = IdentityOf(input) == identity ? Quoted(input) + " would be written over itself"
+                                               : Quoted(input) + " would write over the input " + Quoted(other);
         return false;
       }
     }
+    written.push_back({input, path, identity});
+    return true;
+  };
+  plan->clear();
+  for (const std::string& input : inputs) {
+    Conversion conversion{input, OutputPathFor(input, options.output), ""};
+    if (options.conversion.attributes) {
+      if (conversion.output == "-" || KindOf(conversion.output) == PathKind::kOther) {
+        *error = "--attributes writes a MID file beside the MIF file, which " + Quoted(input) +
+                 " cannot have on a stream: name the output with -o";
+        return false;
+      }
+      conversion.mid = ReplaceExtension(conversion.output, ".mid");
+    }
+    if (!claim(input, conversion.output) || (!conversion.mid.empty() && !claim(input, conversion.mid))) return false;
     plan->push_back(std::move(conversion));
-    outputs.push_back(std::move(output));
   }
   return true;
 }

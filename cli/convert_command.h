@@ -20,9 +20,10 @@ std::string OutputPathFor(const std::string& input, const std::string& output_op
 struct Conversion {
   std::string input;
   std::string output;
+  std::string mid;  // with --attributes: the MID file beside the MIF file
 };
 
 // The conversions that `options` ask for. A usage error, said in `error`, when standard input
-// is named twice, when two inputs would write the same output, or when an output is one of
-// the inputs: nothing may be written then.
+// is named twice, when two inputs would write the same output, when an output is one of the
+// inputs, or when a MID file would have to go to a stream: nothing may be written then.
 bool PlanConversions(const CliOptions& options, std::vector<Conversion>* plan, std::string* error);

@@ -49,7 +49,7 @@ struct KindPlan {
   // Rarely, a coordinates element or a tag of one runs past the end of an element text, into
   // the CR LF and the next element text of the joined inner text. From there on the plan
   // keeps the element texts themselves (the first one from where the search goes on), and
-  // the coordinates are searched in their joined text (JoinedCoordinatesSearch).
+  // the coordinates are searched in their joined text (ForEachJoinedCoordinates).
   std::vector<TextSpan> joined_from_here;
 };
 
@@ -81,19 +81,27 @@ class ExportPlanner {
 // The plan of a whole text, on one thread.
 std::array<KindPlan, 3> PlanExport(std::string_view text);
 
-// Calls visit(joined, coordinates_text) for the coordinates elements of the joined element
-// texts that `plan.joined_from_here` holds; `joined` is that text.
-template <typename Visit>
-void JoinedCoordinatesSearch(std::string_view text, const KindPlan& plan, Visit&& visit);
-
-// ---- implementation ----
-
 // The spans' texts, each followed by CR LF.
 std::string JoinSpans(std::string_view text, const std::vector<TextSpan>& spans);
 
+// Calls visit(coordinates_text, position) for the coordinates elements of `joined`, the
+// joined element texts of `plan.joined_from_here` (JoinSpans); `position` is where in the
+// document the coordinates text begins.
 template <typename Visit>
-void JoinedCoordinatesSearch(std::string_view text, const KindPlan& plan, Visit&& visit) {
-  if (plan.joined_from_here.empty()) return;
-  std::string joined = JoinSpans(text, plan.joined_from_here);
-  for (const ElementMatch& m : FindNamedElements(joined, "coordinates")) visit(std::string_view(joined), m.group);
+void ForEachJoinedCoordinates(const KindPlan& plan, std::string_view joined, Visit&& visit);
+
+// ---- implementation ----
+
+template <typename Visit>
+void ForEachJoinedCoordinates(const KindPlan& plan, std::string_view joined, Visit&& visit) {
+  const std::vector<TextSpan>& spans = plan.joined_from_here;
+  size_t span = 0, span_start = 0;  // the span whose text holds the match, and where it starts
+  for (const ElementMatch& m : FindNamedElements(joined, "coordinates")) {
+    const size_t at = static_cast<size_t>(m.group.data() - joined.data());
+    while (span + 1 < spans.size() && at >= span_start + (spans[span].end - spans[span].begin) + 2) {
+      span_start += spans[span].end - spans[span].begin + 2;
+      ++span;
+    }
+    visit(m.group, spans[span].begin + std::min<uint64_t>(at - span_start, spans[span].end - spans[span].begin));
+  }
 }

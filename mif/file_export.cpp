@@ -52,8 +52,11 @@ std::vector<size_t> ChunkBoundaries(const KindPlan& plan) {
 
 // Appends the record of one coordinates text of `kind`.
 void AppendRecord(int kind, std::string_view coordinates, RecordEmitter& emitter, MifWriter& out) {
-  if (kind == 0) return emitter.AppendPoint(coordinates, out);
-  emitter.AppendVertices(coordinates, kind == 1 ? kPlineParams : kRegionParams, out);
+  if (kind == 0) {
+    emitter.AppendPoint(coordinates, out);
+  } else {
+    emitter.AppendVertices(coordinates, kind == 1 ? kPlineParams : kRegionParams, out);
+  }
 }
 
 bool ExportKind(const ExportSource& source, const KindPlan& plan, int kind, int threads, const MifSink& sink) {
@@ -79,8 +82,9 @@ bool ExportKind(const ExportSource& source, const KindPlan& plan, int kind, int 
       [&](size_t, MifWriter& records) { return records.text().empty() || sink(records.text()); });
   if (!ok || plan.joined_from_here.empty()) return ok;
   MifWriter out;
-  JoinedCoordinatesSearch(text, plan, [&](std::string_view joined, std::string_view coordinates) {
-    RecordEmitter emitter(source.encoding, joined);
+  const std::string joined = JoinSpans(text, plan.joined_from_here);
+  RecordEmitter emitter(source.encoding, joined);
+  ForEachJoinedCoordinates(plan, joined, [&](std::string_view coordinates, size_t) {
     AppendRecord(kind, coordinates, emitter, out);
   });
   return out.text().empty() || sink(out.text());

@@ -29,6 +29,7 @@ class MifWriter {
 
   std::string_view text() const { return {data_.get(), used_}; }
   void Clear() { used_ = 0; }  // keeps the room
+  void Truncate(size_t size) { used_ = std::min(used_, size); }
   std::string TakeText();  // the text; the writer is empty afterwards
 
  private:

@@ -130,23 +130,22 @@ inline char* PutVertexLine(char* p, const Tuple& t, Encoding encoding) {
 
 }  // namespace
 
-void RecordEmitter::AppendPoint(std::string_view coordinates, MifWriter& out) {
+bool RecordEmitter::AppendPoint(std::string_view coordinates, MifWriter& out, std::string_view tail) {
   const char* p = coordinates.data();
   Tuple t;
-  if (!NextTuple(p, coordinates.data() + coordinates.size(), readable_end_, t) || !Usable(t)) return;
-  char* q = out.Claim(kPointHead.size() + LineBound(t) + kPointTail.size());
+  if (!NextTuple(p, coordinates.data() + coordinates.size(), readable_end_, t) || !Usable(t)) return false;
+  if (tail.empty()) tail = kPointTail;
+  char* q = out.Claim(kPointHead.size() + LineBound(t) + tail.size());
   q = Put(q, kPointHead);
   q = PutVertexLine(q, t, encoding_);
-  out.Advance(Put(q, kPointTail));
+  out.Advance(Put(q, tail));
+  return true;
 }
 
-void RecordEmitter::AppendVertices(std::string_view coordinates, const VertexSectionParams& params, MifWriter& out) {
-  if (coordinates.size() > kLargestCollected) return AppendLargeVertices(coordinates, params, out);
+size_t RecordEmitter::CollectVertices(std::string_view coordinates, MifWriter& lines) {
   // Every usable tuple of n >= 3 bytes takes one blank at least and gives n + 2 bytes, and
   // the last line may store 32 bytes.
-  size_t bound = coordinates.size() + coordinates.size() / 3 + 64;
-  if (vertices_.size() < bound) vertices_.resize(bound);
-  char* const first = vertices_.data();
+  char* const first = lines.Claim(coordinates.size() + coordinates.size() / 3 + 64);
   char* q = first;
   size_t count = 0;
   const char* p = coordinates.data();
@@ -156,34 +155,46 @@ void RecordEmitter::AppendVertices(std::string_view coordinates, const VertexSec
     ++count;
     q = PutVertexLine(q, t, encoding_);
   }
-  if (count < 2) return;
-  PutHead(count, params, out);
-  out.Append(std::string_view(first, static_cast<size_t>(q - first)));
-  out.Append(params.tail);
+  lines.Advance(q);
+  return count;
+}
+
+bool RecordEmitter::AppendVertices(std::string_view coordinates, const VertexSectionParams& params, MifWriter& out,
+                                   std::string_view tail) {
+  if (tail.empty()) tail = params.tail;
+  if (coordinates.size() > kLargestCollected) return AppendLargeVertices(coordinates, params, out, tail);
+  vertices_.Clear();
+  size_t count = CollectVertices(coordinates, vertices_);
+  if (count < 2) return false;
+  PutHead(count, params.head, out);
+  out.Append(vertices_.text());
+  out.Append(tail);
+  return true;
 }
 
 // The vertices of a very large element go straight to the output, after a first pass that
 // counts them: collecting them first would double the memory the element takes.
-void RecordEmitter::AppendLargeVertices(std::string_view coordinates, const VertexSectionParams& params,
-                                        MifWriter& out) {
+bool RecordEmitter::AppendLargeVertices(std::string_view coordinates, const VertexSectionParams& params,
+                                        MifWriter& out, std::string_view tail) {
   const char* const end = coordinates.data() + coordinates.size();
   size_t count = 0;
   const char* p = coordinates.data();
   for (Tuple t; NextTuple(p, end, readable_end_, t);) count += Usable(t);
-  if (count < 2) return;
-  PutHead(count, params, out);
+  if (count < 2) return false;
+  PutHead(count, params.head, out);
   p = coordinates.data();
   for (Tuple t; NextTuple(p, end, readable_end_, t);) {
     if (Usable(t)) out.Advance(PutVertexLine(out.Claim(LineBound(t)), t, encoding_));
   }
-  out.Append(params.tail);
+  out.Append(tail);
+  return true;
 }
 
-void RecordEmitter::PutHead(size_t count, const VertexSectionParams& params, MifWriter& out) {
+void RecordEmitter::PutHead(size_t count, std::string_view head, MifWriter& out) {
   std::string digits = std::to_string(count);
-  char* p = out.Claim(2 + params.head.size() + digits.size() + 2);
+  char* p = out.Claim(2 + head.size() + digits.size() + 2);
   p = Put(p, "\r\n");
-  p = Put(p, params.head);
+  p = Put(p, head);
   p = Put(p, digits);
   out.Advance(Put(p, "\r\n"));
 }

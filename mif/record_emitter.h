@@ -30,18 +30,28 @@ class RecordEmitter {
   RecordEmitter(Encoding encoding, std::string_view text)
       : encoding_(encoding), readable_end_(text.data() + text.size()) {}
 
-  // "Point 116.1 39.9\r\n    Symbol (35,0,12)\r\n" for the first tuple, when it is usable.
-  void AppendPoint(std::string_view coordinates, MifWriter& out);
+  // The coordinates texts given from now on lie in `text`.
+  void SetText(std::string_view text) { readable_end_ = text.data() + text.size(); }
 
-  // "\r\n", the head, the count, "\r\n", one line per usable tuple, the tail; nothing for
-  // fewer than two usable tuples.
-  void AppendVertices(std::string_view coordinates, const VertexSectionParams& params, MifWriter& out);
+  // "Point 116.1 39.9\r\n    Symbol (35,0,12)\r\n" for the first tuple, when it is usable;
+  // another `tail` takes the place of the symbol line. True when a record was written.
+  bool AppendPoint(std::string_view coordinates, MifWriter& out, std::string_view tail = {});
+
+  // "\r\n", the head, the count, "\r\n", one line per usable tuple, the tail (`tail`, when
+  // given, in place of the parameters'); nothing for fewer than two usable tuples.
+  bool AppendVertices(std::string_view coordinates, const VertexSectionParams& params, MifWriter& out,
+                      std::string_view tail = {});
+
+  // Appends the vertex lines of the usable tuples of `coordinates` to `lines`, and returns
+  // their number: for records of several vertex lists.
+  size_t CollectVertices(std::string_view coordinates, MifWriter& lines);
 
  private:
-  void AppendLargeVertices(std::string_view coordinates, const VertexSectionParams& params, MifWriter& out);
-  void PutHead(size_t count, const VertexSectionParams& params, MifWriter& out);
+  bool AppendLargeVertices(std::string_view coordinates, const VertexSectionParams& params, MifWriter& out,
+                           std::string_view tail);
+  void PutHead(size_t count, std::string_view head, MifWriter& out);
 
   Encoding encoding_;
   const char* readable_end_;
-  std::string vertices_;  // the vertex lines of the record being built
+  MifWriter vertices_;  // the vertex lines of the record being built
 };

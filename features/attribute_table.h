@@ -1,0 +1,49 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "features/kml_features.h"
+
+// The attribute columns of a MIF file and the rows of its MID file, from the placemarks:
+// Name, Description, Folder, then one column per ExtendedData name, in order of first
+// appearance. Every column is Char(w), w the longest value in bytes (1 to 254).
+class AttributeTable {
+ public:
+  static constexpr size_t kMostColumns = 250;
+  static constexpr size_t kLongestValue = 254;
+
+  // `used[i]` tells whether placemark i gives a row: the widths follow those rows.
+  AttributeTable(const KmlFeatures& features, const std::vector<bool>& used);
+
+  // "Columns 4\r\n  Name Char(5)\r\n  ...", in place of the MIF header's one column.
+  std::string MifColumns() const;
+  // The MID line of placemark `placemark` (a used one), or of empty values for -1:
+  // "\"a\",\"b \"\"c\"\"\",\"\"\r\n".
+  std::string_view Row(int placemark) const;
+
+  size_t dropped_columns() const { return dropped_columns_; }  // beyond kMostColumns
+  size_t cut_values() const { return cut_values_; }            // longer than kLongestValue
+
+ private:
+  std::vector<std::string> Values(const Placemark& placemark) const;
+  void AppendRow(const std::vector<std::string>& values, std::string& rows) const;
+
+  const KmlFeatures& features_;
+  std::vector<std::string> names_;
+  std::vector<size_t> widths_;
+  std::string rows_;                  // the rows of the used placemarks, one after another
+  std::vector<uint64_t> row_begins_;  // where each placemark's row begins in rows_, and the end
+  std::string empty_row_;
+  size_t dropped_columns_ = 0;
+  size_t cut_values_ = 0;
+};
+
+// A name as MapInfo takes a column name: each blank or punctuation mark (other than "_")
+// becomes "_", a name that begins with a digit gets "_" before it, and the name is cut to
+// 31 bytes between two characters. "站点 类型" gives "站点_类型".
+std::string ColumnName(std::string_view name);
+
+// `value` cut to at most `limit` bytes between two characters (GBK).
+std::string_view CutBetweenCharacters(std::string_view value, size_t limit);

@@ -1,0 +1,321 @@
+#include "features/feature_export.h"
+
+#include <algorithm>
+#include <array>
+#include <memory>
+#include <unordered_map>
+
+#include "features/attribute_table.h"
+#include "features/kml_features.h"
+#include "features/mif_styles.h"
+#include "mif/coordinates.h"
+#include "mif/export_plan.h"
+#include "mif/ordered_parallel.h"
+#include "mif/record_emitter.h"
+#include "mif/section_builders.h"
+
+namespace {
+
+constexpr size_t kRecordChunk = size_t{1} << 20;
+constexpr size_t kParallelFrom = size_t{4} << 20;
+
+enum class RecordType : uint8_t { kPoint, kLine, kRing, kTrack, kPolygon };
+
+// One MIF object to be: its kind, the texts it is made of, and where its geometry lies, which
+// tells its placemark.
+struct PlannedRecord {
+  size_t position;
+  int placemark;   // the placemark that holds it, -1 for none (found once the plan is made)
+  RecordType type;
+  uint32_t text;   // 0: the document; k: the joined element texts joined[k - 1]
+  uint32_t first;  // its texts: spans[first, first + count)
+  uint32_t count;
+};
+
+struct Section {
+  std::vector<PlannedRecord> records;
+  std::vector<std::string_view> spans;
+
+  void Add(size_t position, RecordType type, uint32_t text, std::initializer_list<std::string_view> texts) {
+    records.push_back({position, -1, type, text, static_cast<uint32_t>(spans.size()), static_cast<uint32_t>(texts.size())});
+    spans.insert(spans.end(), texts);
+  }
+};
+
+struct Plan {
+  std::array<Section, 3> sections;  // points, polylines, regions
+  std::vector<std::unique_ptr<std::string>> joined;
+};
+
+size_t PositionIn(std::string_view text, std::string_view part) { return static_cast<size_t>(part.data() - text.data()); }
+
+// The records of one kind of the geometry plan, those that `keep` keeps.
+template <typename Keep>
+void AddKind(std::string_view text, const KindPlan& kind, RecordType type, Plan& plan, Section& section, Keep keep) {
+  for (const TextSpan& span : kind.coordinates) {
+    if (keep(span.begin)) section.Add(span.begin, type, 0, {text.substr(span.begin, span.end - span.begin)});
+  }
+  if (kind.joined_from_here.empty()) return;
+  plan.joined.push_back(std::make_unique<std::string>(JoinSpans(text, kind.joined_from_here)));
+  const auto joined = static_cast<uint32_t>(plan.joined.size());
+  ForEachJoinedCoordinates(kind, *plan.joined.back(), [&](std::string_view coordinates, size_t position) {
+    if (keep(position)) section.Add(position, type, joined, {coordinates});
+  });
+}
+
+std::string_view FirstGroup(std::string_view text, std::string_view name) {
+  std::vector<ElementMatch> found = FindNamedElements(text, name);
+  return found.empty() ? std::string_view() : found[0].group;
+}
+
+// The coordinates of a ring: of the first LinearRing inside `boundary`.
+std::string_view RingCoordinates(std::string_view boundary) {
+  return FirstGroup(FirstGroup(boundary, "LinearRing"), "coordinates");
+}
+
+// Each Polygon: its outer ring's coordinates, then those of its inner rings in order.
+void AddPolygons(std::string_view text, Section& section, std::vector<TextSpan>& extents) {
+  for (const ElementMatch& polygon : FindNamedElements(text, "Polygon")) {
+    size_t position = PositionIn(text, polygon.whole);
+    extents.push_back({position, position + polygon.whole.size()});
+    PlannedRecord record{position, -1, RecordType::kPolygon, 0, static_cast<uint32_t>(section.spans.size()), 0};
+    section.spans.push_back(RingCoordinates(FirstGroup(polygon.group, "outerBoundaryIs")));
+    for (const ElementMatch& inner : FindNamedElements(polygon.group, "innerBoundaryIs")) {
+      for (const ElementMatch& ring : FindNamedElements(inner.group, "LinearRing")) {
+        section.spans.push_back(FirstGroup(ring.group, "coordinates"));
+      }
+    }
+    record.count = static_cast<uint32_t>(section.spans.size() - record.first);
+    section.records.push_back(record);
+  }
+}
+
+void AddTracks(std::string_view text, Section& section) {
+  for (const ElementMatch& track : FindNamedElements(text, "Track")) {
+    PlannedRecord record{PositionIn(text, track.whole), -1, RecordType::kTrack, 0,
+                         static_cast<uint32_t>(section.spans.size()), 0};
+    for (const ElementMatch& coord : FindNamedElements(track.group, "coord")) section.spans.push_back(coord.group);
+    record.count = static_cast<uint32_t>(section.spans.size() - record.first);
+    section.records.push_back(record);
+  }
+}
+
+void SortByPosition(Section& section) {
+  std::stable_sort(section.records.begin(), section.records.end(),
+                   [](const PlannedRecord& a, const PlannedRecord& b) { return a.position < b.position; });
+}
+
+Plan MakePlan(std::string_view text, const ConversionOptions& options) {
+  std::array<KindPlan, 3> kinds = PlanExport(text);
+  Plan plan;
+  auto always = [](size_t) { return true; };
+  AddKind(text, kinds[0], RecordType::kPoint, plan, plan.sections[0], always);
+  AddKind(text, kinds[1], RecordType::kLine, plan, plan.sections[1], always);
+  if (options.tracks) {
+    AddTracks(text, plan.sections[1]);
+    SortByPosition(plan.sections[1]);
+  }
+  if (options.polygons) {
+    std::vector<TextSpan> polygons;
+    AddPolygons(text, plan.sections[2], polygons);
+    // A ring outside every Polygon is still a region of its own.
+    AddKind(text, kinds[2], RecordType::kRing, plan, plan.sections[2], [&](size_t position) {
+      auto after = std::upper_bound(polygons.begin(), polygons.end(), position,
+                                    [](size_t p, const TextSpan& s) { return p < s.begin; });
+      return after == polygons.begin() || position >= std::prev(after)->end;
+    });
+    SortByPosition(plan.sections[2]);
+  } else {
+    AddKind(text, kinds[2], RecordType::kRing, plan, plan.sections[2], always);
+  }
+  return plan;
+}
+
+// The style clauses of each placemark, computed once for each style.
+struct Clauses {
+  std::string symbol, pline, region;
+};
+
+class RecordWriter {
+ public:
+  RecordWriter(const ExportSource& source, const Plan& plan, const std::vector<const Clauses*>* clauses,
+               const AttributeTable* table)
+      : source_(source), plan_(plan), clauses_(clauses), table_(table), emitter_(source.encoding, source.text) {}
+
+  void Write(const Section& section, const PlannedRecord& record, MifWriter& mif, MifWriter& mid) {
+    const int placemark = record.placemark;
+    const Clauses* style = clauses_ && placemark >= 0 ? (*clauses_)[static_cast<size_t>(placemark)] : nullptr;
+    std::string_view text = record.text == 0 ? source_.text : std::string_view(*plan_.joined[record.text - 1]);
+    emitter_.SetText(text);
+    const std::string_view* spans = section.spans.data() + record.first;
+    bool written = false;
+    switch (record.type) {
+      case RecordType::kPoint:
+        written = emitter_.AppendPoint(spans[0], mif, style ? style->symbol : std::string_view());
+        break;
+      case RecordType::kLine:
+        written = emitter_.AppendVertices(spans[0], kPlineParams, mif, style ? style->pline : std::string_view());
+        break;
+      case RecordType::kRing:
+        written = emitter_.AppendVertices(spans[0], kRegionParams, mif, style ? style->region : std::string_view());
+        break;
+      case RecordType::kTrack:
+        written = WriteTrack(spans, record.count, style, mif);
+        break;
+      case RecordType::kPolygon:
+        written = WritePolygon(spans, record.count, style, mif);
+        break;
+    }
+    if (written && table_) mid.Append(table_->Row(placemark));
+  }
+
+ private:
+  // A gx:coord holds "lon lat [alt]", separated by blanks: its first two fields are a vertex.
+  bool WriteTrack(const std::string_view* coords, size_t count, const Clauses* style, MifWriter& mif) {
+    lines_.Clear();
+    size_t vertices = 0;
+    for (size_t i = 0; i < count; ++i) {
+      std::string_view x, y;
+      size_t fields = 0;
+      ForEachTuple(coords[i], [&](std::string_view field) {
+        if (fields == 0) x = field;
+        if (fields == 1) y = field;
+        ++fields;
+      });
+      if (fields < 2) continue;
+      ++vertices;
+      std::string line = DecodePart(x, source_.encoding) + " " + DecodePart(y, source_.encoding) + "\r\n";
+      lines_.Append(line);
+    }
+    if (vertices < 2) return false;
+    PutHead(kPlineParams.head, vertices, mif);
+    mif.Append(lines_.text());
+    mif.Append(style ? std::string_view(style->pline) : kPlineParams.tail);
+    return true;
+  }
+
+  // Region k, then a count line and the vertex lines of each usable ring; the outer ring must
+  // be usable.
+  bool WritePolygon(const std::string_view* rings, size_t count, const Clauses* style, MifWriter& mif) {
+    lines_.Clear();
+    size_t used = 0;
+    for (size_t i = 0; i < count; ++i) {
+      size_t before = lines_.text().size();
+      ring_.Clear();
+      size_t vertices = emitter_.CollectVertices(rings[i], ring_);
+      if (vertices < 2) {
+        if (i == 0) return false;
+        lines_.Truncate(before);
+        continue;
+      }
+      ++used;
+      lines_.Append("  " + std::to_string(vertices) + "\r\n");
+      lines_.Append(ring_.text());
+    }
+    mif.Append("\r\nRegion  " + std::to_string(used) + " \r\n");
+    mif.Append(lines_.text());
+    mif.Append(style ? std::string_view(style->region) : kRegionParams.tail);
+    return true;
+  }
+
+  static void PutHead(std::string_view head, size_t count, MifWriter& mif) {
+    mif.Append("\r\n");
+    mif.Append(head);
+    mif.Append(std::to_string(count));
+    mif.Append("\r\n");
+  }
+
+  const ExportSource& source_;
+  const Plan& plan_;
+  const std::vector<const Clauses*>* clauses_;
+  const AttributeTable* table_;
+  RecordEmitter emitter_;
+  MifWriter lines_, ring_;
+};
+
+std::vector<size_t> ChunkBoundaries(const Section& section) {
+  std::vector<size_t> bounds{0};
+  size_t bytes = 0;
+  for (size_t i = 0; i < section.records.size(); ++i) {
+    const PlannedRecord& r = section.records[i];
+    for (uint32_t s = 0; s < r.count; ++s) bytes += section.spans[r.first + s].size() + 16;
+    if (bytes >= kRecordChunk) {
+      bounds.push_back(i + 1);
+      bytes = 0;
+    }
+  }
+  if (bounds.back() != section.records.size()) bounds.push_back(section.records.size());
+  return bounds;
+}
+
+// The MIF header, with the table's columns in place of the one column GOOD.
+std::string Header(const AttributeTable* table) {
+  std::string header(MifHeader);
+  if (!table) return header;
+  size_t columns = header.find("Columns 1\r\n");
+  size_t data = header.find("Data\r\n");
+  return header.substr(0, columns) + table->MifColumns() + header.substr(data);
+}
+
+}  // namespace
+
+bool ExportWithOptions(const ExportSource& source, const ConversionOptions& options, int threads,
+                       const MifSink& mif_sink, const MifSink& mid_sink, ConversionReport* report) {
+  if (!options.Any()) return ExportMif(source, threads, mif_sink);
+  const std::string_view text = source.text;
+  Plan plan = MakePlan(text, options);
+  std::unique_ptr<KmlFeatures> features;
+  if (options.attributes || options.styles) {
+    features = std::make_unique<KmlFeatures>(ReadFeatures(text, source.encoding));
+  }
+
+  // Each record's placemark: records come in document order within a section.
+  std::vector<bool> used(features ? features->placemarks.size() : 0, false);
+  if (features) {
+    for (Section& section : plan.sections) {
+      int hint = -1;
+      for (PlannedRecord& r : section.records) {
+        r.placemark = features->PlacemarkAt(r.position, hint);
+        if (r.placemark >= 0) used[static_cast<size_t>(hint = r.placemark)] = true;
+      }
+    }
+  }
+  std::unique_ptr<AttributeTable> table;
+  if (options.attributes) {
+    table = std::make_unique<AttributeTable>(*features, used);
+    report->dropped_columns = table->dropped_columns();
+    report->cut_values = table->cut_values();
+  }
+  std::unordered_map<const KmlStyle*, Clauses> style_clauses;
+  std::vector<const Clauses*> clauses;
+  if (options.styles) {
+    for (const Placemark& placemark : features->placemarks) {
+      const KmlStyle* style = features->StyleOf(placemark);
+      auto [it, added] = style_clauses.try_emplace(style);
+      if (added) it->second = {SymbolClause(style), PlineClause(style), RegionClause(style)};
+      clauses.push_back(&it->second);
+    }
+  }
+
+  if (!mif_sink(Header(table.get()))) return false;
+  const int workers = text.size() < kParallelFrom ? 1 : threads;
+  for (size_t s = 0; s < plan.sections.size(); ++s) {
+    if (s > 0 && !mif_sink("\r\n")) return false;
+    const Section& section = plan.sections[s];
+    std::vector<size_t> bounds = ChunkBoundaries(section);
+    bool ok = OrderedParallel<std::pair<MifWriter, MifWriter>>(
+        bounds.size() - 1, workers, static_cast<size_t>(3 * workers),
+        [&](size_t c) {
+          RecordWriter writer(source, plan, options.styles ? &clauses : nullptr, table.get());
+          std::pair<MifWriter, MifWriter> out;
+          for (size_t i = bounds[c]; i < bounds[c + 1]; ++i) writer.Write(section, section.records[i], out.first, out.second);
+          return out;
+        },
+        [&](size_t, std::pair<MifWriter, MifWriter>& out) {
+          return (out.first.text().empty() || mif_sink(out.first.text())) &&
+                 (!table || out.second.text().empty() || mid_sink(out.second.text()));
+        });
+    if (!ok) return false;
+  }
+  return true;
+}

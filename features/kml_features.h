@@ -1,0 +1,79 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "document/text_io.h"
+#include "mif/export_plan.h"
+
+// What a KML document says about its placemarks besides their geometry: names, descriptions,
+// folders, ExtendedData and styles, read from the file's own bytes as tolerantly as the rest
+// of the program reads them. Texts are kept as places in the document and cleaned (to ANSI,
+// as CleanValue says) when they are asked for, so that a million placemarks take little room.
+
+// A KML style, as far as MapInfo can show it; what it does not set is empty.
+struct KmlStyle {
+  std::string line_color, line_width;     // LineStyle
+  std::string poly_color, fill, outline;  // PolyStyle
+  std::string icon_color, icon_scale;     // IconStyle
+};
+
+struct Placemark {
+  size_t begin = 0;  // its opening tag
+  size_t end = 0;    // past its closing tag; else where the next Placemark begins, or the end
+  TextSpan name{0, 0};
+  TextSpan description{0, 0};
+  TextSpan style_url{0, 0};
+  int folder = -1;          // the innermost Folder around it
+  int inline_style = -1;    // its own Style, which takes the place of a shared one whole
+  uint32_t first_data = 0;  // its ExtendedData values: data[first_data, first_data + data_count)
+  uint32_t data_count = 0;
+};
+
+struct KmlFolder {
+  int parent = -1;
+  std::string name;
+};
+
+struct DataValue {
+  int field;  // index into fields
+  TextSpan value;
+};
+
+class KmlFeatures {
+ public:
+  KmlFeatures(std::string_view text, Encoding encoding) : text_(text), encoding_(encoding) {}
+
+  std::vector<Placemark> placemarks;  // in document order; they never overlap
+  std::vector<KmlFolder> folders;
+  std::vector<DataValue> data;
+  std::vector<std::string> fields;    // ExtendedData names, in order of first appearance
+  std::vector<KmlStyle> inline_styles;
+  std::unordered_map<std::string, KmlStyle> styles;            // Style by id
+  std::unordered_map<std::string, std::string> style_maps;     // StyleMap id: its normal styleUrl
+  std::unordered_map<std::string, KmlStyle> style_map_styles;  // StyleMap id: an inline normal Style
+
+  // A text of the document, cleaned.
+  std::string Text(TextSpan span) const;
+  // The placemark whose span holds the position `at` of the text, or -1; `hint`, a placemark
+  // at or before the one sought, saves the search when positions come in order.
+  int PlacemarkAt(size_t at, int hint = -1) const;
+  // The names of the folders around `folder`, outermost first, joined with "/".
+  std::string FolderPath(int folder) const;
+  // The style of a placemark: its own, else the Style its styleUrl names, else the normal
+  // Style of the StyleMap it names; null for none.
+  const KmlStyle* StyleOf(const Placemark& placemark) const;
+
+ private:
+  std::string_view text_;
+  Encoding encoding_;
+};
+
+// Reads the features of `text`, a file's own bytes read with `encoding` (see SourceOf), which
+// must outlive them. A Placemark without its closing tag ends where the next one begins, or
+// at the end.
+KmlFeatures ReadFeatures(std::string_view text, Encoding encoding);

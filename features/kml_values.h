@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// The text of a KML element as an attribute value: CDATA sections unwrapped, the entities of
+// the text around them decoded (&amp; &lt; &gt; &quot; &apos; &#N; &#xH;, a character that
+// the code page lacks becoming "?"), blanks at both ends dropped, and each line break or tab
+// inside turned into one space. `text` is ANSI (GBK).
+// "  a &amp; b\r\n<![CDATA[<c>]]> " gives "a & b <c>".
+std::string CleanValue(std::string_view text);
+
+// Entities decoded, nothing else: for attribute values such as names and ids.
+std::string DecodeEntities(std::string_view text);

@@ -1,0 +1,147 @@
+// The conversion's options: attributes in a MID file, styles, polygons with holes, tracks.
+#include "features/feature_export.h"
+
+#include <gtest/gtest.h>
+
+#include "features/attribute_table.h"
+#include "features/kml_features.h"
+#include "features/kml_values.h"
+#include "features/mif_styles.h"
+
+namespace {
+
+struct Converted {
+  std::string mif, mid;
+  ConversionReport report;
+};
+
+// The literals of these tests are GBK, as the window's document text is.
+Converted Convert(const std::string& kml, ConversionOptions options) {
+  Converted out;
+  std::string decoded;
+  ExportWithOptions(
+      SourceOf(kml, Encoding::kAnsi, &decoded), options, 1,
+      [&](std::string_view piece) {
+        out.mif.append(piece);
+        return true;
+      },
+      [&](std::string_view piece) {
+        out.mid.append(piece);
+        return true;
+      },
+      &out.report);
+  return out;
+}
+
+// The MIF text after its "Data" line.
+std::string Records(const std::string& mif) { return mif.substr(mif.find("Data\r\n") + 6); }
+
+const ConversionOptions kAttributes{true, false, false, false};
+const ConversionOptions kStyles{false, true, false, false};
+const ConversionOptions kPolygons{false, false, true, false};
+const ConversionOptions kTracks{false, false, false, true};
+
+}  // namespace
+
+TEST(KmlValues, AreCleanedAsAttributeValues) {
+  EXPECT_EQ(CleanValue("  a &amp; b\r\n<![CDATA[<c> &amp;]]>\t"), "a & b <c> &amp;");
+  EXPECT_EQ(CleanValue("&lt;&gt;&quot;&apos;&#65;&#x42;&#x4E2D;&#x1F600;&bogus; &"), "<>\"'AB\xD6\xD0??&bogus; &");
+  EXPECT_EQ(CleanValue("line\r\nbreaks\rand\nmore"), "line breaks and more");
+  EXPECT_EQ(DecodeEntities("#\xE6\xA0\xB7&amp;"), "#\xE6\xA0\xB7&");
+}
+
+TEST(AttributeTable, ColumnNamesAreTheDocumentsAsMapInfoTakesThem) {
+  EXPECT_EQ(ColumnName("\xD5\xBE\xB5\xE3 \xC0\xE0\xD0\xCD"), "\xD5\xBE\xB5\xE3_\xC0\xE0\xD0\xCD");  // 站点 类型
+  EXPECT_EQ(ColumnName("a-b.c(d)"), "a_b_c_d_");
+  EXPECT_EQ(ColumnName("2020\xA3\xAC"), "_2020_");  // a digit first; a full-width comma
+  EXPECT_EQ(ColumnName(""), "_");
+  EXPECT_EQ(ColumnName(std::string(15, 'x') + std::string(20, '\xD6')), std::string(15, 'x') + std::string(16, '\xD6'));
+  EXPECT_EQ(CutBetweenCharacters("ab\xD6\xD0\xCE\xC4", 5), "ab\xD6\xD0");
+}
+
+TEST(FeatureExport, AttributesGiveOneRowPerObjectInTheMifsOrder) {
+  std::string kml = R"(<kml><Document><Folder><name>外</name><Folder><name>内</name>
+    <Placemark><name> 甲 </name><atom:author><atom:name>not this</atom:name></atom:author>
+      <description><![CDATA[<b>"x"</b>]]></description>
+      <ExtendedData><Data name="基站 编号"><value>B1</value></Data>
+        <SchemaData><SimpleData name="name">s</SimpleData></SchemaData></ExtendedData>
+      <MultiGeometry><LineString><coordinates>1,1 2,2</coordinates></LineString>
+        <Point><coordinates>3,3</coordinates></Point></MultiGeometry></Placemark>
+    </Folder></Folder>
+    <Placemark><name>乙</name><Point><coordinates>4,4</coordinates></Point>
+    <Placemark><name>丙</name><LineString><coordinates>5,5 6</coordinates></LineString></Placemark>
+    <Point><coordinates>7,7</coordinates></Point></Document></kml>)";
+  Converted out = Convert(kml, kAttributes);
+  // 外/内 = CD E2 / C4 DA, 甲 乙 = BC D7 / D2 D2, 基站 编号 = BB F9 D5 BE, B1 E0 BA C5; 丙's line
+  // is unusable, so 丙 gives no row.
+  size_t columns = out.mif.find("Columns");
+  EXPECT_EQ(out.mif.substr(columns, out.mif.find("Data\r\n") - columns),
+            "Columns 5\r\n  Name Char(2)\r\n  Description Char(10)\r\n  Folder Char(5)\r\n"
+            "  \xBB\xF9\xD5\xBE_\xB1\xE0\xBA\xC5 Char(2)\r\n  name_2 Char(1)\r\n");
+  EXPECT_EQ(out.mid,
+            "\"\xBC\xD7\",\"<b>\"\"x\"\"</b>\",\"\xCD\xE2/\xC4\xDA\",\"B1\",\"s\"\r\n"  // 甲's point
+            "\"\xD2\xD2\",\"\",\"\",\"\",\"\"\r\n"                                   // 乙's point
+            "\"\",\"\",\"\",\"\",\"\"\r\n"                                          // no placemark
+            "\"\xBC\xD7\",\"<b>\"\"x\"\"</b>\",\"\xCD\xE2/\xC4\xDA\",\"B1\",\"s\"\r\n");  // 甲's line
+}
+
+TEST(FeatureExport, LongValuesAreCutAndColumnsBeyondTheLimitLeftOut) {
+  std::string data;
+  for (int i = 0; i < 260; ++i) data += "<Data name=\"f" + std::to_string(i) + "\"><value>v</value></Data>";
+  std::string kml = "<Placemark><name>" + std::string(300, 'n') + "</name><ExtendedData>" + data +
+                    "</ExtendedData><Point><coordinates>1,1</coordinates></Point></Placemark>";
+  Converted out = Convert(kml, kAttributes);
+  EXPECT_EQ(out.report.dropped_columns, 13u);
+  EXPECT_EQ(out.report.cut_values, 1u);
+  EXPECT_NE(out.mif.find("Columns 250\r\n  Name Char(254)\r\n"), std::string::npos);
+  EXPECT_EQ(out.mid.substr(0, 257), "\"" + std::string(254, 'n') + "\",");
+}
+
+TEST(FeatureExport, StylesComeFromThePlacemarkItsStyleUrlOrItsStyleMap) {
+  std::string kml = R"(<Document>
+    <Placemark><styleUrl>#后</styleUrl><LineString><coordinates>1,1 2,2</coordinates></LineString></Placemark>
+    <Placemark><styleUrl>#映射</styleUrl><Style><LineStyle><width>2.5</width></LineStyle></Style>
+      <Polygon><outerBoundaryIs><LinearRing><coordinates>0,0 1,0 1,1 0,0</coordinates></LinearRing></outerBoundaryIs></Polygon></Placemark>
+    <Placemark><styleUrl>#映射</styleUrl><Point><coordinates>3,3</coordinates></Point>
+      <LinearRing><coordinates>0,0 1,0 1,1 0,0</coordinates></LinearRing></Placemark>
+    <StyleMap id="映射"><Pair><key>highlight</key><styleUrl>#高</styleUrl></Pair>
+      <Pair><key>normal</key><styleUrl>#常</styleUrl></Pair></StyleMap>
+    <Style id="常"><IconStyle><color>ff0000ff</color><scale>1.5</scale></IconStyle>
+      <LineStyle><color>00ffffff</color></LineStyle><PolyStyle><color>80123456</color><outline>0</outline></PolyStyle></Style>
+    <Style id="高"><IconStyle><color>ff00ff00</color></IconStyle></Style>
+    <Style id="后"><LineStyle><color>ff000000</color><width>12</width></LineStyle></Style></Document>)";
+  EXPECT_EQ(Records(Convert(kml, kStyles).mif),
+            "Point 3 3\r\n    Symbol (35,16711680,18)\r\n"
+            "\r\n"
+            "\r\nPline 2\r\n1 1\r\n2 2\r\n    Pen (7,2,0)"
+            "\r\n"
+            // An inline style replaces the shared one whole.
+            "\r\nRegion  1 \r\n  4\r\n0 0\r\n1 0\r\n1 1\r\n0 0\r\n    Pen (3,2,2105599)\r\n    Brush (2,16728128,16777215)"
+            "\r\nRegion  1 \r\n  4\r\n0 0\r\n1 0\r\n1 1\r\n0 0\r\n    Pen (3,1,16777215)\r\n    Brush (2,5649426)");
+  KmlStyle fill_off;
+  fill_off.fill = "0";
+  fill_off.line_width = "0.2";
+  EXPECT_EQ(RegionClause(&fill_off), "    Pen (1,2,2105599)\r\n    Brush (1,0)");
+  EXPECT_EQ(SymbolClause(nullptr), "    Symbol (35,0,12)\r\n");
+}
+
+TEST(FeatureExport, PolygonsKeepTheirHolesAndTracksBecomeLines) {
+  std::string ring = "<LinearRing><coordinates>0,0 4,0 4,4 0,0</coordinates></LinearRing>";
+  std::string hole = "<LinearRing><coordinates>1,1 2,1 2,2 1,1</coordinates></LinearRing>";
+  std::string kml =
+      "<Polygon><outerBoundaryIs>" + ring + "</outerBoundaryIs><innerBoundaryIs>" + hole +
+      "</innerBoundaryIs><innerBoundaryIs><LinearRing><coordinates>9,9</coordinates></LinearRing>"
+      "</innerBoundaryIs></Polygon>"
+      "<Polygon><outerBoundaryIs><LinearRing><coordinates>5,5</coordinates></LinearRing></outerBoundaryIs>"
+      "<innerBoundaryIs>" + hole + "</innerBoundaryIs></Polygon>" + hole +
+      "<gx:MultiTrack><gx:Track><when>t</when><gx:coord>1 2 3</gx:coord><gx:coord> 4\t5 </gx:coord>"
+      "<gx:coord>6</gx:coord></gx:Track><gx:Track><gx:coord>7 8</gx:coord></gx:Track></gx:MultiTrack>";
+  const std::string tail = "    Pen (3,2,2105599)\r\n    Brush (2,16728128,16777215)";
+  EXPECT_EQ(Records(Convert(kml, kPolygons).mif),
+            "\r\n\r\n"
+            "\r\nRegion  2 \r\n  4\r\n0 0\r\n4 0\r\n4 4\r\n0 0\r\n  4\r\n1 1\r\n2 1\r\n2 2\r\n1 1\r\n" + tail +
+            // The second polygon has no usable outer ring; the ring outside any polygon stays.
+            "\r\nRegion  1 \r\n  4\r\n1 1\r\n2 1\r\n2 2\r\n1 1\r\n" + tail);
+  std::string tracks = Records(Convert(kml, kTracks).mif);
+  EXPECT_EQ(tracks.substr(0, tracks.find("\r\nRegion")), "\r\n\r\nPline 2\r\n1 2\r\n4 5\r\n    Pen (3,2,2105599)\r\n");
+}
