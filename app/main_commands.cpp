@@ -4,11 +4,13 @@
 #include "document/file_names.h"
 #include "document/kmz.h"
 #include "document/text_io.h"
+#include "features/feature_export.h"
 #include "mif/analysis.h"
 #include "mif/mif_export.h"
 #include "tags/tag_index.h"
 
 const char kKmlFilter[] = "KML文件|*.kml";
+const char kMifFilter[] = "MIF文件|*.mif|MIF+MID（属性、样式、内环、轨迹）|*.mif";
 
 std::string ReadErrorMessage(const std::string& path, const std::string& reason) {
   return "无法读取文件“" + path + "”：" + reason;
@@ -18,8 +20,11 @@ std::string WriteErrorMessage(const std::string& path, const std::string& reason
   return "无法写入文件“" + path + "”：" + reason + "\r\n\r\n原有的文件保持不变。";
 }
 
-std::string ReplaceQuestion(const std::string& path) {
-  return "“" + path + "”已存在。\r\n要替换它吗？";
+std::string ReplaceQuestion(const std::vector<std::string>& paths) {
+  if (paths.size() == 1) return "“" + paths[0] + "”已存在。\r\n要替换它吗？";
+  std::string names;
+  for (const std::string& path : paths) names += (names.empty() ? "“" : "和“") + path + "”";
+  return names + "已存在。\r\n要替换它们吗？";
 }
 
 MainCommands::MainCommands(MainView& view, GeometryState& geometry)
@@ -73,9 +78,22 @@ bool MainCommands::ShowOpenDialog() {
 }
 
 void MainCommands::WriteFile(const std::string& path, std::string_view bytes, const char* command) {
-  if (KindOf(path) == PathKind::kFile && !view_.AskYesNo(ReplaceQuestion(path), command)) return;
-  FileStatus status = WriteWholeFile(path, bytes);
-  if (!status.ok) view_.ShowMessage(WriteErrorMessage(path, status.reason), command, MessageIcon::kError);
+  WriteFiles({{path, bytes}}, command);
+}
+
+void MainCommands::WriteFiles(const std::vector<std::pair<std::string, std::string_view>>& files, const char* command) {
+  std::vector<std::string> existing;
+  for (const auto& file : files) {
+    if (KindOf(file.first) == PathKind::kFile) existing.push_back(file.first);
+  }
+  if (!existing.empty() && !view_.AskYesNo(ReplaceQuestion(existing), command)) return;
+  for (const auto& [path, bytes] : files) {
+    FileStatus status = WriteWholeFile(path, bytes);
+    if (!status.ok) {
+      view_.ShowMessage(WriteErrorMessage(path, status.reason), command, MessageIcon::kError);
+      return;
+    }
+  }
 }
 
 void MainCommands::OnOpenButton() {
@@ -134,14 +152,42 @@ void MainCommands::OnAnalyse(GeometryKind kind) {
 
 void MainCommands::OnExportMif() {
   view_.ShowBusy();
-  std::string mif = BuildMifText(geometry_, MakeDocument(view_.Text(Control::编辑框1)));
+  DocumentText document = MakeDocument(view_.Text(Control::编辑框1));
+  std::string mif = BuildMifText(geometry_, document);
   view_.ShowMessage("解析完毕 ", "", MessageIcon::kNone);
   通用对话框2.kind = FileDialog::Kind::kSave;
-  通用对话框2.filter = "MIF文件|*.mif";
+  通用对话框2.filter = kMifFilter;
+  通用对话框2.filter_index = 1;
   if (view_.ShowFileDialog(通用对话框2)) {
-    WriteFile(WithExtension(通用对话框2.file_name, ".mif"), mif, "生成MIF");
+    std::string path = WithExtension(通用对话框2.file_name, ".mif");
+    if (通用对话框2.filter_index == 2) {
+      WriteWithAttributes(*document, path);
+    } else {
+      WriteFile(path, mif, "生成MIF");
+    }
   }
   通用对话框2.file_name.clear();
+}
+
+// The second file type of the export: the conversion of `geovant convert --all`, a MIF file
+// and the MID file beside it.
+void MainCommands::WriteWithAttributes(const std::string& document, const std::string& path) {
+  view_.ShowBusy();
+  ConversionOptions all{true, true, true, true};
+  ConversionReport report;
+  std::string mif, mid;
+  ExportWithOptions(
+      ExportSource{document, Encoding::kAnsi}, all, 1,
+      [&](std::string_view piece) {
+        mif.append(piece);
+        return true;
+      },
+      [&](std::string_view piece) {
+        mid.append(piece);
+        return true;
+      },
+      &report);
+  WriteFiles({{path, mif}, {ReplaceExtension(path, ".mid"), mid}}, "生成MIF");
 }
 
 void MainCommands::OnTagSelected() {

@@ -1,9 +1,15 @@
 #pragma once
 
+#include <string_view>
+#include <utility>
+#include <vector>
+
 #include "app/main_view.h"
 #include "mif/element_search.h"
 
 extern const char kKmlFilter[];  // "KML文件|*.kml"
+// The export's file types: today's MIF file, then the MIF and MID files of the full conversion.
+extern const char kMifFilter[];
 
 // The actions of the main window's events, on a view, so that their logic runs without a
 // window. One handler runs at a time, to completion.
@@ -34,6 +40,9 @@ class MainCommands {
   bool ReadDocumentFile(const std::string& path, const char* command, std::string* bytes);
   // Writes unless `path` is an existing file that the user chooses not to replace.
   void WriteFile(const std::string& path, std::string_view bytes, const char* command);
+  // Writes them all, after one question about those that exist; a failure stops the rest.
+  void WriteFiles(const std::vector<std::pair<std::string, std::string_view>>& files, const char* command);
+  void WriteWithAttributes(const std::string& document, const std::string& path);
 
   MainView& view_;
   GeometryState& geometry_;
@@ -42,5 +51,5 @@ class MainCommands {
 // The text of the error box for a file that could not be read or written.
 std::string ReadErrorMessage(const std::string& path, const std::string& reason);
 std::string WriteErrorMessage(const std::string& path, const std::string& reason);
-// The question before an existing file is replaced.
-std::string ReplaceQuestion(const std::string& path);
+// The question before existing files are replaced: "“a.mif”已存在。\r\n要替换它吗？"
+std::string ReplaceQuestion(const std::vector<std::string>& paths);

@@ -11,6 +11,7 @@ struct FileDialog {
   Kind kind = Kind::kOpen;
   std::string filter;     // description and pattern pairs, all separated by "|"
   std::string file_name;  // full path; after a confirmed dialog, the path chosen
+  int filter_index = 1;   // the file type shown first; after a confirmed dialog, the one chosen
 };
 
 // The controls that the commands read and write.

@@ -79,7 +79,7 @@ bool Win32MainView::ShowFileDialog(FileDialog& dialog) {
   ofn.lStructSize = sizeof ofn;
   ofn.hwndOwner = window_;
   ofn.lpstrFilter = dialog.filter.empty() ? nullptr : filter.c_str();
-  ofn.nFilterIndex = 1;
+  ofn.nFilterIndex = static_cast<DWORD>(dialog.filter_index);
   ofn.lpstrFile = file.data();
   ofn.nMaxFile = static_cast<DWORD>(file.size());
   ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
@@ -92,6 +92,7 @@ bool Win32MainView::ShowFileDialog(FileDialog& dialog) {
   }
   if (!confirmed) return false;
   dialog.file_name = file.c_str();
+  dialog.filter_index = static_cast<int>(ofn.nFilterIndex);
   return true;
 }
 

@@ -19,6 +19,7 @@ class FakeMainView : public MainView {
   struct DialogAnswer {
     bool confirm;
     std::string file_name;  // what the user picks; empty keeps the proposed name
+    int filter_index = 1;   // the file type chosen
   };
 
   std::string Text(Control c) const override {
@@ -55,6 +56,7 @@ class FakeMainView : public MainView {
     DialogAnswer answer = answers.front();
     answers.pop_front();
     if (answer.confirm && !answer.file_name.empty()) dialog.file_name = answer.file_name;
+    if (answer.confirm) dialog.filter_index = answer.filter_index;
     return answer.confirm;
   }
   void CloseWindow() override { closed = true; }

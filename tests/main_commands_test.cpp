@@ -133,9 +133,9 @@ TEST_F(Commands, TheQuestionBeforeReplacingIsAboutTheFileWritten) {
   view_.answers.push_back({true, Path("roads.kml")});
   view_.yes_no_answers = {true};
   commands_.OnExportMif();
-  EXPECT_EQ(view_.questions, (std::vector<std::string>{ReplaceQuestion(Path("a.txt.kml")) + "|保存",
-                                                       ReplaceQuestion(Path("v1.2.mif")) + "|生成MIF",
-                                                       ReplaceQuestion(Path("roads.kml.mif")) + "|生成MIF"}));
+  EXPECT_EQ(view_.questions, (std::vector<std::string>{ReplaceQuestion({Path("a.txt.kml")}) + "|保存",
+                                                       ReplaceQuestion({Path("v1.2.mif")}) + "|生成MIF",
+                                                       ReplaceQuestion({Path("roads.kml.mif")}) + "|生成MIF"}));
   EXPECT_EQ(ReadFileBytes(dir_ / "a.txt"), "old");
   EXPECT_EQ(ReadFileBytes(dir_ / "a.txt.kml"), "old");
   EXPECT_EQ(ReadFileBytes(dir_ / "v1.2.mif"), "old");
@@ -209,7 +209,7 @@ TEST_F(Commands, ExportReportsFirstThenWritesTheMifOnce) {
   commands_.OnExportMif();
   ASSERT_EQ(view_.messages.size(), 1u);
   EXPECT_EQ(view_.messages[0].text, "解析完毕 ");
-  EXPECT_EQ(view_.shown_dialogs.at(0).filter, "MIF文件|*.mif");
+  EXPECT_EQ(view_.shown_dialogs.at(0).filter, "MIF文件|*.mif|MIF+MID（属性、样式、内环、轨迹）|*.mif");
   EXPECT_EQ(view_.shown_dialogs.at(0).kind, FileDialog::Kind::kSave);
   EXPECT_TRUE(std::filesystem::exists(dir_ / "roads.mif"));
   EXPECT_FALSE(std::filesystem::exists(dir_ / "roads.mif.mif"));

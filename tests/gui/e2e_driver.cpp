@@ -200,9 +200,18 @@ bool CloseAndEnd(PROCESS_INFORMATION& pi) {
 }
 
 // Types `path` into a file dialog and confirms it.
-bool AnswerFileDialog(const std::string& path, const char* shot = nullptr) {
+// `file_type`, when given, is the 1-based file type chosen in the dialog's list of types.
+bool AnswerFileDialog(const std::string& path, const char* shot = nullptr, int file_type = 0) {
   HWND dialog = WaitDialog();
   if (!dialog || !GetDlgItem(dialog, 0x47C)) return false;
+  if (file_type > 0) {
+    HWND types = GetDlgItem(dialog, 0x470);
+    SendMessageA(types, CB_SETCURSEL, static_cast<WPARAM>(file_type - 1), 0);
+    // What a choice made with the mouse notifies; Wine's dialog takes the type on SELENDOK.
+    for (WORD notification : {CBN_SELCHANGE, CBN_SELENDOK}) {
+      SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(0x470, notification), reinterpret_cast<LPARAM>(types));
+    }
+  }
   // For the screenshots, the name alone, as a user types it: the dialogs open in the folder
   // of the test's files.
   std::string typed = std::getenv("GEOVANT_SHOTS") ? path.substr(path.rfind('\\') + 1) : path;
@@ -314,6 +323,18 @@ int main(int argc, char** argv) {
   Check(Run("\"" + cli + "\" convert -o \"" + reference + "\" \"" + kml + "\""), "geovant-cli converts the same file");
   Check(ReadBytes(exported) == ReadBytes(reference), "the window's MIF equals the command line's, byte for byte");
 
+  // The second file type: the MIF and MID files of the full conversion, as convert --all writes them.
+  const std::string with_attributes = work + "\\北京属性";
+  Press(kId按钮7);
+  Check(AnswerMessageBox() == "解析完毕 ", "the export reports that parsing is done, whatever the file type");
+  Check(AnswerFileDialog(with_attributes, "09-export-attributes", 2), "the Save dialog takes the name and the second file type");
+  Check(WaitFor([&] { return !ReadBytes(with_attributes + ".mid").empty(); }), "北京属性.mif and 北京属性.mid are written");
+  Check(Run("\"" + cli + "\" convert --all -o \"" + work + "\\reference-all.mif\" \"" + kml + "\""),
+        "geovant-cli converts the same file with --all");
+  Check(ReadBytes(with_attributes + ".mif") == ReadBytes(work + "\\reference-all.mif") &&
+            ReadBytes(with_attributes + ".mid") == ReadBytes(work + "\\reference-all.mid"),
+        "the window's MIF and MID equal the command line's, byte for byte");
+
   // Save and Save As.
   Press(kId按钮2);
   Check(AnswerFileDialog(work + "\\saved"), "the Save dialog takes a name");
@@ -334,7 +355,7 @@ int main(int argc, char** argv) {
   WriteWholeFile(work + "\\saved.kml", "old");
   Press(kId按钮2);
   Check(AnswerFileDialog(work + "\\saved"), "the Save dialog takes an existing name");
-  Check(AnswerQuestion(false, "08-replace-question") == ReplaceQuestion(work + "\\saved.kml"),
+  Check(AnswerQuestion(false, "08-replace-question") == ReplaceQuestion({work + "\\saved.kml"}),
         "the question names saved.kml");
   Sleep(500);
   Check(ReadBytes(work + "\\saved.kml") == "old", "No leaves saved.kml as it was");
