@@ -118,16 +118,15 @@ uint32_t Decode(const unsigned char* s, int length) {
 
 }  // namespace
 
-std::string Utf8TextToAnsi(std::string text, size_t start, size_t /*piece*/) {
-  // The result is never longer than what it was made from, so it is written over the text
-  // behind the read position.
+namespace {
+
+// Converts s[read, n) to s[write, ...), write <= read, and returns where the writing ended.
+// The result is never longer than what it is made from, so it is written over the text behind
+// the read position.
+size_t ConvertInPlace(unsigned char* s, size_t read, size_t n, size_t write) {
   const GbkTable& table = GbkTable::Get();
-  auto* s = reinterpret_cast<unsigned char*>(text.data());
-  const size_t n = text.size();
-  size_t read = start;
-  size_t write = 0;
   while (read < n) {
-    size_t ascii_end = AsciiRunEnd(text.data(), read, n);
+    size_t ascii_end = AsciiRunEnd(reinterpret_cast<const char*>(s), read, n);
     if (write != read) std::memmove(s + write, s + read, ascii_end - read);
     write += ascii_end - read;
     read = ascii_end;
@@ -152,8 +151,20 @@ std::string Utf8TextToAnsi(std::string text, size_t start, size_t /*piece*/) {
       }
     }
   }
-  text.resize(write);
+  return write;
+}
+
+}  // namespace
+
+std::string Utf8TextToAnsi(std::string text, size_t start, size_t /*piece*/) {
+  text.resize(ConvertInPlace(reinterpret_cast<unsigned char*>(text.data()), start, text.size(), 0));
   return text;
+}
+
+void AppendUtf8AsAnsi(std::string_view utf8, std::string& out) {
+  const size_t old_size = out.size();
+  out.append(utf8);
+  out.resize(ConvertInPlace(reinterpret_cast<unsigned char*>(out.data()), old_size, out.size(), old_size));
 }
 
 std::string WideToAnsi(std::u16string_view units, size_t /*piece*/) {

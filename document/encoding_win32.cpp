@@ -63,3 +63,5 @@ std::string Utf8TextToAnsi(std::string text, size_t start, size_t piece) {
   }
   return ansi;
 }
+
+void AppendUtf8AsAnsi(std::string_view utf8, std::string& out) { out += Utf8TextToAnsi(std::string(utf8), 0); }

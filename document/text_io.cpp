@@ -66,6 +66,11 @@ std::string DecodePart(std::string_view part, Encoding encoding) {
   return mended;
 }
 
+void AppendDecodedPart(std::string_view part, Encoding encoding, std::string& out) {
+  if (encoding == Encoding::kUtf8) return AppendUtf8AsAnsi(part, out);
+  out += DecodePart(part, encoding);
+}
+
 bool HasHighByte(std::string_view text) {
   for (char c : text) {
     if (static_cast<unsigned char>(c) >= 0x80) return true;

@@ -34,6 +34,8 @@ std::string DecodeDocument(std::string bytes, Encoding encoding);
 // bytes which belong to no multi-byte character, such as "<", ">", blanks and commas: the
 // same bytes as that part has in DecodeDocument's text.
 std::string DecodePart(std::string_view part, Encoding encoding);
+// The same, appended to `out`.
+void AppendDecodedPart(std::string_view part, Encoding encoding, std::string& out);
 
 // True when `text` holds a byte above 0x7F, which DecodePart may change.
 bool HasHighByte(std::string_view text);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <unordered_set>
 
+#include "mif/ordered_parallel.h"
+
 namespace {
 
 constexpr size_t kLongestName = 31;
@@ -32,10 +34,11 @@ std::string UniqueName(const std::string& base, std::unordered_set<std::string>&
 
 void AppendQuoted(std::string_view value, std::string& row) {
   row += '"';
-  for (char c : value) {
-    if (c == '"') row += '"';
-    row += c;
+  for (size_t quote; (quote = value.find('"')) != std::string_view::npos; value.remove_prefix(quote + 1)) {
+    row.append(value.substr(0, quote + 1));
+    row += '"';
   }
+  row.append(value);
   row += '"';
 }
 
@@ -74,7 +77,8 @@ std::string ColumnName(std::string_view name) {
   return std::string(CutBetweenCharacters(out, kLongestName));
 }
 
-AttributeTable::AttributeTable(const KmlFeatures& features, const std::vector<bool>& used) : features_(features) {
+AttributeTable::AttributeTable(const KmlFeatures& features, const std::vector<bool>& used, int threads)
+    : features_(features) {
   std::unordered_set<std::string> taken;
   for (const char* fixed : {"Name", "Description", "Folder"}) names_.push_back(UniqueName(fixed, taken));
   for (const std::string& field : features.fields) {
@@ -85,35 +89,65 @@ AttributeTable::AttributeTable(const KmlFeatures& features, const std::vector<bo
     names_.push_back(UniqueName(ColumnName(field), taken));
   }
   widths_.assign(names_.size(), 1);
-  row_begins_.reserve(features.placemarks.size() + 1);
-  for (size_t i = 0; i < features.placemarks.size(); ++i) {
-    row_begins_.push_back(rows_.size());
-    if (!used[i]) continue;
-    std::vector<std::string> values = Values(features.placemarks[i]);
-    for (size_t c = 0; c < values.size(); ++c) {
-      if (values[c].size() > kLongestValue) ++cut_values_;
-      widths_[c] = std::max(widths_[c], std::min(values[c].size(), kLongestValue));
-    }
-    AppendRow(values, rows_);
-  }
-  row_begins_.push_back(rows_.size());
-  AppendRow(std::vector<std::string>(names_.size()), empty_row_);
+  for (size_t f = 0; f < features.folders.size(); ++f) folder_paths_.push_back(features.FolderPath(static_cast<int>(f)));
+  const size_t chunks = (features.placemarks.size() + kChunk - 1) / kChunk;
+  OrderedParallel<Rows>(
+      chunks, chunks > 2 ? threads : 1, static_cast<size_t>(2 * threads),
+      [&](size_t c) { return MakeRows(c * kChunk, used); },
+      [&](size_t, Rows& rows) {
+        for (size_t c = 0; c < widths_.size(); ++c) widths_[c] = std::max(widths_[c], rows.widths[c]);
+        cut_values_ += rows.cut_values;
+        rows.widths = {};
+        rows_.push_back(std::move(rows));
+        return true;
+      });
+  AppendRow(std::vector<std::string_view>(names_.size()), empty_row_);
 }
 
-std::vector<std::string> AttributeTable::Values(const Placemark& placemark) const {
-  std::vector<std::string> values(names_.size());
-  values[0] = features_.Text(placemark.name);
-  values[1] = features_.Text(placemark.description);
-  values[2] = features_.FolderPath(placemark.folder);
-  std::vector<bool> set(names_.size(), false);
+AttributeTable::Rows AttributeTable::MakeRows(size_t first, const std::vector<bool>& used) const {
+  Rows rows;
+  rows.widths.assign(names_.size(), 1);
+  std::vector<std::string_view> values(names_.size());
+  std::vector<size_t> sizes(names_.size());
+  std::vector<bool> given;
+  const size_t end = std::min(features_.placemarks.size(), first + kChunk);
+  for (size_t i = first; i < end; ++i) {
+    rows.begins.push_back(static_cast<uint32_t>(rows.text.size()));
+    if (!used[i]) continue;
+    Values(features_.placemarks[i], values, sizes, given);
+    for (size_t c = 0; c < values.size(); ++c) {
+      if (sizes[c] > kLongestValue) ++rows.cut_values;
+      rows.widths[c] = std::max(rows.widths[c], std::min(sizes[c], kLongestValue));
+    }
+    AppendRow(values, rows.text);
+  }
+  rows.begins.push_back(static_cast<uint32_t>(rows.text.size()));
+  return rows;
+}
+
+void AttributeTable::Values(const Placemark& placemark, std::vector<std::string_view>& values, std::vector<size_t>& sizes,
+                            std::vector<bool>& given_columns) const {
+  std::fill(values.begin(), values.end(), std::string_view());
+  std::fill(sizes.begin(), sizes.end(), 0);
+  std::vector<bool>& given = given_columns;
+  given.assign(values.size(), false);
+  auto set = [&](size_t column, ValueRef value) {
+    values[column] = features_.Value(value);
+    sizes[column] = value.size;
+  };
+  set(0, placemark.name);
+  set(1, placemark.description);
+  if (placemark.folder >= 0) {
+    values[2] = folder_paths_[static_cast<size_t>(placemark.folder)];
+    sizes[2] = values[2].size();
+  }
   for (uint32_t d = placemark.first_data; d < placemark.first_data + placemark.data_count; ++d) {
     const DataValue& value = features_.data[d];
     size_t column = kFixedColumns + static_cast<size_t>(value.field);
-    if (column >= names_.size() || set[column]) continue;  // dropped, or given twice: the first
-    set[column] = true;
-    values[column] = features_.Text(value.value);
+    if (column >= names_.size() || given[column]) continue;  // dropped, or given twice: the first
+    given[column] = true;
+    set(column, value.value);
   }
-  return values;
 }
 
 std::string AttributeTable::MifColumns() const {
@@ -124,7 +158,7 @@ std::string AttributeTable::MifColumns() const {
   return columns;
 }
 
-void AttributeTable::AppendRow(const std::vector<std::string>& values, std::string& rows) const {
+void AttributeTable::AppendRow(const std::vector<std::string_view>& values, std::string& rows) {
   for (size_t c = 0; c < values.size(); ++c) {
     if (c > 0) rows += ',';
     AppendQuoted(CutBetweenCharacters(values[c], kLongestValue), rows);
@@ -134,6 +168,7 @@ void AttributeTable::AppendRow(const std::vector<std::string>& values, std::stri
 
 std::string_view AttributeTable::Row(int placemark) const {
   if (placemark < 0) return empty_row_;
-  size_t p = static_cast<size_t>(placemark);
-  return std::string_view(rows_).substr(row_begins_[p], row_begins_[p + 1] - row_begins_[p]);
+  const Rows& rows = rows_[static_cast<size_t>(placemark) / kChunk];
+  const size_t i = static_cast<size_t>(placemark) % kChunk;
+  return std::string_view(rows.text).substr(rows.begins[i], rows.begins[i + 1] - rows.begins[i]);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,8 +15,9 @@ class AttributeTable {
   static constexpr size_t kMostColumns = 250;
   static constexpr size_t kLongestValue = 254;
 
-  // `used[i]` tells whether placemark i gives a row: the widths follow those rows.
-  AttributeTable(const KmlFeatures& features, const std::vector<bool>& used);
+  // `used[i]` tells whether placemark i gives a row: the widths follow those rows. Many rows
+  // are made on up to `threads` threads.
+  AttributeTable(const KmlFeatures& features, const std::vector<bool>& used, int threads = 1);
 
   // "Columns 4\r\n  Name Char(5)\r\n  ...", in place of the MIF header's one column.
   std::string MifColumns() const;
@@ -27,14 +29,27 @@ class AttributeTable {
   size_t cut_values() const { return cut_values_; }            // longer than kLongestValue
 
  private:
-  std::vector<std::string> Values(const Placemark& placemark) const;
-  void AppendRow(const std::vector<std::string>& values, std::string& rows) const;
+  static constexpr size_t kChunk = 8192;  // placemarks whose rows are made together
+
+  // The rows of placemarks [first, first + kChunk), one after another, and where each begins
+  // (the rows of unused placemarks are empty), then where the last ends.
+  struct Rows {
+    std::string text;
+    std::vector<uint32_t> begins;
+    std::vector<size_t> widths;
+    size_t cut_values = 0;
+  };
+  Rows MakeRows(size_t first, const std::vector<bool>& used) const;
+  // The placemark's values, as much as is kept of each, and their sizes.
+  void Values(const Placemark& placemark, std::vector<std::string_view>& values, std::vector<size_t>& sizes,
+              std::vector<bool>& given_columns) const;
+  static void AppendRow(const std::vector<std::string_view>& values, std::string& rows);
 
   const KmlFeatures& features_;
   std::vector<std::string> names_;
+  std::vector<std::string> folder_paths_;  // of each folder
   std::vector<size_t> widths_;
-  std::string rows_;                  // the rows of the used placemarks, one after another
-  std::vector<uint64_t> row_begins_;  // where each placemark's row begins in rows_, and the end
+  std::vector<Rows> rows_;  // by chunk
   std::string empty_row_;
   size_t dropped_columns_ = 0;
   size_t cut_values_ = 0;

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <exception>
 #include <memory>
+#include <thread>
 #include <unordered_map>
 
 #include "features/attribute_table.h"
@@ -21,26 +23,17 @@ constexpr size_t kParallelFrom = size_t{4} << 20;
 
 enum class RecordType : uint8_t { kPoint, kLine, kRing, kTrack, kPolygon };
 
-// One MIF object to be: its kind, the texts it is made of, and where its geometry lies, which
-// tells its placemark.
+// One MIF object to be: its kind, the text it is made of (a coordinates text, or the text of
+// a Polygon or gx:Track element), and where its geometry lies, which tells its placemark.
 struct PlannedRecord {
   size_t position;
+  std::string_view text;
   int placemark;   // the placemark that holds it, -1 for none (found once the plan is made)
   RecordType type;
-  uint32_t text;   // 0: the document; k: the joined element texts joined[k - 1]
-  uint32_t first;  // its texts: spans[first, first + count)
-  uint32_t count;
+  uint32_t joined;  // 0: `text` lies in the document; k: in the joined element texts joined[k - 1]
 };
 
-struct Section {
-  std::vector<PlannedRecord> records;
-  std::vector<std::string_view> spans;
-
-  void Add(size_t position, RecordType type, uint32_t text, std::initializer_list<std::string_view> texts) {
-    records.push_back({position, -1, type, text, static_cast<uint32_t>(spans.size()), static_cast<uint32_t>(texts.size())});
-    spans.insert(spans.end(), texts);
-  }
-};
+using Section = std::vector<PlannedRecord>;
 
 struct Plan {
   std::array<Section, 3> sections;  // points, polylines, regions
@@ -52,14 +45,15 @@ size_t PositionIn(std::string_view text, std::string_view part) { return static_
 // The records of one kind of the geometry plan, those that `keep` keeps.
 template <typename Keep>
 void AddKind(std::string_view text, const KindPlan& kind, RecordType type, Plan& plan, Section& section, Keep keep) {
+  section.reserve(section.size() + kind.coordinates.size());
   for (const TextSpan& span : kind.coordinates) {
-    if (keep(span.begin)) section.Add(span.begin, type, 0, {text.substr(span.begin, span.end - span.begin)});
+    if (keep(span.begin)) section.push_back({span.begin, text.substr(span.begin, span.end - span.begin), -1, type, 0});
   }
   if (kind.joined_from_here.empty()) return;
   plan.joined.push_back(std::make_unique<std::string>(JoinSpans(text, kind.joined_from_here)));
   const auto joined = static_cast<uint32_t>(plan.joined.size());
   ForEachJoinedCoordinates(kind, *plan.joined.back(), [&](std::string_view coordinates, size_t position) {
-    if (keep(position)) section.Add(position, type, joined, {coordinates});
+    if (keep(position)) section.push_back({position, coordinates, -1, type, joined});
   });
 }
 
@@ -68,61 +62,54 @@ std::string_view FirstGroup(std::string_view text, std::string_view name) {
   return found.empty() ? std::string_view() : found[0].group;
 }
 
-// The coordinates of a ring: of the first LinearRing inside `boundary`.
-std::string_view RingCoordinates(std::string_view boundary) {
-  return FirstGroup(FirstGroup(boundary, "LinearRing"), "coordinates");
-}
-
-// Each Polygon: its outer ring's coordinates, then those of its inner rings in order.
-void AddPolygons(std::string_view text, Section& section, std::vector<TextSpan>& extents) {
-  for (const ElementMatch& polygon : FindNamedElements(text, "Polygon")) {
-    size_t position = PositionIn(text, polygon.whole);
-    extents.push_back({position, position + polygon.whole.size()});
-    PlannedRecord record{position, -1, RecordType::kPolygon, 0, static_cast<uint32_t>(section.spans.size()), 0};
-    section.spans.push_back(RingCoordinates(FirstGroup(polygon.group, "outerBoundaryIs")));
-    for (const ElementMatch& inner : FindNamedElements(polygon.group, "innerBoundaryIs")) {
-      for (const ElementMatch& ring : FindNamedElements(inner.group, "LinearRing")) {
-        section.spans.push_back(FirstGroup(ring.group, "coordinates"));
-      }
+// The rings of a Polygon: the coordinates of the first LinearRing of its outerBoundaryIs,
+// then those of each LinearRing of its innerBoundaryIs elements, in order.
+std::vector<std::string_view> RingsOf(std::string_view polygon) {
+  std::vector<std::string_view> rings{FirstGroup(FirstGroup(FirstGroup(polygon, "outerBoundaryIs"), "LinearRing"), "coordinates")};
+  for (const ElementMatch& inner : FindNamedElements(polygon, "innerBoundaryIs")) {
+    for (const ElementMatch& ring : FindNamedElements(inner.group, "LinearRing")) {
+      rings.push_back(FirstGroup(ring.group, "coordinates"));
     }
-    record.count = static_cast<uint32_t>(section.spans.size() - record.first);
-    section.records.push_back(record);
   }
-}
-
-void AddTracks(std::string_view text, Section& section) {
-  for (const ElementMatch& track : FindNamedElements(text, "Track")) {
-    PlannedRecord record{PositionIn(text, track.whole), -1, RecordType::kTrack, 0,
-                         static_cast<uint32_t>(section.spans.size()), 0};
-    for (const ElementMatch& coord : FindNamedElements(track.group, "coord")) section.spans.push_back(coord.group);
-    record.count = static_cast<uint32_t>(section.spans.size() - record.first);
-    section.records.push_back(record);
-  }
+  return rings;
 }
 
 void SortByPosition(Section& section) {
-  std::stable_sort(section.records.begin(), section.records.end(),
+  std::stable_sort(section.begin(), section.end(),
                    [](const PlannedRecord& a, const PlannedRecord& b) { return a.position < b.position; });
 }
 
-Plan MakePlan(std::string_view text, const ConversionOptions& options) {
-  std::array<KindPlan, 3> kinds = PlanExport(text);
+// Polygons and tracks are planned as their elements' texts; their rings and coordinates are
+// found where their records are written, on several threads.
+Plan MakePlan(std::string_view text, const ConversionOptions& options, int threads) {
+  std::array<KindPlan, 3> kinds = PlanExport(text, threads);
+  std::vector<std::string_view> names;
+  if (options.polygons) names.push_back("Polygon");
+  if (options.tracks) names.push_back("Track");
+  std::vector<std::vector<ElementMatch>> elements;
+  if (!names.empty()) elements = FindElementsOfEach(text, names, threads);
   Plan plan;
   auto always = [](size_t) { return true; };
   AddKind(text, kinds[0], RecordType::kPoint, plan, plan.sections[0], always);
   AddKind(text, kinds[1], RecordType::kLine, plan, plan.sections[1], always);
   if (options.tracks) {
-    AddTracks(text, plan.sections[1]);
+    for (const ElementMatch& track : elements.back()) {
+      plan.sections[1].push_back({PositionIn(text, track.whole), track.group, -1, RecordType::kTrack, 0});
+    }
     SortByPosition(plan.sections[1]);
   }
   if (options.polygons) {
-    std::vector<TextSpan> polygons;
-    AddPolygons(text, plan.sections[2], polygons);
+    std::vector<TextSpan> extents;
+    for (const ElementMatch& polygon : elements.front()) {
+      const size_t position = PositionIn(text, polygon.whole);
+      extents.push_back({position, position + polygon.whole.size()});
+      plan.sections[2].push_back({position, polygon.group, -1, RecordType::kPolygon, 0});
+    }
     // A ring outside every Polygon is still a region of its own.
     AddKind(text, kinds[2], RecordType::kRing, plan, plan.sections[2], [&](size_t position) {
-      auto after = std::upper_bound(polygons.begin(), polygons.end(), position,
+      auto after = std::upper_bound(extents.begin(), extents.end(), position,
                                     [](size_t p, const TextSpan& s) { return p < s.begin; });
-      return after == polygons.begin() || position >= std::prev(after)->end;
+      return after == extents.begin() || position >= std::prev(after)->end;
     });
     SortByPosition(plan.sections[2]);
   } else {
@@ -142,28 +129,28 @@ class RecordWriter {
                const AttributeTable* table)
       : source_(source), plan_(plan), clauses_(clauses), table_(table), emitter_(source.encoding, source.text) {}
 
-  void Write(const Section& section, const PlannedRecord& record, MifWriter& mif, MifWriter& mid) {
+  void Write(const PlannedRecord& record, MifWriter& mif, MifWriter& mid) {
     const int placemark = record.placemark;
     const Clauses* style = clauses_ && placemark >= 0 ? (*clauses_)[static_cast<size_t>(placemark)] : nullptr;
-    std::string_view text = record.text == 0 ? source_.text : std::string_view(*plan_.joined[record.text - 1]);
-    emitter_.SetText(text);
-    const std::string_view* spans = section.spans.data() + record.first;
+    emitter_.SetText(record.joined == 0 ? source_.text : std::string_view(*plan_.joined[record.joined - 1]));
     bool written = false;
     switch (record.type) {
       case RecordType::kPoint:
-        written = emitter_.AppendPoint(spans[0], mif, style ? style->symbol : std::string_view());
+        written = emitter_.AppendPoint(record.text, mif, style ? style->symbol : std::string_view());
         break;
       case RecordType::kLine:
-        written = emitter_.AppendVertices(spans[0], kPlineParams, mif, style ? style->pline : std::string_view());
+        written = emitter_.AppendVertices(record.text, kPlineParams, mif, style ? style->pline : std::string_view());
         break;
       case RecordType::kRing:
-        written = emitter_.AppendVertices(spans[0], kRegionParams, mif, style ? style->region : std::string_view());
+        written = emitter_.AppendVertices(record.text, kRegionParams, mif, style ? style->region : std::string_view());
         break;
-      case RecordType::kTrack:
-        written = WriteTrack(spans, record.count, style, mif);
+      case RecordType::kTrack: {
+        std::vector<ElementMatch> coords = FindNamedElements(record.text, "coord");
+        written = WriteTrack(coords, style, mif);
         break;
+      }
       case RecordType::kPolygon:
-        written = WritePolygon(spans, record.count, style, mif);
+        written = WritePolygon(RingsOf(record.text), style, mif);
         break;
     }
     if (written && table_) mid.Append(table_->Row(placemark));
@@ -171,13 +158,13 @@ class RecordWriter {
 
  private:
   // A gx:coord holds "lon lat [alt]", separated by blanks: its first two fields are a vertex.
-  bool WriteTrack(const std::string_view* coords, size_t count, const Clauses* style, MifWriter& mif) {
+  bool WriteTrack(const std::vector<ElementMatch>& coords, const Clauses* style, MifWriter& mif) {
     lines_.Clear();
     size_t vertices = 0;
-    for (size_t i = 0; i < count; ++i) {
+    for (const ElementMatch& coord : coords) {
       std::string_view x, y;
       size_t fields = 0;
-      ForEachTuple(coords[i], [&](std::string_view field) {
+      ForEachTuple(coord.group, [&](std::string_view field) {
         if (fields == 0) x = field;
         if (fields == 1) y = field;
         ++fields;
@@ -196,10 +183,10 @@ class RecordWriter {
 
   // Region k, then a count line and the vertex lines of each usable ring; the outer ring must
   // be usable.
-  bool WritePolygon(const std::string_view* rings, size_t count, const Clauses* style, MifWriter& mif) {
+  bool WritePolygon(const std::vector<std::string_view>& rings, const Clauses* style, MifWriter& mif) {
     lines_.Clear();
     size_t used = 0;
-    for (size_t i = 0; i < count; ++i) {
+    for (size_t i = 0; i < rings.size(); ++i) {
       size_t before = lines_.text().size();
       ring_.Clear();
       size_t vertices = emitter_.CollectVertices(rings[i], ring_);
@@ -236,15 +223,14 @@ class RecordWriter {
 std::vector<size_t> ChunkBoundaries(const Section& section) {
   std::vector<size_t> bounds{0};
   size_t bytes = 0;
-  for (size_t i = 0; i < section.records.size(); ++i) {
-    const PlannedRecord& r = section.records[i];
-    for (uint32_t s = 0; s < r.count; ++s) bytes += section.spans[r.first + s].size() + 16;
+  for (size_t i = 0; i < section.size(); ++i) {
+    bytes += section[i].text.size() + 16;
     if (bytes >= kRecordChunk) {
       bounds.push_back(i + 1);
       bytes = 0;
     }
   }
-  if (bounds.back() != section.records.size()) bounds.push_back(section.records.size());
+  if (bounds.back() != section.size()) bounds.push_back(section.size());
   return bounds;
 }
 
@@ -263,18 +249,28 @@ bool ExportWithOptions(const ExportSource& source, const ConversionOptions& opti
                        const MifSink& mif_sink, const MifSink& mid_sink, ConversionReport* report) {
   if (!options.Any()) return ExportMif(source, threads, mif_sink);
   const std::string_view text = source.text;
-  Plan plan = MakePlan(text, options);
   std::unique_ptr<KmlFeatures> features;
+  std::exception_ptr failure;
+  std::thread reader;
   if (options.attributes || options.styles) {
-    features = std::make_unique<KmlFeatures>(ReadFeatures(text, source.encoding));
+    reader = std::thread([&] {
+      try {
+        features = std::make_unique<KmlFeatures>(ReadFeatures(text, source.encoding, threads));
+      } catch (...) {
+        failure = std::current_exception();
+      }
+    });
   }
+  Plan plan = MakePlan(text, options, threads);
+  if (reader.joinable()) reader.join();
+  if (failure) std::rethrow_exception(failure);
 
   // Each record's placemark: records come in document order within a section.
   std::vector<bool> used(features ? features->placemarks.size() : 0, false);
   if (features) {
     for (Section& section : plan.sections) {
       int hint = -1;
-      for (PlannedRecord& r : section.records) {
+      for (PlannedRecord& r : section) {
         r.placemark = features->PlacemarkAt(r.position, hint);
         if (r.placemark >= 0) used[static_cast<size_t>(hint = r.placemark)] = true;
       }
@@ -282,18 +278,28 @@ bool ExportWithOptions(const ExportSource& source, const ConversionOptions& opti
   }
   std::unique_ptr<AttributeTable> table;
   if (options.attributes) {
-    table = std::make_unique<AttributeTable>(*features, used);
+    table = std::make_unique<AttributeTable>(*features, used, threads);
     report->dropped_columns = table->dropped_columns();
     report->cut_values = table->cut_values();
   }
   std::unordered_map<const KmlStyle*, Clauses> style_clauses;
   std::vector<const Clauses*> clauses;
   if (options.styles) {
+    // Placemarks in a row mostly name the same shared style: it is looked up once.
+    std::string_view last_url;
+    const Clauses* last = nullptr;
     for (const Placemark& placemark : features->placemarks) {
+      std::string_view url = features->Value(placemark.style_url);
+      if (last && placemark.inline_style < 0 && url == last_url) {
+        clauses.push_back(last);
+        continue;
+      }
       const KmlStyle* style = features->StyleOf(placemark);
       auto [it, added] = style_clauses.try_emplace(style);
       if (added) it->second = {SymbolClause(style), PlineClause(style), RegionClause(style)};
       clauses.push_back(&it->second);
+      last = placemark.inline_style < 0 ? &it->second : nullptr;
+      last_url = url;
     }
   }
 
@@ -308,7 +314,7 @@ bool ExportWithOptions(const ExportSource& source, const ConversionOptions& opti
         [&](size_t c) {
           RecordWriter writer(source, plan, options.styles ? &clauses : nullptr, table.get());
           std::pair<MifWriter, MifWriter> out;
-          for (size_t i = bounds[c]; i < bounds[c + 1]; ++i) writer.Write(section, section.records[i], out.first, out.second);
+          for (size_t i = bounds[c]; i < bounds[c + 1]; ++i) writer.Write(section[i], out.first, out.second);
           return out;
         },
         [&](size_t, std::pair<MifWriter, MifWriter>& out) {

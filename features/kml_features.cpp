@@ -1,80 +1,122 @@
 #include "features/kml_features.h"
 
 #include <algorithm>
+#include <cstring>
+#include <memory>
 #include <optional>
 
 #include "features/kml_values.h"
 #include "features/kml_walk.h"
+#include "mif/ordered_parallel.h"
 
 namespace {
 
 // The elements the reader follows; every other one only counts for the nesting.
-enum class Element {
-  kOther, kPlacemark, kFolder, kName, kDescription, kData, kValue, kSimpleData,
+enum class Element : uint8_t {
+  kOther, kPlacemark, kFolder, kDocument, kKml, kName, kDescription, kData, kValue, kSimpleData,
   kStyle, kStyleMap, kPair, kKey, kStyleUrl, kLineStyle, kPolyStyle, kIconStyle,
   kColor, kWidth, kFill, kOutline, kScale,
 };
 
+template <size_t N>
+bool Is(std::string_view name, const char (&literal)[N]) {
+  return std::memcmp(name.data(), literal, N - 1) == 0;
+}
+
+// By length and first letter: a tag that is none of them is rejected in a comparison or two.
 Element ElementOf(std::string_view name) {
-  struct Entry {
-    std::string_view name;
-    Element element;
-  };
-  // By length, then by name: a tag that is none of them is rejected in a comparison or two.
-  static constexpr Entry kElements[] = {
-      {"key", Element::kKey},           {"name", Element::kName},           {"Data", Element::kData},
-      {"fill", Element::kFill},         {"Pair", Element::kPair},           {"color", Element::kColor},
-      {"scale", Element::kScale},       {"value", Element::kValue},         {"width", Element::kWidth},
-      {"Style", Element::kStyle},       {"Folder", Element::kFolder},       {"outline", Element::kOutline},
-      {"styleUrl", Element::kStyleUrl}, {"StyleMap", Element::kStyleMap},   {"Placemark", Element::kPlacemark},
-      {"LineStyle", Element::kLineStyle}, {"PolyStyle", Element::kPolyStyle}, {"IconStyle", Element::kIconStyle},
-      {"SimpleData", Element::kSimpleData}, {"description", Element::kDescription}};
-  for (const Entry& e : kElements) {
-    if (e.name.size() == name.size() && e.name[0] == name[0] && e.name == name) return e.element;
+  switch (name.size()) {
+    case 3:
+      if (Is(name, "key")) return Element::kKey;
+      if (Is(name, "kml")) return Element::kKml;
+      break;
+    case 4:
+      if (Is(name, "name")) return Element::kName;
+      if (Is(name, "Data")) return Element::kData;
+      if (Is(name, "fill")) return Element::kFill;
+      if (Is(name, "Pair")) return Element::kPair;
+      break;
+    case 5:
+      if (Is(name, "value")) return Element::kValue;
+      if (Is(name, "color")) return Element::kColor;
+      if (Is(name, "width")) return Element::kWidth;
+      if (Is(name, "scale")) return Element::kScale;
+      if (Is(name, "Style")) return Element::kStyle;
+      break;
+    case 6:
+      if (Is(name, "Folder")) return Element::kFolder;
+      break;
+    case 7:
+      if (Is(name, "outline")) return Element::kOutline;
+      break;
+    case 8:
+      if (Is(name, "styleUrl")) return Element::kStyleUrl;
+      if (Is(name, "StyleMap")) return Element::kStyleMap;
+      if (Is(name, "Document")) return Element::kDocument;
+      break;
+    case 9:
+      if (Is(name, "Placemark")) return Element::kPlacemark;
+      if (Is(name, "LineStyle")) return Element::kLineStyle;
+      if (Is(name, "PolyStyle")) return Element::kPolyStyle;
+      if (Is(name, "IconStyle")) return Element::kIconStyle;
+      break;
+    case 10:
+      if (Is(name, "SimpleData")) return Element::kSimpleData;
+      break;
+    case 11:
+      if (Is(name, "description")) return Element::kDescription;
+      break;
   }
   return Element::kOther;
 }
 
+// A Placemark left open ends where a Folder or Document begins or ends, or the kml element
+// ends: what holds placemarks is read outside them.
+bool EndsOpenPlacemark(Element element, bool closing) {
+  return element == Element::kFolder || element == Element::kDocument || (closing && element == Element::kKml);
+}
+
+// An open element; kept small, as every tag of the document passes through here.
 struct Open {
-  std::string_view name;
+  const char* name;
+  uint32_t name_size;
   Element element;
-  size_t content_begin;
-  std::string_view tag;
+  uint64_t tag_begin;
+  uint64_t content_begin;  // the end of its tag
 };
 
-class Reader {
+// Reads the tags of one scope in order: either the content of placemarks, one at a time, or
+// what lies outside them (folders, shared styles). Each element closes at its closing tag;
+// one left open closes with the element around it.
+class ScopeReader {
  public:
-  Reader(std::string_view text, Encoding encoding) : text_(text), encoding_(encoding), features_(text, encoding) {}
+  ScopeReader(std::string_view text, Encoding encoding, KmlFeatures& out) : text_(text), encoding_(encoding), out_(out) {}
 
-  KmlFeatures Read() {
-    WalkKml(text_, [&](const KmlTag& tag) {
-      if (tag.closing) return CloseTo(tag);
-      Element element = ElementOf(tag.name);
-      if (element == Element::kPlacemark) CloseOpenPlacemark(tag.begin);
-      stack_.push_back({tag.name, element, tag.end, tag.text});
-      Opened(stack_.back(), tag.begin);
-      if (tag.empty) CloseTop(tag.end, tag.end);
-    });
-    while (!stack_.empty()) CloseTop(text_.size(), text_.size());
-    return std::move(features_);
+  void Take(const KmlTag& tag, Element element) {
+    if (tag.closing) return CloseTo(tag, element);
+    stack_.push_back({tag.name.data(), static_cast<uint32_t>(tag.name.size()), element, tag.begin, tag.end});
+    if (element != Element::kOther) Opened(stack_.back(), tag.begin);
+    if (tag.empty) CloseTop(tag.end, tag.end);
   }
+
+  // Closes every open element at `at`.
+  void CloseAll(size_t at) {
+    while (!stack_.empty()) CloseTop(at, at);
+  }
+
+  bool Empty() const { return stack_.empty(); }
+  int Folder() const { return folders_.empty() ? -1 : folders_.back(); }
 
  private:
   // Pops to the open element that `closing` closes; a closing tag of nothing open is ignored.
-  void CloseTo(const KmlTag& closing) {
-    auto it = std::find_if(stack_.rbegin(), stack_.rend(), [&](const Open& o) { return o.name == closing.name; });
+  void CloseTo(const KmlTag& closing, Element element) {
+    auto it = std::find_if(stack_.rbegin(), stack_.rend(), [&](const Open& o) {
+      return o.element == element && (element != Element::kOther || std::string_view(o.name, o.name_size) == closing.name);
+    });
     if (it == stack_.rend()) return;
     size_t depth = static_cast<size_t>(stack_.rend() - it);
     while (stack_.size() > depth) CloseTop(closing.begin, closing.begin);
     CloseTop(closing.begin, closing.end);
-  }
-
-  // A Placemark that is still open ends where the next one begins.
-  void CloseOpenPlacemark(size_t at) {
-    auto it = std::find_if(stack_.rbegin(), stack_.rend(), [](const Open& o) { return o.element == Element::kPlacemark; });
-    if (it == stack_.rend()) return;
-    size_t depth = static_cast<size_t>(stack_.rend() - it);
-    while (stack_.size() >= depth) CloseTop(at, at);
   }
 
   int Innermost(Element element) const {
@@ -84,40 +126,46 @@ class Reader {
     return -1;
   }
 
-  Element Parent() const { return stack_.size() >= 2 ? stack_[stack_.size() - 2].element : Element::kOther; }
-
-  std::string Text(size_t begin, size_t end) const { return features_.Text({begin, end}); }
+  std::string Text(size_t begin, size_t end) const { return out_.Text({begin, end}); }
+  std::string_view TagOf(const Open& open) const { return text_.substr(open.tag_begin, open.content_begin - open.tag_begin); }
   std::string Attribute(std::string_view tag, std::string_view name) const {
     return DecodeEntities(DecodePart(AttributeValue(tag, name), encoding_));
   }
 
+  // A placemark's name, description or styleUrl: the first one it has counts.
+  void KeepFirst(ValueRef Placemark::*slot, TextSpan span, bool whole = false) {
+    Placemark& placemark = out_.placemarks.back();
+    const auto bit = static_cast<uint8_t>(slot == &Placemark::name ? 1 : slot == &Placemark::description ? 2 : 4);
+    if (placemark.given & bit) return;
+    placemark.given |= bit;
+    placemark.*slot = out_.Keep(span, whole);
+  }
+
   void AddData(int field, TextSpan value) {
-    features_.data.push_back({field, value});
-    ++features_.placemarks.back().data_count;
+    out_.data.push_back({field, out_.Keep(value)});
+    ++out_.placemarks.back().data_count;
   }
 
   int FieldIndex(const std::string& name) {
-    auto [it, added] = field_index_.emplace(name, static_cast<int>(features_.fields.size()));
-    if (added) features_.fields.push_back(name);
+    auto [it, added] = field_index_.emplace(name, static_cast<int>(out_.fields.size()));
+    if (added) out_.fields.push_back(name);
     return it->second;
   }
-
   void Opened(const Open& open, size_t begin) {
     switch (open.element) {
       case Element::kPlacemark: {
         Placemark placemark;
         placemark.begin = begin;
-        placemark.folder = folders_.empty() ? -1 : folders_.back();
-        placemark.first_data = static_cast<uint32_t>(features_.data.size());
-        features_.placemarks.push_back(placemark);
+        placemark.first_data = static_cast<uint32_t>(out_.data.size());
+        out_.placemarks.push_back(placemark);
         break;
       }
       case Element::kFolder:
-        folders_.push_back(static_cast<int>(features_.folders.size()));
-        features_.folders.push_back({folders_.size() >= 2 ? folders_[folders_.size() - 2] : -1, ""});
+        folders_.push_back(static_cast<int>(out_.folders.size()));
+        out_.folders.push_back({folders_.size() >= 2 ? folders_[folders_.size() - 2] : -1, ""});
         break;
       case Element::kData:
-        data_name_ = Attribute(open.tag, "name");
+        data_name_ = Attribute(TagOf(open), "name");
         break;
       case Element::kStyle:
         style_ = KmlStyle();
@@ -135,24 +183,25 @@ class Reader {
   void CloseTop(size_t content_end, size_t end) {
     Open open = stack_.back();
     stack_.pop_back();
-    const bool in_placemark = Innermost(Element::kPlacemark) >= 0;
+    if (open.element == Element::kOther) return;
+    const bool in_placemark = !stack_.empty() && stack_[0].element == Element::kPlacemark;
     const Element parent = stack_.empty() ? Element::kOther : stack_.back().element;
     switch (open.element) {
       case Element::kPlacemark:
-        features_.placemarks.back().end = end;
+        out_.placemarks.back().end = end;
         break;
       case Element::kFolder:
         folders_.pop_back();
         break;
       case Element::kName:
         if (parent == Element::kPlacemark) {
-          features_.placemarks.back().name = {open.content_begin, content_end};
+          KeepFirst(&Placemark::name, {open.content_begin, content_end});
         } else if (parent == Element::kFolder && !folders_.empty()) {
-          features_.folders[static_cast<size_t>(folders_.back())].name = Text(open.content_begin, content_end);
+          out_.folders[static_cast<size_t>(folders_.back())].name = Text(open.content_begin, content_end);
         }
         break;
       case Element::kDescription:
-        if (parent == Element::kPlacemark) features_.placemarks.back().description = {open.content_begin, content_end};
+        if (parent == Element::kPlacemark) KeepFirst(&Placemark::description, {open.content_begin, content_end});
         break;
       case Element::kValue:
         if (parent == Element::kData && in_placemark) {
@@ -161,14 +210,14 @@ class Reader {
         }
         break;
       case Element::kSimpleData:
-        if (in_placemark) AddData(FieldIndex(Attribute(open.tag, "name")), {open.content_begin, content_end});
+        if (in_placemark) AddData(FieldIndex(Attribute(TagOf(open), "name")), {open.content_begin, content_end});
         break;
       case Element::kKey:
         if (parent == Element::kPair) pair_key_ = Text(open.content_begin, content_end);
         break;
       case Element::kStyleUrl:
         if (parent == Element::kPlacemark) {
-          features_.placemarks.back().style_url = {open.content_begin, content_end};
+          KeepFirst(&Placemark::style_url, {open.content_begin, content_end}, /*whole=*/true);
         } else if (parent == Element::kPair) {
           pair_url_ = Text(open.content_begin, content_end);
         }
@@ -182,12 +231,12 @@ class Reader {
         break;
       case Element::kStyle:
         if (parent == Element::kPlacemark) {
-          features_.placemarks.back().inline_style = static_cast<int>(features_.inline_styles.size());
-          features_.inline_styles.push_back(style_);
+          out_.placemarks.back().inline_style = static_cast<int>(out_.inline_styles.size());
+          out_.inline_styles.push_back(style_);
         } else if (parent == Element::kPair) {
           pair_style_ = style_;
-        } else if (std::string id = Attribute(open.tag, "id"); !id.empty()) {
-          features_.styles.emplace(id, style_);
+        } else if (std::string id = Attribute(TagOf(open), "id"); !id.empty()) {
+          out_.styles.emplace(id, style_);
         }
         break;
       case Element::kPair:
@@ -197,9 +246,9 @@ class Reader {
         }
         break;
       case Element::kStyleMap:
-        if (std::string id = Attribute(open.tag, "id"); !id.empty()) {
-          if (pair_normal_style_) features_.style_map_styles.emplace(id, *pair_normal_style_);
-          if (!pair_normal_url_.empty()) features_.style_maps.emplace(id, pair_normal_url_);
+        if (std::string id = Attribute(TagOf(open), "id"); !id.empty()) {
+          if (pair_normal_style_) out_.style_map_styles.emplace(id, *pair_normal_style_);
+          if (!pair_normal_url_.empty()) out_.style_maps.emplace(id, pair_normal_url_);
         }
         pair_normal_url_.clear();
         pair_normal_style_.reset();
@@ -222,7 +271,7 @@ class Reader {
 
   std::string_view text_;
   Encoding encoding_;
-  KmlFeatures features_;
+  KmlFeatures& out_;
   std::vector<Open> stack_;
   std::vector<int> folders_;  // open folders, innermost last
   std::unordered_map<std::string, int> field_index_;
@@ -232,6 +281,121 @@ class Reader {
   std::optional<KmlStyle> pair_style_, pair_normal_style_;
 };
 
+
+// What a stretch of the document holds, read on its own: from a Placemark tag that a walk
+// from the beginning takes (or from the beginning) to the first Placemark tag at or after a
+// given place. Its placemarks lack their folders and number its fields on their own; the
+// tags outside placemarks are kept for the reader of the whole.
+struct Stretch {
+  size_t start = std::string_view::npos;
+  size_t stop = std::string_view::npos;  // where the next stretch starts: a Placemark tag, or the end
+  std::unique_ptr<KmlFeatures> found;
+  struct Outside {
+    KmlTag tag;
+    Element element;
+    size_t placemarks_before;  // of found->placemarks
+  };
+  std::vector<Outside> outside;
+};
+
+Stretch ReadStretch(std::string_view text, Encoding encoding, size_t start, size_t stop_from) {
+  Stretch stretch;
+  stretch.start = start;
+  stretch.stop = text.size();
+  stretch.found = std::make_unique<KmlFeatures>(text, encoding);
+  ScopeReader placemark(text, encoding, *stretch.found);
+  WalkKml(text, start, [&](const KmlTag& tag) {
+    const Element element = ElementOf(tag.name);
+    if (element == Element::kPlacemark && !tag.closing) {
+      if (tag.begin >= stop_from && tag.begin != start) {
+        stretch.stop = tag.begin;
+        return false;
+      }
+      placemark.CloseAll(tag.begin);  // one left open ends here
+      placemark.Take(tag, element);
+    } else if (!placemark.Empty() && !EndsOpenPlacemark(element, tag.closing)) {
+      placemark.Take(tag, element);  // "</Placemark>" closes it
+    } else if (element != Element::kPlacemark) {
+      placemark.CloseAll(tag.begin);
+      stretch.outside.push_back({tag, element, stretch.found->placemarks.size()});
+    }
+    return true;
+  });
+  placemark.CloseAll(stretch.stop);
+  return stretch;
+}
+
+// The first Placemark tag from `from` to `to`, whether a walk takes it or not; npos for none.
+size_t FirstPlacemarkTag(std::string_view text, size_t from, size_t to) {
+  size_t found = std::string_view::npos;
+  kml_walk_internal::Unterminated unterminated;
+  ForEachByte(text, from, to, '<', [&](size_t at) {
+    if (at + 1 < text.size() && text[at + 1] == '/') return true;
+    KmlTag tag;
+    if (kml_walk_internal::ReadMarkup(text, at, unterminated, tag) == std::string_view::npos || tag.closing ||
+        ElementOf(tag.name) != Element::kPlacemark) {
+      return true;
+    }
+    found = at;
+    return false;
+  });
+  return found;
+}
+
+// Adds the stretches, in order, to the features of the whole document.
+class StretchMerger {
+ public:
+  explicit StretchMerger(KmlFeatures& features) : features_(features), outside_(features.text(), features.encoding(), features) {}
+
+  void Add(Stretch& stretch) {
+    const KmlFeatures& found = *stretch.found;
+    std::vector<int> field_of(found.fields.size());
+    for (size_t f = 0; f < found.fields.size(); ++f) {
+      auto [it, added] = field_index_.emplace(found.fields[f], static_cast<int>(features_.fields.size()));
+      if (added) features_.fields.push_back(found.fields[f]);
+      field_of[f] = it->second;
+    }
+    const uint64_t values_offset = features_.values.size();
+    features_.values.append(found.values);
+    auto moved = [&](ValueRef value) {
+      value.at += values_offset;
+      return value;
+    };
+    const auto data_offset = static_cast<uint32_t>(features_.data.size());
+    for (const DataValue& value : found.data) {
+      features_.data.push_back({field_of[static_cast<size_t>(value.field)], moved(value.value)});
+    }
+    const auto style_offset = static_cast<int>(features_.inline_styles.size());
+    features_.inline_styles.insert(features_.inline_styles.end(), found.inline_styles.begin(), found.inline_styles.end());
+
+    size_t next = 0;
+    auto add_placemarks_to = [&](size_t end) {
+      for (; next < end; ++next) {
+        Placemark placemark = found.placemarks[next];
+        placemark.folder = outside_.Folder();
+        placemark.first_data += data_offset;
+        placemark.name = moved(placemark.name);
+        placemark.description = moved(placemark.description);
+        placemark.style_url = moved(placemark.style_url);
+        if (placemark.inline_style >= 0) placemark.inline_style += style_offset;
+        features_.placemarks.push_back(placemark);
+      }
+    };
+    for (const Stretch::Outside& outside : stretch.outside) {
+      add_placemarks_to(outside.placemarks_before);
+      outside_.Take(outside.tag, outside.element);
+    }
+    add_placemarks_to(found.placemarks.size());
+  }
+
+  void Finish() { outside_.CloseAll(features_.text().size()); }
+
+ private:
+  KmlFeatures& features_;
+  ScopeReader outside_;
+  std::unordered_map<std::string, int> field_index_;
+};
+
 // "#id" names a style of this document; "other.kml#id" one of another, which is not read.
 std::string_view LocalId(std::string_view url) {
   return url.substr(0, 1) == "#" ? url.substr(1) : std::string_view();
@@ -239,10 +403,80 @@ std::string_view LocalId(std::string_view url) {
 
 }  // namespace
 
-KmlFeatures ReadFeatures(std::string_view text, Encoding encoding) { return Reader(text, encoding).Read(); }
+KmlFeatures ReadFeatures(std::string_view text, Encoding encoding, int threads, size_t block) {
+  KmlFeatures features(text, encoding);
+  StretchMerger merger(features);
+  block = std::max<size_t>(block, 1);
+  if (text.size() <= block || threads <= 1) {
+    Stretch whole = ReadStretch(text, encoding, 0, std::string_view::npos);
+    merger.Add(whole);
+    merger.Finish();
+    return features;
+  }
+  // Each block's stretch starts at its first Placemark tag, on the guess that the walk takes
+  // it. The stretch before runs on to the first Placemark tag of this block that the walk
+  // takes: where the two differ (the tag lies in a comment or CDATA section), this block's
+  // stretch is read again from there.
+  const size_t blocks = (text.size() + block - 1) / block;
+  size_t walked_to = 0;  // where the next stretch starts
+  OrderedParallel<Stretch>(
+      blocks, threads, 4,
+      [&](size_t i) {
+        const size_t block_end = std::min(text.size(), (i + 1) * block);
+        size_t start = i == 0 ? 0 : FirstPlacemarkTag(text, i * block, block_end);
+        return start == std::string_view::npos ? Stretch() : ReadStretch(text, encoding, start, block_end);
+      },
+      [&](size_t i, Stretch& stretch) {
+        const size_t block_end = std::min(text.size(), (i + 1) * block);
+        if (walked_to >= block_end) return true;  // an earlier stretch ran past this block
+        if (stretch.start != walked_to) stretch = ReadStretch(text, encoding, walked_to, block_end);
+        merger.Add(stretch);
+        walked_to = stretch.stop;
+        return true;
+      });
+  merger.Finish();
+  return features;
+}
+
+namespace {
+
+// Whether cleaning would leave `raw` as it is, but for the conversion of its characters: it
+// holds no markup, entities, line breaks or tabs, and no blanks at its ends. Most names and
+// data values do not.
+bool NeedsNoCleaning(std::string_view raw) {
+  if (raw.empty()) return true;
+  if (raw.front() == ' ' || raw.back() == ' ') return false;
+  for (char c : raw) {
+    if (c == '&' || c == '<' || c == '\t' || c == '\r' || c == '\n') return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+ValueRef KmlFeatures::Keep(TextSpan span, bool whole) {
+  std::string_view raw = text_.substr(span.begin, span.end - span.begin);
+  const size_t at = values.size();
+  if (!NeedsNoCleaning(raw)) {
+    values += CleanValue(DecodePart(raw, encoding_));
+  } else if (HasHighByte(raw)) {
+    AppendDecodedPart(raw, encoding_, values);
+  } else {
+    values.append(raw);
+  }
+  const size_t size = values.size() - at;
+  ValueRef value{at, static_cast<uint32_t>(std::min<size_t>(size, UINT32_MAX)), 0};
+  value.kept = static_cast<uint32_t>(whole ? value.size : std::min<size_t>(value.size, kKeptBytes));
+  values.resize(at + value.kept);
+  return value;
+}
 
 std::string KmlFeatures::Text(TextSpan span) const {
-  return CleanValue(DecodePart(text_.substr(span.begin, span.end - span.begin), encoding_));
+  std::string_view raw = text_.substr(span.begin, span.end - span.begin);
+  // Converting never makes the bytes that cleaning looks for: in GBK they are never part of
+  // a character of two bytes.
+  if (NeedsNoCleaning(raw)) return HasHighByte(raw) ? DecodePart(raw, encoding_) : std::string(raw);
+  return CleanValue(DecodePart(raw, encoding_));
 }
 
 int KmlFeatures::PlacemarkAt(size_t at, int hint) const {
@@ -270,7 +504,7 @@ std::string KmlFeatures::FolderPath(int folder) const {
 
 const KmlStyle* KmlFeatures::StyleOf(const Placemark& placemark) const {
   if (placemark.inline_style >= 0) return &inline_styles[static_cast<size_t>(placemark.inline_style)];
-  std::string url = Text(placemark.style_url);
+  std::string_view url = Value(placemark.style_url);
   std::string id(LocalId(url));
   if (id.empty()) return nullptr;
   if (auto style = styles.find(id); style != styles.end()) return &style->second;

@@ -12,8 +12,8 @@
 
 // What a KML document says about its placemarks besides their geometry: names, descriptions,
 // folders, ExtendedData and styles, read from the file's own bytes as tolerantly as the rest
-// of the program reads them. Texts are kept as places in the document and cleaned (to ANSI,
-// as CleanValue says) when they are asked for, so that a million placemarks take little room.
+// of the program reads them. The values of placemarks are cleaned (to ANSI, as CleanValue
+// says) as they are read, while their text is at hand, and kept one after another.
 
 // A KML style, as far as MapInfo can show it; what it does not set is empty.
 struct KmlStyle {
@@ -22,12 +22,21 @@ struct KmlStyle {
   std::string icon_color, icon_scale;     // IconStyle
 };
 
+// A value of a placemark, in KmlFeatures::values: its size, and as much of it as is kept (of
+// a long value, enough for any column).
+struct ValueRef {
+  uint64_t at = 0;
+  uint32_t size = 0;
+  uint32_t kept = 0;
+};
+
 struct Placemark {
   size_t begin = 0;  // its opening tag
   size_t end = 0;    // past its closing tag; else where the next Placemark begins, or the end
-  TextSpan name{0, 0};
-  TextSpan description{0, 0};
-  TextSpan style_url{0, 0};
+  ValueRef name;
+  ValueRef description;
+  ValueRef style_url;  // kept whole
+  uint8_t given = 0;   // which of the three it has: the first of each counts
   int folder = -1;          // the innermost Folder around it
   int inline_style = -1;    // its own Style, which takes the place of a shared one whole
   uint32_t first_data = 0;  // its ExtendedData values: data[first_data, first_data + data_count)
@@ -41,12 +50,14 @@ struct KmlFolder {
 
 struct DataValue {
   int field;  // index into fields
-  TextSpan value;
+  ValueRef value;
 };
 
 class KmlFeatures {
  public:
   KmlFeatures(std::string_view text, Encoding encoding) : text_(text), encoding_(encoding) {}
+  std::string_view text() const { return text_; }
+  Encoding encoding() const { return encoding_; }
 
   std::vector<Placemark> placemarks;  // in document order; they never overlap
   std::vector<KmlFolder> folders;
@@ -57,8 +68,14 @@ class KmlFeatures {
   std::unordered_map<std::string, std::string> style_maps;     // StyleMap id: its normal styleUrl
   std::unordered_map<std::string, KmlStyle> style_map_styles;  // StyleMap id: an inline normal Style
 
+  static constexpr size_t kKeptBytes = 256;
+  std::string values;
+
   // A text of the document, cleaned.
   std::string Text(TextSpan span) const;
+  // The text cleaned, added to `values`, whole or its first kKeptBytes bytes.
+  ValueRef Keep(TextSpan span, bool whole = false);
+  std::string_view Value(ValueRef value) const { return std::string_view(values).substr(value.at, value.kept); }
   // The placemark whose span holds the position `at` of the text, or -1; `hint`, a placemark
   // at or before the one sought, saves the search when positions come in order.
   int PlacemarkAt(size_t at, int hint = -1) const;
@@ -74,6 +91,9 @@ class KmlFeatures {
 };
 
 // Reads the features of `text`, a file's own bytes read with `encoding` (see SourceOf), which
-// must outlive them. A Placemark without its closing tag ends where the next one begins, or
-// at the end.
-KmlFeatures ReadFeatures(std::string_view text, Encoding encoding);
+// must outlive them. A Placemark without its closing tag ends where the next Placemark or a
+// Folder or Document begins, where a Folder, Document or kml element ends, or at the end.
+// A text longer than `block` is read on up to `threads` threads, a stretch from each block
+// (the result is the same).
+constexpr size_t kFeatureBlock = size_t{4} << 20;
+KmlFeatures ReadFeatures(std::string_view text, Encoding encoding, int threads, size_t block = kFeatureBlock);

@@ -1,7 +1,11 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
+#include <type_traits>
+
+#include "mif/byte_scan.h"
 
 // A walk over the elements of a KML text that bears broken XML: the tags in order, CDATA
 // sections, comments and processing instructions passed over whole. Names are given without
@@ -16,10 +20,13 @@ struct KmlTag {
   bool empty = false;     // "<name/>": opens and closes at once
 };
 
-// Calls visit(tag) for every start, end and empty-element tag of `text`, in order. A "<"
-// that begins no tag ("a < b") is text.
+// Calls visit(tag) for every start, end and empty-element tag of `text` from `from` on, in
+// order, until a visit returns false (when it returns bool). `from` is 0 or where a tag that
+// a walk from 0 takes begins: the walk from there is the same. A "<" that begins no tag
+// ("a < b") is text, and so is a "<" inside an attribute value, which XML does not allow:
+// so a tag never holds a "<" and a walk can be started at any tag.
 template <typename Visit>
-void WalkKml(std::string_view text, Visit&& visit);
+void WalkKml(std::string_view text, size_t from, Visit&& visit);
 
 // The value of the attribute `name` of a tag ("<Data name=\"a\">" gives "a" for "name"),
 // entities not yet decoded; empty when the tag has none.
@@ -29,24 +36,35 @@ std::string_view AttributeValue(std::string_view tag, std::string_view name);
 
 namespace kml_walk_internal {
 
-// Where a tag, CDATA section, comment or declaration that begins at text[at] == '<' ends (one
-// past its end), or npos; `tag` is filled for start, end and empty-element tags.
-size_t ReadMarkup(std::string_view text, size_t at, KmlTag* tag, bool* is_tag);
+// Where a search for the end of a CDATA section, comment or declaration failed: it fails
+// from anywhere after too, and is not made again (a file of unclosed "<!--" stays linear).
+struct Unterminated {
+  size_t cdata = SIZE_MAX, comment = SIZE_MAX, instruction = SIZE_MAX, declaration = SIZE_MAX;
+};
+
+// Where the tag, CDATA section, comment or declaration that begins at text[at] == '<' ends
+// (one past its end), or npos for a "<" that begins none. `tag` is filled for a tag; its
+// name stays empty for the rest.
+size_t ReadMarkup(std::string_view text, size_t at, Unterminated& unterminated, KmlTag& tag);
 
 }  // namespace kml_walk_internal
 
 template <typename Visit>
-void WalkKml(std::string_view text, Visit&& visit) {
-  size_t at = text.find('<');
-  while (at != std::string_view::npos) {
+void WalkKml(std::string_view text, size_t from, Visit&& visit) {
+  kml_walk_internal::Unterminated unterminated;
+  size_t walked_to = from;
+  ForEachByte(text, from, text.size(), '<', [&](size_t at) {
+    if (at < walked_to) return true;  // inside markup already passed over
     KmlTag tag;
-    bool is_tag = false;
-    size_t end = kml_walk_internal::ReadMarkup(text, at, &tag, &is_tag);
-    if (end == std::string_view::npos) {
-      at = text.find('<', at + 1);
-      continue;
+    size_t end = kml_walk_internal::ReadMarkup(text, at, unterminated, tag);
+    if (end == std::string_view::npos) return true;
+    walked_to = end;
+    if (tag.name.empty()) return true;
+    if constexpr (std::is_void_v<decltype(visit(tag))>) {
+      visit(tag);
+      return true;
+    } else {
+      return visit(tag);
     }
-    if (is_tag) visit(tag);
-    at = text.find('<', end);
-  }
+  });
 }

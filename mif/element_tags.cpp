@@ -1,6 +1,10 @@
 #include "mif/element_tags.h"
 
+#include <algorithm>
 #include <cstring>
+
+#include "mif/byte_scan.h"
+#include "mif/ordered_parallel.h"
 
 namespace {
 
@@ -98,4 +102,68 @@ std::vector<ElementMatch> FindNamedElements(std::string_view text, std::string_v
     from = close.end;
   }
   return found;
+}
+
+namespace {
+
+// The opening and closing tags of one name that begin in a part of the text.
+struct NamedTags {
+  std::vector<TagSpan> openings, closings;
+};
+
+void ScanNamedTags(std::string_view text, size_t from, size_t to, const std::vector<std::string_view>& names,
+                   std::vector<NamedTags>& found) {
+  ForEachByte(text, from, to, '<', [&](size_t at) {
+    const bool closing = at + 1 < text.size() && text[at + 1] == '/';
+    const size_t name_begin = SkipPrefix(text, at + 1 + closing);
+    if (name_begin >= text.size()) return;
+    for (size_t n = 0; n < names.size(); ++n) {
+      if (text[name_begin] != names[n][0]) continue;
+      size_t end = TagEndAfterPrefix(text, name_begin, names[n], closing);
+      if (end != std::string_view::npos) (closing ? found[n].closings : found[n].openings).push_back({at, end});
+    }
+  });
+}
+
+// The elements that the tags make, as FindNamedElements pairs them: each opening tag from
+// where the last element ended with the first closing tag from its end on.
+std::vector<ElementMatch> PairTags(std::string_view text, const NamedTags& tags) {
+  std::vector<ElementMatch> found;
+  size_t from = 0, c = 0;
+  for (const TagSpan& open : tags.openings) {
+    if (open.begin < from) continue;
+    while (c < tags.closings.size() && tags.closings[c].begin < open.end) ++c;
+    if (c == tags.closings.size()) break;
+    const TagSpan& close = tags.closings[c];
+    found.push_back({text.substr(open.begin, close.end - open.begin), text.substr(open.end, close.begin - open.end)});
+    from = close.end;
+  }
+  return found;
+}
+
+constexpr size_t kScanBlock = size_t{8} << 20;
+
+}  // namespace
+
+std::vector<std::vector<ElementMatch>> FindElementsOfEach(std::string_view text, const std::vector<std::string_view>& names,
+                                                          int threads) {
+  std::vector<NamedTags> tags(names.size());
+  const size_t blocks = (text.size() + kScanBlock - 1) / kScanBlock;
+  OrderedParallel<std::vector<NamedTags>>(
+      blocks, blocks > 1 ? threads : 1, 4,
+      [&](size_t i) {
+        std::vector<NamedTags> found(names.size());
+        ScanNamedTags(text, i * kScanBlock, std::min(text.size(), (i + 1) * kScanBlock), names, found);
+        return found;
+      },
+      [&](size_t, std::vector<NamedTags>& found) {
+        for (size_t n = 0; n < names.size(); ++n) {
+          tags[n].openings.insert(tags[n].openings.end(), found[n].openings.begin(), found[n].openings.end());
+          tags[n].closings.insert(tags[n].closings.end(), found[n].closings.begin(), found[n].closings.end());
+        }
+        return true;
+      });
+  std::vector<std::vector<ElementMatch>> elements;
+  for (const NamedTags& named : tags) elements.push_back(PairTags(text, named));
+  return elements;
 }

@@ -47,3 +47,8 @@ std::string ElementPatternSource(std::string_view name);
 // without overlap, each running to the first closing tag after its opening tag; group is
 // the text between the tags.
 std::vector<ElementMatch> FindNamedElements(std::string_view text, std::string_view name);
+
+// FindNamedElements of each of `names`, in one pass over the text; a large text is scanned
+// on up to `threads` threads.
+std::vector<std::vector<ElementMatch>> FindElementsOfEach(std::string_view text, const std::vector<std::string_view>& names,
+                                                          int threads);

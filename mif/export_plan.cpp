@@ -1,8 +1,10 @@
 #include "mif/export_plan.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "mif/byte_scan.h"
+#include "mif/ordered_parallel.h"
 
 #ifdef __SSE2__
 #include <emmintrin.h>
@@ -13,6 +15,9 @@ namespace {
 constexpr std::string_view kNames[] = {"Point", "LineString", "LinearRing", "coordinates"};
 constexpr size_t kLongestLook = 256;
 constexpr uint32_t kFarBack = UINT32_MAX;
+// A large text is scanned in blocks of 8 MB, on several threads.
+constexpr size_t kScanBlock = size_t{8} << 20;
+constexpr size_t kParallelScanFrom = size_t{4} << 20;
 
 // Which of the export's names could begin at text[at], by its first letters; -1 for none.
 int CandidateName(std::string_view text, size_t at) {
@@ -135,11 +140,20 @@ bool ExportPlanner::EndsInsideATag(const ScannedTag& closing, uint64_t group_beg
   return last != std::string_view::npos && group[last] == '<';
 }
 
-std::array<KindPlan, 3> PlanExport(std::string_view text) {
-  std::vector<ScannedTag> tags;
-  ScanExportTags(text, 0, text.size(), tags);
-  ExportPlanner planner(text);
-  planner.Take(tags);
+std::array<KindPlan, 3> PlanExport(std::string_view text, int threads, bool count_only) {
+  ExportPlanner planner(text, count_only);
+  size_t blocks = (text.size() + kScanBlock - 1) / kScanBlock;
+  OrderedParallel<std::vector<ScannedTag>>(
+      blocks, text.size() < kParallelScanFrom ? 1 : threads, 4,
+      [&](size_t i) {
+        std::vector<ScannedTag> tags;
+        ScanExportTags(text, i * kScanBlock, std::min(text.size(), (i + 1) * kScanBlock), tags);
+        return tags;
+      },
+      [&](size_t, std::vector<ScannedTag>& tags) {
+        planner.Take(tags);
+        return true;
+      });
   return std::move(planner.plans());
 }
 

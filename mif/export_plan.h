@@ -78,8 +78,9 @@ class ExportPlanner {
   std::array<KindState, 3> states_;
 };
 
-// The plan of a whole text, on one thread.
-std::array<KindPlan, 3> PlanExport(std::string_view text);
+// The plan of a whole text; a large text is scanned on up to `threads` threads. With
+// `count_only`, only the element counts.
+std::array<KindPlan, 3> PlanExport(std::string_view text, int threads, bool count_only = false);
 
 // The spans' texts, each followed by CR LF.
 std::string JoinSpans(std::string_view text, const std::vector<TextSpan>& spans);

@@ -10,30 +10,12 @@
 
 namespace {
 
-// Pieces of work: scanned in blocks of 8 MB, records built from a few MB of coordinates.
-constexpr size_t kScanBlock = size_t{8} << 20;
+// Records are built in pieces of about 1 MB of coordinates.
 constexpr size_t kRecordChunk = size_t{1} << 20;
 // Below this, one thread does it all: starting threads costs more than it saves.
 constexpr size_t kParallelFrom = size_t{4} << 20;
 
 int ThreadsFor(std::string_view text, int threads) { return text.size() < kParallelFrom ? 1 : threads; }
-
-std::array<KindPlan, 3> Plan(std::string_view text, int threads, bool count_only) {
-  ExportPlanner planner(text, count_only);
-  size_t blocks = (text.size() + kScanBlock - 1) / kScanBlock;
-  OrderedParallel<std::vector<ScannedTag>>(
-      blocks, ThreadsFor(text, threads), 4,
-      [&](size_t i) {
-        std::vector<ScannedTag> tags;
-        ScanExportTags(text, i * kScanBlock, std::min(text.size(), (i + 1) * kScanBlock), tags);
-        return tags;
-      },
-      [&](size_t, std::vector<ScannedTag>& tags) {
-        planner.Take(tags);
-        return true;
-      });
-  return std::move(planner.plans());
-}
 
 // The coordinates texts of `plan`, cut where they pass kRecordChunk bytes: [first, last).
 std::vector<size_t> ChunkBoundaries(const KindPlan& plan) {
@@ -103,7 +85,7 @@ ExportSource SourceOf(std::string_view bytes, Encoding encoding, std::string* de
 }
 
 bool ExportMif(const ExportSource& source, int threads, const MifSink& sink) {
-  std::array<KindPlan, 3> plans = Plan(source.text, threads, /*count_only=*/false);
+  std::array<KindPlan, 3> plans = PlanExport(source.text, threads);
   if (!sink(MifHeader)) return false;
   for (int kind = 0; kind < 3; ++kind) {
     if (kind > 0 && !sink("\r\n")) return false;
@@ -113,6 +95,6 @@ bool ExportMif(const ExportSource& source, int threads, const MifSink& sink) {
 }
 
 std::array<size_t, 3> CountGeometry(const ExportSource& source, int threads) {
-  std::array<KindPlan, 3> plans = Plan(source.text, threads, /*count_only=*/true);
+  std::array<KindPlan, 3> plans = PlanExport(source.text, threads, /*count_only=*/true);
   return {plans[0].elements, plans[1].elements, plans[2].elements};
 }

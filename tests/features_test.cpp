@@ -41,6 +41,23 @@ const ConversionOptions kStyles{false, true, false, false};
 const ConversionOptions kPolygons{false, false, true, false};
 const ConversionOptions kTracks{false, false, false, true};
 
+// All that a reading of the features found, one line per placemark.
+std::string Describe(const KmlFeatures& f) {
+  std::string out;
+  for (const Placemark& p : f.placemarks) {
+    out += std::to_string(p.begin) + "-" + std::to_string(p.end) + " " + std::string(f.Value(p.name)) + "|" +
+           std::string(f.Value(p.description)) + "|" + std::string(f.Value(p.style_url)) + "|" +
+           f.FolderPath(p.folder) + "|" + std::to_string(p.inline_style) + "|";
+    for (uint32_t d = p.first_data; d < p.first_data + p.data_count; ++d) {
+      out += f.fields[static_cast<size_t>(f.data[d].field)] + "=" + std::string(f.Value(f.data[d].value)) + ";";
+    }
+    const KmlStyle* style = f.StyleOf(p);
+    out += style ? style->line_color + "," + style->icon_scale : "-";
+    out += "\n";
+  }
+  return out;
+}
+
 }  // namespace
 
 TEST(KmlValues, AreCleanedAsAttributeValues) {
@@ -144,4 +161,32 @@ TEST(FeatureExport, PolygonsKeepTheirHolesAndTracksBecomeLines) {
             "\r\nRegion  1 \r\n  4\r\n1 1\r\n2 1\r\n2 2\r\n1 1\r\n" + tail);
   std::string tracks = Records(Convert(kml, kTracks).mif);
   EXPECT_EQ(tracks.substr(0, tracks.find("\r\nRegion")), "\r\n\r\nPline 2\r\n1 2\r\n4 5\r\n    Pen (3,2,2105599)\r\n");
+}
+
+TEST(KmlFeatures, ReadInStretchesOnThreadsAsInOneGo) {
+  // Placemark tags inside CDATA sections and comments, placemarks left open, a "<" of text,
+  // prefixes: wherever the blocks begin, the stretches read must join into the same reading.
+  std::string kml = R"(<?xml version="1.0"?><kml><Document><name>d</name>
+    <Style id="s"><LineStyle><color>ff0000ff</color></LineStyle></Style>
+    <Folder><name>f1</name><Placemark id="a"><name>one</name><description><![CDATA[<Placemark><name>no</name>
+      </Placemark> a < b]]></description><styleUrl>#m</styleUrl><Point><coordinates>1,1</coordinates></Point></Placemark>
+    <!-- <Placemark><name>commented</name></Placemark> -->
+    <kml:Placemark><name>two</name><ExtendedData><Data name="k"><value>v &amp; w</value></Data>
+      <SchemaData><SimpleData name="s2">x</SimpleData></SchemaData></ExtendedData>
+    </Folder><Folder><name>f2</name><Placemark/><Placemark><name>three</name><Style><IconStyle><scale>2</scale></IconStyle></Style>
+    <Placemark><name>four</name><![CDATA[ <Placemark> ]]><name>not the first</name></Placemark></Folder>
+    <StyleMap id="m"><Pair><key>normal</key><styleUrl>#s</styleUrl></Pair></StyleMap>
+    <Placemark><name>five</name><!-- unclosed comment <Placemark><name>six</name></Placemark>
+  </Document></kml>)";
+  const std::string whole = Describe(ReadFeatures(kml, Encoding::kAnsi, 1));
+  EXPECT_NE(whole.find("one|<Placemark><name>no</name>       </Placemark> a < b|#m|f1|-1|ff0000ff,"), std::string::npos);
+  EXPECT_NE(whole.find("two|||f1|-1|k=v & w;s2=x;-"), std::string::npos);
+  EXPECT_NE(whole.find("four|||f2|-1|-"), std::string::npos);
+  EXPECT_EQ(whole.find("commented"), std::string::npos);
+  EXPECT_NE(whole.find("six"), std::string::npos);  // a comment never closed is none
+  for (size_t block = 1; block <= kml.size(); block += block < 40 ? 1 : 37) {
+    for (int threads : {2, 3}) {
+      EXPECT_EQ(Describe(ReadFeatures(kml, Encoding::kAnsi, threads, block)), whole) << block << " " << threads;
+    }
+  }
 }
