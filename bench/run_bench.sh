@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Times geovant on generated KML beside cat and ogr2ogr, and prints time, speed, peak memory
-# and the ratios to cat and to ogr2ogr: the median of ROUNDS rounds (default 5), each of
+# and the ratios to cat, to geovant's plain convert and to ogr2ogr: the median of ROUNDS rounds (default 5), each of
 # which runs every command once in turn, so that the machine's noise falls on all alike.
 #   bench/run_bench.sh [ROUNDS]
 # Files: a 20 MB and a 200 MB Google-Earth-layout document, and 200 MB of small placemarks.
@@ -37,13 +37,15 @@ bench() {  # NAME FILE
     run "cat>null" sh -c "cat '$kml' >/dev/null"
     run "convert" "$geovant" convert -o "$work/utf8.mif" "$kml"
     run "convert-ansi" "$geovant" convert --encoding ansi -o "$work/ansi.mif" "$kml"
+    run "--attributes" "$geovant" convert --attributes -o "$work/attributes.mif" "$kml"
+    run "--all" "$geovant" convert --all -o "$work/all.mif" "$kml"
     run "analyse" "$geovant" analyse "$kml"
     run "tags" sh -c "'$geovant' tags '$kml' >'$work/tags.out'"
     if ((round < ${OGR_ROUNDS:-3})); then
       run ogr2ogr ogr2ogr -f "MapInfo File" "$work/ogr.mif" "$kml"
       rm -f "$work"/ogr.*
     fi
-    rm -f "$work"/*.mif "$work"/*.out
+    rm -f "$work"/*.mif "$work"/*.mid "$work"/*.out
   done
   echo "== $name: $bytes bytes, median of $rounds rounds (ogr2ogr: ${OGR_ROUNDS:-3})"
   awk -v bytes="$bytes" '
@@ -54,17 +56,17 @@ bench() {  # NAME FILE
     }
     { seconds[$1] = seconds[$1] " " $2; memory[$1] = memory[$1] " " $3; if (!($1 in seen)) { seen[$1] = 1; order[++n] = $1 } }
     END {
-      cat = median(seconds["cat"]); ogr = 0
+      cat = median(seconds["cat"]); convert = median(seconds["convert"]); ogr = 0
       if ("ogr2ogr" in seen) ogr = median(seconds["ogr2ogr"])
-      printf "  %-13s %8s %10s %9s %8s %8s\n", "", "time", "speed", "memory", "x cat", "ogr2ogr/"
+      printf "  %-13s %8s %10s %9s %8s %9s %8s\n", "", "time", "speed", "memory", "x cat", "x convert", "ogr2ogr/"
       for (i = 1; i <= n; i++) {
         l = order[i]; t = median(seconds[l]); m = median(memory[l])
         speed = 0; to_cat = 0; ogr_ratio = 0
         if (t > 0) speed = bytes / 1e6 / t
         if (cat > 0) to_cat = t / cat
         if (t > 0 && ogr > 0) ogr_ratio = ogr / t
-        printf "  %-13s %7.3fs %7.0fMB/s %6.0fMB %7.2fx %7.1fx  (%.2f x file)\n", l, t, speed, m / 1024, to_cat,
-               ogr_ratio, m * 1024 / bytes
+        printf "  %-13s %7.3fs %7.0fMB/s %6.0fMB %7.2fx %8.2fx %7.1fx  (%.2f x file)\n", l, t, speed, m / 1024, to_cat,
+               t / convert, ogr_ratio, m * 1024 / bytes
       }
     }' "$work/times"
 }

@@ -2,9 +2,7 @@
 
 #include <algorithm>
 #include <array>
-#include <exception>
 #include <memory>
-#include <thread>
 #include <unordered_map>
 
 #include "features/attribute_table.h"
@@ -81,8 +79,7 @@ void SortByPosition(Section& section) {
 
 // Polygons and tracks are planned as their elements' texts; their rings and coordinates are
 // found where their records are written, on several threads.
-Plan MakePlan(std::string_view text, const ConversionOptions& options, int threads) {
-  std::array<KindPlan, 3> kinds = PlanExport(text, threads);
+Plan MakePlan(std::string_view text, const std::array<KindPlan, 3>& kinds, const ConversionOptions& options, int threads) {
   std::vector<std::string_view> names;
   if (options.polygons) names.push_back("Polygon");
   if (options.tracks) names.push_back("Track");
@@ -249,21 +246,17 @@ bool ExportWithOptions(const ExportSource& source, const ConversionOptions& opti
                        const MifSink& mif_sink, const MifSink& mid_sink, ConversionReport* report) {
   if (!options.Any()) return ExportMif(source, threads, mif_sink);
   const std::string_view text = source.text;
+  // The placemarks and the geometry plan are found in one pass over the text.
   std::unique_ptr<KmlFeatures> features;
-  std::exception_ptr failure;
-  std::thread reader;
+  std::array<KindPlan, 3> kinds;
   if (options.attributes || options.styles) {
-    reader = std::thread([&] {
-      try {
-        features = std::make_unique<KmlFeatures>(ReadFeatures(text, source.encoding, threads));
-      } catch (...) {
-        failure = std::current_exception();
-      }
-    });
+    ExportPlanner planner(text);
+    features = std::make_unique<KmlFeatures>(ReadFeatures(text, source.encoding, threads, kFeatureBlock, &planner));
+    kinds = std::move(planner.plans());
+  } else {
+    kinds = PlanExport(text, threads);
   }
-  Plan plan = MakePlan(text, options, threads);
-  if (reader.joinable()) reader.join();
-  if (failure) std::rethrow_exception(failure);
+  Plan plan = MakePlan(text, kinds, options, threads);
 
   // Each record's placemark: records come in document order within a section.
   std::vector<bool> used(features ? features->placemarks.size() : 0, false);

@@ -296,15 +296,16 @@ struct Stretch {
     size_t placemarks_before;  // of found->placemarks
   };
   std::vector<Outside> outside;
+  std::vector<ScannedTag> export_tags;  // those that begin in [start, stop), when asked for
 };
 
-Stretch ReadStretch(std::string_view text, Encoding encoding, size_t start, size_t stop_from) {
+Stretch ReadStretch(std::string_view text, Encoding encoding, size_t start, size_t stop_from, bool export_tags) {
   Stretch stretch;
   stretch.start = start;
   stretch.stop = text.size();
   stretch.found = std::make_unique<KmlFeatures>(text, encoding);
   ScopeReader placemark(text, encoding, *stretch.found);
-  WalkKml(text, start, [&](const KmlTag& tag) {
+  auto visit = [&](const KmlTag& tag) {
     const Element element = ElementOf(tag.name);
     if (element == Element::kPlacemark && !tag.closing) {
       if (tag.begin >= stop_from && tag.begin != start) {
@@ -320,7 +321,14 @@ Stretch ReadStretch(std::string_view text, Encoding encoding, size_t start, size
       stretch.outside.push_back({tag, element, stretch.found->placemarks.size()});
     }
     return true;
-  });
+  };
+  if (export_tags) {
+    WalkKml(text, start, visit, [&](size_t at) { ScanExportTagAt(text, at, stretch.export_tags); });
+    // The tag the walk stopped at begins the next stretch.
+    while (!stretch.export_tags.empty() && stretch.export_tags.back().begin >= stretch.stop) stretch.export_tags.pop_back();
+  } else {
+    WalkKml(text, start, visit);
+  }
   placemark.CloseAll(stretch.stop);
   return stretch;
 }
@@ -345,9 +353,11 @@ size_t FirstPlacemarkTag(std::string_view text, size_t from, size_t to) {
 // Adds the stretches, in order, to the features of the whole document.
 class StretchMerger {
  public:
-  explicit StretchMerger(KmlFeatures& features) : features_(features), outside_(features.text(), features.encoding(), features) {}
+  StretchMerger(KmlFeatures& features, ExportPlanner* planner)
+      : features_(features), outside_(features.text(), features.encoding(), features), planner_(planner) {}
 
   void Add(Stretch& stretch) {
+    if (planner_) planner_->Take(stretch.export_tags);
     const KmlFeatures& found = *stretch.found;
     std::vector<int> field_of(found.fields.size());
     for (size_t f = 0; f < found.fields.size(); ++f) {
@@ -393,6 +403,7 @@ class StretchMerger {
  private:
   KmlFeatures& features_;
   ScopeReader outside_;
+  ExportPlanner* planner_;
   std::unordered_map<std::string, int> field_index_;
 };
 
@@ -403,12 +414,13 @@ std::string_view LocalId(std::string_view url) {
 
 }  // namespace
 
-KmlFeatures ReadFeatures(std::string_view text, Encoding encoding, int threads, size_t block) {
+KmlFeatures ReadFeatures(std::string_view text, Encoding encoding, int threads, size_t block, ExportPlanner* planner) {
   KmlFeatures features(text, encoding);
-  StretchMerger merger(features);
+  StretchMerger merger(features, planner);
+  const bool export_tags = planner != nullptr;
   block = std::max<size_t>(block, 1);
   if (text.size() <= block || threads <= 1) {
-    Stretch whole = ReadStretch(text, encoding, 0, std::string_view::npos);
+    Stretch whole = ReadStretch(text, encoding, 0, std::string_view::npos, export_tags);
     merger.Add(whole);
     merger.Finish();
     return features;
@@ -424,12 +436,12 @@ KmlFeatures ReadFeatures(std::string_view text, Encoding encoding, int threads, 
       [&](size_t i) {
         const size_t block_end = std::min(text.size(), (i + 1) * block);
         size_t start = i == 0 ? 0 : FirstPlacemarkTag(text, i * block, block_end);
-        return start == std::string_view::npos ? Stretch() : ReadStretch(text, encoding, start, block_end);
+        return start == std::string_view::npos ? Stretch() : ReadStretch(text, encoding, start, block_end, export_tags);
       },
       [&](size_t i, Stretch& stretch) {
         const size_t block_end = std::min(text.size(), (i + 1) * block);
         if (walked_to >= block_end) return true;  // an earlier stretch ran past this block
-        if (stretch.start != walked_to) stretch = ReadStretch(text, encoding, walked_to, block_end);
+        if (stretch.start != walked_to) stretch = ReadStretch(text, encoding, walked_to, block_end, export_tags);
         merger.Add(stretch);
         walked_to = stretch.stop;
         return true;

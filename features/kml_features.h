@@ -94,6 +94,8 @@ class KmlFeatures {
 // must outlive them. A Placemark without its closing tag ends where the next Placemark or a
 // Folder or Document begins, where a Folder, Document or kml element ends, or at the end.
 // A text longer than `block` is read on up to `threads` threads, a stretch from each block
-// (the result is the same).
+// (the result is the same). With a `planner`, the tags of the export are found in the same
+// pass and handed to it in order, so that it makes the plan of PlanExport.
 constexpr size_t kFeatureBlock = size_t{4} << 20;
-KmlFeatures ReadFeatures(std::string_view text, Encoding encoding, int threads, size_t block = kFeatureBlock);
+KmlFeatures ReadFeatures(std::string_view text, Encoding encoding, int threads, size_t block = kFeatureBlock,
+                         ExportPlanner* planner = nullptr);

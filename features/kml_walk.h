@@ -27,6 +27,10 @@ struct KmlTag {
 // so a tag never holds a "<" and a walk can be started at any tag.
 template <typename Visit>
 void WalkKml(std::string_view text, size_t from, Visit&& visit);
+// The same, calling every_lt(position) first for every "<" from `from` on, also those inside
+// markup passed over, so that another search can share the pass over the text.
+template <typename Visit, typename EveryLt>
+void WalkKml(std::string_view text, size_t from, Visit&& visit, EveryLt&& every_lt);
 
 // The value of the attribute `name` of a tag ("<Data name=\"a\">" gives "a" for "name"),
 // entities not yet decoded; empty when the tag has none.
@@ -51,9 +55,15 @@ size_t ReadMarkup(std::string_view text, size_t at, Unterminated& unterminated, 
 
 template <typename Visit>
 void WalkKml(std::string_view text, size_t from, Visit&& visit) {
+  WalkKml(text, from, visit, [](size_t) {});
+}
+
+template <typename Visit, typename EveryLt>
+void WalkKml(std::string_view text, size_t from, Visit&& visit, EveryLt&& every_lt) {
   kml_walk_internal::Unterminated unterminated;
   size_t walked_to = from;
   ForEachByte(text, from, text.size(), '<', [&](size_t at) {
+    every_lt(at);
     if (at < walked_to) return true;  // inside markup already passed over
     KmlTag tag;
     size_t end = kml_walk_internal::ReadMarkup(text, at, unterminated, tag);

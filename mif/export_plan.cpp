@@ -49,28 +49,30 @@ size_t NameBegin(std::string_view text, size_t at) {
 
 }  // namespace
 
-void ScanExportTags(std::string_view text, size_t from, size_t to, std::vector<ScannedTag>& tags) {
+void ScanExportTagAt(std::string_view text, size_t at, std::vector<ScannedTag>& tags) {
   const char* const base = text.data();
-  ForEachByte(text, from, to, '<', [&](size_t at) {
-    bool closing = at + 1 < text.size() && text[at + 1] == '/';
-    size_t name_begin = NameBegin(text, at + 1 + closing);
-    int name = CandidateName(text, name_begin);
-    if (name < 0) return;
-    size_t end = TagEndAfterPrefix(text, name_begin, kNames[name], closing);
-    if (end == std::string_view::npos) return;
-    ScannedTag tag{at, end, static_cast<ExportTag>(name), closing, false, 0};
-    if (closing && tag.name != ExportTag::kCoordinates) {
-      size_t p = at;
-      while (p > 0 && p > at - kLongestLook && base[p - 1] != '<' && base[p - 1] != '>') --p;
-      if (p > 0 && p > at - kLongestLook) {
-        tag.lt_before = base[p - 1] == '<';
-        tag.back = static_cast<uint32_t>(at - p + 1);
-      } else if (p > 0) {
-        tag.back = kFarBack;  // looked up again when needed
-      }
+  bool closing = at + 1 < text.size() && text[at + 1] == '/';
+  size_t name_begin = NameBegin(text, at + 1 + closing);
+  int name = CandidateName(text, name_begin);
+  if (name < 0) return;
+  size_t end = TagEndAfterPrefix(text, name_begin, kNames[name], closing);
+  if (end == std::string_view::npos) return;
+  ScannedTag tag{at, end, static_cast<ExportTag>(name), closing, false, 0};
+  if (closing && tag.name != ExportTag::kCoordinates) {
+    size_t p = at;
+    while (p > 0 && p > at - kLongestLook && base[p - 1] != '<' && base[p - 1] != '>') --p;
+    if (p > 0 && p > at - kLongestLook) {
+      tag.lt_before = base[p - 1] == '<';
+      tag.back = static_cast<uint32_t>(at - p + 1);
+    } else if (p > 0) {
+      tag.back = kFarBack;  // looked up again when needed
     }
-    tags.push_back(tag);
-  });
+  }
+  tags.push_back(tag);
+}
+
+void ScanExportTags(std::string_view text, size_t from, size_t to, std::vector<ScannedTag>& tags) {
+  ForEachByte(text, from, to, '<', [&](size_t at) { ScanExportTagAt(text, at, tags); });
 }
 
 void ExportPlanner::Take(const std::vector<ScannedTag>& tags) {

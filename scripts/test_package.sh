@@ -17,6 +17,9 @@ for file in Geovant.exe geovant-cli.exe sample/beijing.kml UserGuide.html LICENS
   [ -s "$package/$file" ] || { echo "FAIL the package lacks $file"; status=1; }
 done
 if grep -q 'src="images/' "$package/UserGuide.html"; then echo "FAIL the guide refers to images outside it"; status=1; fi
+for notice in MinGW-w64 "GCC runtime" Boost.Regex zlib; do
+  grep -q "^$notice" "$package/THIRD-PARTY-NOTICES.txt" || { echo "FAIL the notices lack $notice"; status=1; }
+done
 "$native/geovant" convert -o "$work/native.mif" "$package/sample/beijing.kml"
 (cd "$package" && "$wine" geovant-cli.exe convert -o "Z:${work//\//\\}\\windows.mif" sample\\beijing.kml 2>/dev/null)
 if cmp -s "$work/native.mif" "$work/windows.mif"; then

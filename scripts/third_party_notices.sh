@@ -11,7 +11,8 @@ Geovant.exe and geovant-cli.exe are built with MinGW-w64 and hold, linked in sta
 - the MinGW-w64 runtime (start-up code of the C runtime, winpthreads);
 - the GCC runtime libraries libgcc and libstdc++ (GPL-3.0 with the GCC Runtime Library
   Exception, which allows this without conditions on the program);
-- Boost.Regex (header-only; Boost Software License 1.0).
+- Boost.Regex (header-only; Boost Software License 1.0);
+- zlib, which reads KMZ archives (zlib licence).
 Their notices follow, as the Debian packages the programs were built with state them.
 TEXT
 section "MinGW-w64 runtime (Debian package mingw-w64-common)"
@@ -26,3 +27,8 @@ awk '/^License: BSL-1.0$/ { text = ""; inside = 1; next }
      inside && /^$/ { inside = 0; if (text != "") licence = text; next }
      inside { text = text $0 "\n" }
      END { printf "%s", licence }' "$doc/libboost1.81-dev/copyright" | sed 's/^ //; s/^\.$//'
+section "zlib (Debian package libz-mingw-w64-dev)"
+# The paragraphs of its own files and of its licence; the rest of the source package is not
+# linked in.
+awk -v RS= '/^Files: \*\n/ || /^License: Zlib\n/ { print; print "" }' "$doc/libz-mingw-w64-dev/copyright" |
+  sed 's/^ //; s/^\.$//'

@@ -184,9 +184,24 @@ TEST(KmlFeatures, ReadInStretchesOnThreadsAsInOneGo) {
   EXPECT_NE(whole.find("four|||f2|-1|-"), std::string::npos);
   EXPECT_EQ(whole.find("commented"), std::string::npos);
   EXPECT_NE(whole.find("six"), std::string::npos);  // a comment never closed is none
+  kml += "<Point><coordinates>1,2</coordinates></Point><![CDATA[<LineString><coordinates>3,4 5,6</coordinates>"
+         "</LineString>]]>";
+  ASSERT_EQ(Describe(ReadFeatures(kml, Encoding::kAnsi, 1)), whole);
+  const std::array<KindPlan, 3> plan = PlanExport(kml, 1);
+  auto coordinates = [&](const std::array<KindPlan, 3>& plans) {
+    std::string found;
+    for (const KindPlan& kind : plans) {
+      for (const TextSpan& span : kind.coordinates) found += kml.substr(span.begin, span.end - span.begin) + ";";
+      found += std::to_string(kind.elements) + "\n";
+    }
+    return found;
+  };
   for (size_t block = 1; block <= kml.size(); block += block < 40 ? 1 : 37) {
     for (int threads : {2, 3}) {
-      EXPECT_EQ(Describe(ReadFeatures(kml, Encoding::kAnsi, threads, block)), whole) << block << " " << threads;
+      // The geometry plan made in the same pass is the export's own.
+      ExportPlanner planner(kml);
+      EXPECT_EQ(Describe(ReadFeatures(kml, Encoding::kAnsi, threads, block, &planner)), whole) << block << " " << threads;
+      EXPECT_EQ(coordinates(planner.plans()), coordinates(plan)) << block;
     }
   }
 }

@@ -1,0 +1,123 @@
+// The conversion's options on any document: the placemarks read in stretches on threads are
+// those of one reading, the geometry plan made in the same pass is the export's, and with
+// every option the MID file has one row of every column for each record of the MIF file.
+#include <cstdint>
+#include <string>
+
+#include "features/feature_export.h"
+#include "features/kml_features.h"
+#include "fuzz/fuzz_check.h"
+#include "mif/export_plan.h"
+
+namespace {
+
+bool SameValue(const KmlFeatures& a, ValueRef x, const KmlFeatures& b, ValueRef y) {
+  return x.size == y.size && a.Value(x) == b.Value(y);
+}
+
+void CheckSameFeatures(const KmlFeatures& a, const KmlFeatures& b) {
+  FUZZ_CHECK(a.placemarks.size() == b.placemarks.size());
+  FUZZ_CHECK(a.fields == b.fields);
+  for (size_t i = 0; i < a.placemarks.size(); ++i) {
+    const Placemark& p = a.placemarks[i];
+    const Placemark& q = b.placemarks[i];
+    FUZZ_CHECK(p.begin == q.begin && p.end == q.end && p.data_count == q.data_count);
+    FUZZ_CHECK(SameValue(a, p.name, b, q.name) && SameValue(a, p.description, b, q.description));
+    FUZZ_CHECK(SameValue(a, p.style_url, b, q.style_url));
+    FUZZ_CHECK(a.FolderPath(p.folder) == b.FolderPath(q.folder));
+    for (uint32_t d = 0; d < p.data_count; ++d) {
+      const DataValue& x = a.data[p.first_data + d];
+      const DataValue& y = b.data[q.first_data + d];
+      FUZZ_CHECK(x.field == y.field && SameValue(a, x.value, b, y.value));
+    }
+    const KmlStyle* s = a.StyleOf(p);
+    const KmlStyle* t = b.StyleOf(q);
+    FUZZ_CHECK((s == nullptr) == (t == nullptr));
+    if (s) FUZZ_CHECK(s->line_color == t->line_color && s->poly_color == t->poly_color && s->icon_scale == t->icon_scale);
+  }
+}
+
+size_t CountRecords(std::string_view mif) {
+  size_t records = 0;
+  for (size_t at = mif.find("\nData\r\n"); at != std::string_view::npos; at = mif.find('\n', at + 1)) {
+    std::string_view line = mif.substr(at + 1, 7);
+    records += line.substr(0, 6) == "Point " || line.substr(0, 6) == "Pline " || line == "Region ";
+  }
+  return records;
+}
+
+// The MID rows: each has `columns` quoted values, inner quotes doubled.
+size_t CountRows(std::string_view mid, size_t columns) {
+  size_t rows = 0;
+  while (!mid.empty()) {
+    size_t values = 0;
+    size_t at = 0;
+    for (;;) {
+      FUZZ_CHECK(at < mid.size() && mid[at] == '"');
+      for (++at;; ++at) {
+        FUZZ_CHECK(at < mid.size() && mid[at] != '\r' && mid[at] != '\n');
+        if (mid[at] != '"') continue;
+        if (at + 1 < mid.size() && mid[at + 1] == '"') {
+          ++at;  // a quote doubled
+          continue;
+        }
+        break;
+      }
+      ++at;
+      ++values;
+      if (mid.substr(at, 2) == "\r\n") break;
+      FUZZ_CHECK(at < mid.size() && mid[at] == ',');
+      ++at;
+    }
+    FUZZ_CHECK(values == columns);
+    mid.remove_prefix(at + 2);
+    ++rows;
+  }
+  return rows;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size == 0) return 0;
+  const std::string bytes(reinterpret_cast<const char*>(data) + 1, size - 1);
+  const size_t block = 1 + data[0] % 64;
+  KmlFeatures whole = ReadFeatures(bytes, Encoding::kAnsi, 1);
+  ExportPlanner planner(bytes);
+  CheckSameFeatures(whole, ReadFeatures(bytes, Encoding::kAnsi, 2, block, &planner));
+  // The plan made in the same pass is the export's own.
+  std::array<KindPlan, 3> plans = PlanExport(bytes, 1);
+  for (size_t kind = 0; kind < 3; ++kind) {
+    const KindPlan& a = plans[kind];
+    const KindPlan& b = planner.plans()[kind];
+    FUZZ_CHECK(a.elements == b.elements && a.coordinates.size() == b.coordinates.size());
+    FUZZ_CHECK(a.joined_from_here.size() == b.joined_from_here.size());
+    for (size_t i = 0; i < a.coordinates.size(); ++i) {
+      FUZZ_CHECK(a.coordinates[i].begin == b.coordinates[i].begin && a.coordinates[i].end == b.coordinates[i].end);
+    }
+    for (size_t i = 0; i < a.joined_from_here.size(); ++i) {
+      FUZZ_CHECK(a.joined_from_here[i].begin == b.joined_from_here[i].begin);
+      FUZZ_CHECK(a.joined_from_here[i].end == b.joined_from_here[i].end);
+    }
+  }
+
+  std::string decoded, mif, mid;
+  ConversionReport report;
+  ExportWithOptions(
+      SourceOf(bytes, Encoding::kUtf8, &decoded), ConversionOptions{true, true, true, true}, 1,
+      [&](std::string_view piece) {
+        mif.append(piece);
+        return true;
+      },
+      [&](std::string_view piece) {
+        mid.append(piece);
+        return true;
+      },
+      &report);
+  size_t columns_at = mif.find("Columns ");
+  FUZZ_CHECK(columns_at != std::string::npos);
+  const size_t columns = std::stoul(mif.substr(columns_at + 8));
+  FUZZ_CHECK(columns >= 3 && columns <= 250);
+  FUZZ_CHECK(CountRows(mid, columns) == CountRecords(mif));
+  return 0;
+}
