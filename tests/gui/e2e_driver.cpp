@@ -313,7 +313,10 @@ int main(int argc, char** argv) {
   }
 
   // Export, compared with the command line.
-  const std::string exported = work + "\\北京.mif", reference = work + "\\reference.mif";
+  // The command line writes beside the work folder, out of the dialogs' sight.
+  const std::string cli_out = work + "\\..\\cli";
+  CreateDirectoryA(cli_out.c_str(), nullptr);
+  const std::string exported = work + "\\北京.mif", reference = cli_out + "\\reference.mif";
   Press(kId按钮7);
   ULONGLONG export_started = GetTickCount64();
   Check(AnswerMessageBox("06-export-done") == "解析完毕 ", "the export reports that parsing is done");
@@ -329,10 +332,10 @@ int main(int argc, char** argv) {
   Check(AnswerMessageBox() == "解析完毕 ", "the export reports that parsing is done, whatever the file type");
   Check(AnswerFileDialog(with_attributes, "09-export-attributes", 2), "the Save dialog takes the name and the second file type");
   Check(WaitFor([&] { return !ReadBytes(with_attributes + ".mid").empty(); }), "北京属性.mif and 北京属性.mid are written");
-  Check(Run("\"" + cli + "\" convert --all -o \"" + work + "\\reference-all.mif\" \"" + kml + "\""),
+  Check(Run("\"" + cli + "\" convert --all -o \"" + cli_out + "\\reference-all.mif\" \"" + kml + "\""),
         "geovant-cli converts the same file with --all");
-  Check(ReadBytes(with_attributes + ".mif") == ReadBytes(work + "\\reference-all.mif") &&
-            ReadBytes(with_attributes + ".mid") == ReadBytes(work + "\\reference-all.mid"),
+  Check(ReadBytes(with_attributes + ".mif") == ReadBytes(cli_out + "\\reference-all.mif") &&
+            ReadBytes(with_attributes + ".mid") == ReadBytes(cli_out + "\\reference-all.mid"),
         "the window's MIF and MID equal the command line's, byte for byte");
 
   // Save and Save As.
