@@ -173,21 +173,8 @@ void MainCommands::OnExportMif() {
 // and the MID file beside it.
 void MainCommands::WriteWithAttributes(const std::string& document, const std::string& path) {
   view_.ShowBusy();
-  ConversionOptions all{true, true, true, true};
-  ConversionReport report;
-  std::string mif, mid;
-  ExportWithOptions(
-      ExportSource{document, Encoding::kAnsi}, all, 1,
-      [&](std::string_view piece) {
-        mif.append(piece);
-        return true;
-      },
-      [&](std::string_view piece) {
-        mid.append(piece);
-        return true;
-      },
-      &report);
-  WriteFiles({{path, mif}, {ReplaceExtension(path, ".mid"), mid}}, "生成MIF");
+  ConvertedText converted = ConvertInMemory(ExportSource{document, Encoding::kAnsi}, ConversionOptions{true, true, true, true});
+  WriteFiles({{path, converted.mif}, {ReplaceExtension(path, ".mid"), converted.mid}}, "生成MIF");
 }
 
 void MainCommands::OnTagSelected() {

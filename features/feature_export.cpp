@@ -318,3 +318,15 @@ bool ExportWithOptions(const ExportSource& source, const ConversionOptions& opti
   }
   return true;
 }
+
+ConvertedText ConvertInMemory(const ExportSource& source, const ConversionOptions& options) {
+  ConvertedText out;
+  auto append_to = [](std::string& text) {
+    return [&text](std::string_view piece) {
+      text.append(piece);
+      return true;
+    };
+  };
+  ExportWithOptions(source, options, 1, append_to(out.mif), append_to(out.mid), &out.report);
+  return out;
+}

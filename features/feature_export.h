@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 #include "mif/file_export.h"
 
@@ -25,3 +26,11 @@ struct ConversionReport {
 // options this is ExportMif. False when a sink returned false.
 bool ExportWithOptions(const ExportSource& source, const ConversionOptions& options, int threads,
                        const MifSink& mif, const MifSink& mid, ConversionReport* report);
+
+// The whole conversion kept in memory, on one thread: for the window, whose documents are
+// held in memory anyway.
+struct ConvertedText {
+  std::string mif, mid;
+  ConversionReport report;
+};
+ConvertedText ConvertInMemory(const ExportSource& source, const ConversionOptions& options);

@@ -101,19 +101,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
   }
 
-  std::string decoded, mif, mid;
-  ConversionReport report;
-  ExportWithOptions(
-      SourceOf(bytes, Encoding::kUtf8, &decoded), ConversionOptions{true, true, true, true}, 1,
-      [&](std::string_view piece) {
-        mif.append(piece);
-        return true;
-      },
-      [&](std::string_view piece) {
-        mid.append(piece);
-        return true;
-      },
-      &report);
+  std::string decoded;
+  ConvertedText converted = ConvertInMemory(SourceOf(bytes, Encoding::kUtf8, &decoded), ConversionOptions{true, true, true, true});
+  const std::string& mif = converted.mif;
+  const std::string& mid = converted.mid;
   size_t columns_at = mif.find("Columns ");
   FUZZ_CHECK(columns_at != std::string::npos);
   const size_t columns = std::stoul(mif.substr(columns_at + 8));

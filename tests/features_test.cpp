@@ -10,27 +10,10 @@
 
 namespace {
 
-struct Converted {
-  std::string mif, mid;
-  ConversionReport report;
-};
-
 // The literals of these tests are GBK, as the window's document text is.
-Converted Convert(const std::string& kml, ConversionOptions options) {
-  Converted out;
+ConvertedText Convert(const std::string& kml, ConversionOptions options) {
   std::string decoded;
-  ExportWithOptions(
-      SourceOf(kml, Encoding::kAnsi, &decoded), options, 1,
-      [&](std::string_view piece) {
-        out.mif.append(piece);
-        return true;
-      },
-      [&](std::string_view piece) {
-        out.mid.append(piece);
-        return true;
-      },
-      &out.report);
-  return out;
+  return ConvertInMemory(SourceOf(kml, Encoding::kAnsi, &decoded), options);
 }
 
 // The MIF text after its "Data" line.
@@ -88,7 +71,7 @@ TEST(FeatureExport, AttributesGiveOneRowPerObjectInTheMifsOrder) {
     <Placemark><name>乙</name><Point><coordinates>4,4</coordinates></Point>
     <Placemark><name>丙</name><LineString><coordinates>5,5 6</coordinates></LineString></Placemark>
     <Point><coordinates>7,7</coordinates></Point></Document></kml>)";
-  Converted out = Convert(kml, kAttributes);
+  ConvertedText out = Convert(kml, kAttributes);
   // 外/内 = CD E2 / C4 DA, 甲 乙 = BC D7 / D2 D2, 基站 编号 = BB F9 D5 BE, B1 E0 BA C5; 丙's line
   // is unusable, so 丙 gives no row.
   size_t columns = out.mif.find("Columns");
@@ -107,7 +90,7 @@ TEST(FeatureExport, LongValuesAreCutAndColumnsBeyondTheLimitLeftOut) {
   for (int i = 0; i < 260; ++i) data += "<Data name=\"f" + std::to_string(i) + "\"><value>v</value></Data>";
   std::string kml = "<Placemark><name>" + std::string(300, 'n') + "</name><ExtendedData>" + data +
                     "</ExtendedData><Point><coordinates>1,1</coordinates></Point></Placemark>";
-  Converted out = Convert(kml, kAttributes);
+  ConvertedText out = Convert(kml, kAttributes);
   EXPECT_EQ(out.report.dropped_columns, 13u);
   EXPECT_EQ(out.report.cut_values, 1u);
   EXPECT_NE(out.mif.find("Columns 250\r\n  Name Char(254)\r\n"), std::string::npos);
