@@ -16,8 +16,8 @@
 
 namespace {
 
+// Records are built in pieces of about 1 MB of their texts.
 constexpr size_t kRecordChunk = size_t{1} << 20;
-constexpr size_t kParallelFrom = size_t{4} << 20;
 
 enum class RecordType : uint8_t { kPoint, kLine, kRing, kTrack, kPolygon };
 
@@ -217,20 +217,6 @@ class RecordWriter {
   MifWriter lines_, ring_;
 };
 
-std::vector<size_t> ChunkBoundaries(const Section& section) {
-  std::vector<size_t> bounds{0};
-  size_t bytes = 0;
-  for (size_t i = 0; i < section.size(); ++i) {
-    bytes += section[i].text.size() + 16;
-    if (bytes >= kRecordChunk) {
-      bounds.push_back(i + 1);
-      bytes = 0;
-    }
-  }
-  if (bounds.back() != section.size()) bounds.push_back(section.size());
-  return bounds;
-}
-
 // The MIF header, with the table's columns in place of the one column GOOD.
 std::string Header(const AttributeTable* table) {
   std::string header(MifHeader);
@@ -297,11 +283,12 @@ bool ExportWithOptions(const ExportSource& source, const ConversionOptions& opti
   }
 
   if (!mif_sink(Header(table.get()))) return false;
-  const int workers = text.size() < kParallelFrom ? 1 : threads;
+  const int workers = ThreadsFor(text.size(), threads);
   for (size_t s = 0; s < plan.sections.size(); ++s) {
     if (s > 0 && !mif_sink("\r\n")) return false;
     const Section& section = plan.sections[s];
-    std::vector<size_t> bounds = ChunkBoundaries(section);
+    std::vector<size_t> bounds =
+        PieceBounds(section.size(), kRecordChunk, [&](size_t i) { return section[i].text.size() + 16; });
     bool ok = OrderedParallel<std::pair<MifWriter, MifWriter>>(
         bounds.size() - 1, workers, static_cast<size_t>(3 * workers),
         [&](size_t c) {

@@ -141,27 +141,25 @@ std::vector<ElementMatch> PairTags(std::string_view text, const NamedTags& tags)
   return found;
 }
 
-constexpr size_t kScanBlock = size_t{8} << 20;
+constexpr size_t kElementScanBlock = size_t{8} << 20;
 
 }  // namespace
 
 std::vector<std::vector<ElementMatch>> FindElementsOfEach(std::string_view text, const std::vector<std::string_view>& names,
                                                           int threads) {
   std::vector<NamedTags> tags(names.size());
-  const size_t blocks = (text.size() + kScanBlock - 1) / kScanBlock;
-  OrderedParallel<std::vector<NamedTags>>(
-      blocks, blocks > 1 ? threads : 1, 4,
-      [&](size_t i) {
+  ScanBlocksInOrder<std::vector<NamedTags>>(
+      text.size(), kElementScanBlock, threads,
+      [&](size_t from, size_t to) {
         std::vector<NamedTags> found(names.size());
-        ScanNamedTags(text, i * kScanBlock, std::min(text.size(), (i + 1) * kScanBlock), names, found);
+        ScanNamedTags(text, from, to, names, found);
         return found;
       },
-      [&](size_t, std::vector<NamedTags>& found) {
+      [&](const std::vector<NamedTags>& found) {
         for (size_t n = 0; n < names.size(); ++n) {
           tags[n].openings.insert(tags[n].openings.end(), found[n].openings.begin(), found[n].openings.end());
           tags[n].closings.insert(tags[n].closings.end(), found[n].closings.begin(), found[n].closings.end());
         }
-        return true;
       });
   std::vector<std::vector<ElementMatch>> elements;
   for (const NamedTags& named : tags) elements.push_back(PairTags(text, named));

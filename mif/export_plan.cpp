@@ -15,9 +15,6 @@ namespace {
 constexpr std::string_view kNames[] = {"Point", "LineString", "LinearRing", "coordinates"};
 constexpr size_t kLongestLook = 256;
 constexpr uint32_t kFarBack = UINT32_MAX;
-// A large text is scanned in blocks of 8 MB, on several threads.
-constexpr size_t kScanBlock = size_t{8} << 20;
-constexpr size_t kParallelScanFrom = size_t{4} << 20;
 
 // Which of the export's names could begin at text[at], by its first letters; -1 for none.
 int CandidateName(std::string_view text, size_t at) {
@@ -144,18 +141,14 @@ bool ExportPlanner::EndsInsideATag(const ScannedTag& closing, uint64_t group_beg
 
 std::array<KindPlan, 3> PlanExport(std::string_view text, int threads, bool count_only) {
   ExportPlanner planner(text, count_only);
-  size_t blocks = (text.size() + kScanBlock - 1) / kScanBlock;
-  OrderedParallel<std::vector<ScannedTag>>(
-      blocks, text.size() < kParallelScanFrom ? 1 : threads, 4,
-      [&](size_t i) {
+  ScanBlocksInOrder<std::vector<ScannedTag>>(
+      text.size(), kScanBlock, threads,
+      [&](size_t from, size_t to) {
         std::vector<ScannedTag> tags;
-        ScanExportTags(text, i * kScanBlock, std::min(text.size(), (i + 1) * kScanBlock), tags);
+        ScanExportTags(text, from, to, tags);
         return tags;
       },
-      [&](size_t, std::vector<ScannedTag>& tags) {
-        planner.Take(tags);
-        return true;
-      });
+      [&](const std::vector<ScannedTag>& tags) { planner.Take(tags); });
   return std::move(planner.plans());
 }
 

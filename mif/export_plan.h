@@ -84,6 +84,9 @@ class ExportPlanner {
 // `count_only`, only the element counts.
 std::array<KindPlan, 3> PlanExport(std::string_view text, int threads, bool count_only = false);
 
+// A large text is scanned in blocks of this size, on several threads.
+constexpr size_t kScanBlock = size_t{8} << 20;
+
 // The spans' texts, each followed by CR LF.
 std::string JoinSpans(std::string_view text, const std::vector<TextSpan>& spans);
 

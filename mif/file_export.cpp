@@ -12,25 +12,6 @@ namespace {
 
 // Records are built in pieces of about 1 MB of coordinates.
 constexpr size_t kRecordChunk = size_t{1} << 20;
-// Below this, one thread does it all: starting threads costs more than it saves.
-constexpr size_t kParallelFrom = size_t{4} << 20;
-
-int ThreadsFor(std::string_view text, int threads) { return text.size() < kParallelFrom ? 1 : threads; }
-
-// The coordinates texts of `plan`, cut where they pass kRecordChunk bytes: [first, last).
-std::vector<size_t> ChunkBoundaries(const KindPlan& plan) {
-  std::vector<size_t> bounds{0};
-  size_t bytes = 0;
-  for (size_t i = 0; i < plan.coordinates.size(); ++i) {
-    bytes += plan.coordinates[i].end - plan.coordinates[i].begin;
-    if (bytes >= kRecordChunk) {
-      bounds.push_back(i + 1);
-      bytes = 0;
-    }
-  }
-  if (bounds.back() != plan.coordinates.size()) bounds.push_back(plan.coordinates.size());
-  return bounds;
-}
 
 // Appends the record of one coordinates text of `kind`.
 void AppendRecord(int kind, std::string_view coordinates, RecordEmitter& emitter, MifWriter& out) {
@@ -43,9 +24,11 @@ void AppendRecord(int kind, std::string_view coordinates, RecordEmitter& emitter
 
 bool ExportKind(const ExportSource& source, const KindPlan& plan, int kind, int threads, const MifSink& sink) {
   std::string_view text = source.text;
-  std::vector<size_t> bounds = ChunkBoundaries(plan);
+  std::vector<size_t> bounds = PieceBounds(plan.coordinates.size(), kRecordChunk, [&](size_t i) {
+    return plan.coordinates[i].end - plan.coordinates[i].begin;
+  });
   bool ok = OrderedParallel<MifWriter>(
-      bounds.size() - 1, ThreadsFor(text, threads), static_cast<size_t>(3 * threads),
+      bounds.size() - 1, ThreadsFor(text.size(), threads), static_cast<size_t>(3 * threads),
       [&](size_t c) {
         RecordEmitter emitter(source.encoding, text);
         MifWriter out;

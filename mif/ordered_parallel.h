@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstddef>
 #include <mutex>
@@ -72,4 +73,39 @@ bool OrderedParallel(size_t n, int threads, size_t ahead, Produce produce, Consu
   }
   for (std::thread& worker : workers) worker.join();
   return ok;
+}
+
+// Below this size a text is handled on one thread: starting threads costs more than it saves.
+constexpr size_t kParallelFrom = size_t{4} << 20;
+inline int ThreadsFor(size_t text_size, int threads) { return text_size < kParallelFrom ? 1 : threads; }
+
+// Runs scan(from, to) on each block of `block` bytes of a text of `size` bytes, on up to
+// `threads` threads (one for a small text), and take(result) on the calling thread in the
+// order of the blocks.
+template <typename Result, typename Scan, typename Take>
+void ScanBlocksInOrder(size_t size, size_t block, int threads, Scan scan, Take take) {
+  const size_t blocks = (size + block - 1) / block;
+  OrderedParallel<Result>(
+      blocks, ThreadsFor(size, threads), 4, [&](size_t i) { return scan(i * block, std::min(size, (i + 1) * block)); },
+      [&](size_t, Result& result) {
+        take(result);
+        return true;
+      });
+}
+
+// Cuts items [0, n) into pieces of about `piece` bytes, size(i) being the bytes of item i: the
+// piece k is [bounds[k], bounds[k + 1]).
+template <typename Size>
+std::vector<size_t> PieceBounds(size_t n, size_t piece, Size size) {
+  std::vector<size_t> bounds{0};
+  size_t bytes = 0;
+  for (size_t i = 0; i < n; ++i) {
+    bytes += size(i);
+    if (bytes >= piece) {
+      bounds.push_back(i + 1);
+      bytes = 0;
+    }
+  }
+  if (bounds.back() != n) bounds.push_back(n);
+  return bounds;
 }
