@@ -3,8 +3,9 @@
 #include <string>
 #include <string_view>
 
-// Conversions into the system ANSI code page: GBK (code page 936) on the systems we target,
-// and always GBK on Linux.
+// Conversions into and out of the program's ANSI text: GBK (code page 936) on every system,
+// whatever its own code page, as the MIF file declares it. A character that GBK lacks, one
+// beyond U+FFFF included, becomes one "?".
 
 // The ANSI text of a whole UTF-8 file. The text ends at the first zero byte; one leading
 // byte-order mark is dropped; an invalid UTF-8 sequence and a character that the code page
@@ -20,3 +21,7 @@ std::string Utf16ToAnsi(std::string_view bytes);
 
 // The ANSI text of UTF-16 units, up to the first NUL unit.
 std::string WideToAnsi(std::u16string_view units);
+
+// The UTF-8 text of an ANSI text: a pair of bytes that names no character, and a lead byte
+// without its trail byte, become "?". "\xD6\xD0" gives "中" (E4 B8 AD).
+std::string AnsiToUtf8(std::string_view ansi);

@@ -1,7 +1,7 @@
-// UTF-8 and UTF-16 to GBK, giving what MultiByteToWideChar and WideCharToMultiByte give on a
-// system whose ANSI code page is 936: an invalid UTF-8 sequence becomes U+FFFD and a
-// character that GBK lacks (U+FFFD among them) becomes "?", one for each of its UTF-16
-// units. The GBK code of each character comes from glibc's iconv, asked once for all of them.
+// UTF-8 and UTF-16 to GBK, giving what MultiByteToWideChar and WideCharToMultiByte give for
+// code page 936: an invalid UTF-8 sequence becomes U+FFFD and a character that GBK lacks
+// (U+FFFD among them, and every character beyond U+FFFF) becomes one "?". The GBK code of
+// each character comes from glibc's iconv, asked once for all of them; so does the way back.
 #include <iconv.h>
 
 #include <cstdint>
@@ -142,7 +142,6 @@ size_t ConvertInPlace(unsigned char* s, size_t read, size_t n, size_t write) {
       uint16_t code = c < 0x10000 ? table[c] : 0;
       if (code == 0) {
         s[write++] = '?';
-        if (c >= 0x10000) s[write++] = '?';
       } else if (code < 0x100) {
         s[write++] = static_cast<unsigned char>(code);
       } else {
@@ -182,4 +181,80 @@ std::string WideToAnsi(std::u16string_view units, size_t /*piece*/) {
     AppendUtf8(c, utf8);
   }
   return Utf8TextToAnsi(std::move(utf8), 0);
+}
+
+namespace {
+
+// The character of every GBK code: the byte 0x80, then each lead byte 0x81-0xFE with each
+// trail byte 0x40-0xFE; 0 for a code that names none.
+class GbkDecodeTable {
+ public:
+  static const GbkDecodeTable& Get() {
+    static const GbkDecodeTable table;
+    return table;
+  }
+  uint16_t Pair(unsigned char lead, unsigned char trail) const { return pairs_[(lead - 0x81) * 191 + (trail - 0x40)]; }
+  uint16_t euro() const { return euro_; }
+
+ private:
+  GbkDecodeTable();
+  uint16_t pairs_[126 * 191] = {};
+  uint16_t euro_ = 0;
+};
+
+uint32_t DecodeOne(iconv_t converter, const char* gbk, size_t n) {
+  char* in = const_cast<char*>(gbk);
+  char utf8[8];
+  char* out = utf8;
+  size_t in_left = n, out_left = sizeof utf8;
+  uint32_t c = 0;
+  if (iconv(converter, &in, &in_left, &out, &out_left) != static_cast<size_t>(-1) && in_left == 0) {
+    auto* u = reinterpret_cast<const unsigned char*>(utf8);
+    const size_t length = static_cast<size_t>(out - utf8);
+    if (length == 2) c = (u[0] & 0x1Fu) << 6 | (u[1] & 0x3Fu);
+    if (length == 3) c = (u[0] & 0x0Fu) << 12 | (u[1] & 0x3Fu) << 6 | (u[2] & 0x3Fu);
+  }
+  iconv(converter, nullptr, nullptr, nullptr, nullptr);
+  return c;
+}
+
+GbkDecodeTable::GbkDecodeTable() {
+  iconv_t converter = iconv_open("UTF-8", "GBK");
+  if (converter == reinterpret_cast<iconv_t>(-1)) return;
+  euro_ = static_cast<uint16_t>(DecodeOne(converter, "\x80", 1));
+  for (int lead = 0x81; lead <= 0xFE; ++lead) {
+    for (int trail = 0x40; trail <= 0xFE; ++trail) {
+      const char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+      pairs_[(lead - 0x81) * 191 + (trail - 0x40)] = static_cast<uint16_t>(DecodeOne(converter, pair, 2));
+    }
+  }
+  iconv_close(converter);
+}
+
+}  // namespace
+
+std::string AnsiToUtf8(std::string_view ansi) {
+  const GbkDecodeTable& table = GbkDecodeTable::Get();
+  std::string utf8;
+  utf8.reserve(ansi.size() + ansi.size() / 2);
+  for (size_t i = 0; i < ansi.size();) {
+    const auto c = static_cast<unsigned char>(ansi[i]);
+    uint32_t code = c;
+    size_t width = 1;
+    if (c == 0x80) {
+      code = table.euro();
+    } else if (c >= 0x81 && c <= 0xFE) {
+      const auto trail = i + 1 < ansi.size() ? static_cast<unsigned char>(ansi[i + 1]) : 0;
+      code = 0;
+      if (trail >= 0x40 && trail <= 0xFE && trail != 0x7F) {
+        code = table.Pair(c, trail);
+        width = 2;
+      }
+    } else if (c == 0xFF) {
+      code = 0;
+    }
+    AppendUtf8(code == 0 && c != 0 ? '?' : code, utf8);
+    i += width;
+  }
+  return utf8;
 }

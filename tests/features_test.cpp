@@ -45,7 +45,7 @@ std::string Describe(const KmlFeatures& f) {
 
 TEST(KmlValues, AreCleanedAsAttributeValues) {
   EXPECT_EQ(CleanValue("  a &amp; b\r\n<![CDATA[<c> &amp;]]>\t"), "a & b <c> &amp;");
-  EXPECT_EQ(CleanValue("&lt;&gt;&quot;&apos;&#65;&#x42;&#x4E2D;&#x1F600;&bogus; &"), "<>\"'AB\xD6\xD0??&bogus; &");
+  EXPECT_EQ(CleanValue("&lt;&gt;&quot;&apos;&#65;&#x42;&#x4E2D;&#x1F600;&bogus; &"), "<>\"'AB\xD6\xD0?&bogus; &");
   EXPECT_EQ(CleanValue("line\r\nbreaks\rand\nmore"), "line breaks and more");
   EXPECT_EQ(DecodeEntities("#\xE6\xA0\xB7&amp;"), "#\xE6\xA0\xB7&");
 }
