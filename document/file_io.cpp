@@ -34,3 +34,56 @@ FileStatus WriteWholeFile(const std::string& path, std::string_view bytes) {
   if (status.ok) status = file.Commit();
   return status;
 }
+
+FileStatus CommitTogether(const std::vector<FileReplacement*>& files, size_t* failed) {
+  auto abandon_all = [&] {
+    for (FileReplacement* file : files) file->Abandon();
+  };
+  for (size_t i = 0; i < files.size(); ++i) {
+    FileStatus status = files[i]->Finish();
+    if (!status.ok) {
+      *failed = i;
+      abandon_all();
+      return status;
+    }
+  }
+  for (size_t i = 0; i < files.size(); ++i) {
+    FileStatus status = files[i]->Place(/*undoable=*/true);
+    if (!status.ok) {
+      *failed = i;
+      for (size_t j = i; j-- > 0;) files[j]->Restore();
+      abandon_all();
+      return status;
+    }
+  }
+  for (FileReplacement* file : files) file->Settle();
+  abandon_all();
+  return {};
+}
+
+FileStatus WriteFilesTogether(const std::vector<std::pair<std::string, std::string_view>>& files,
+                              const std::string& remove, std::string* failed) {
+  std::vector<FileReplacement> replacements(files.size() + (remove.empty() ? 0 : 1));
+  std::vector<FileReplacement*> all;
+  for (size_t i = 0; i < files.size(); ++i) {
+    FileStatus status = replacements[i].Open(files[i].first);
+    if (status.ok) status = replacements[i].Write(files[i].second);
+    if (!status.ok) {
+      *failed = files[i].first;
+      return status;
+    }
+    all.push_back(&replacements[i]);
+  }
+  if (!remove.empty()) {
+    FileStatus status = replacements.back().OpenRemoval(remove);
+    if (!status.ok) {
+      *failed = remove;
+      return status;
+    }
+    all.push_back(&replacements.back());
+  }
+  size_t failed_index = 0;
+  FileStatus status = CommitTogether(all, &failed_index);
+  if (!status.ok) *failed = failed_index < files.size() ? files[failed_index].first : remove;
+  return status;
+}

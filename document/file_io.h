@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "document/temporary_files.h"
 
@@ -43,20 +45,44 @@ class FileReplacement {
   FileReplacement& operator=(const FileReplacement&) = delete;
 
   FileStatus Open(const std::string& path);
+  // Instead of a new file: `path` is to go, if it is a file, when this is committed together
+  // with others (a MID file that no longer belongs to its MIF file).
+  FileStatus OpenRemoval(const std::string& path);
   FileStatus Write(std::string_view bytes);
   FileStatus Commit();
 
  private:
+  friend FileStatus CommitTogether(const std::vector<FileReplacement*>& files, size_t* failed);
+  FileStatus Finish();             // the new file complete, under a name of its own
+  FileStatus Place(bool undoable);  // the new file at the target; with `undoable`, the old one kept aside
+  void Restore();                  // after Place(true): the old file back, the new one gone
+  void Settle();                   // after Place(true): the old file kept aside removed
   void Abandon();
 
-  std::string target_;
-  std::string folder_;
-  std::string temporary_;  // the name of the new file until it replaces the target
+  NativePath target_;
+  NativePath folder_;
+  NativePath temporary_;  // the name of the new file until it replaces the target
+  NativePath aside_;      // after Place(true): the old file, until Settle or Restore
   bool unnamed_ = false;   // Linux: the new file has no name yet
   bool in_place_ = false;  // a device or a pipe: written directly
+  bool removal_ = false;   // OpenRemoval: the target goes
+  bool placed_new_ = false;  // Place(true) found no old file
   intptr_t handle_ = -1;   // a descriptor, or a HANDLE on Windows
   std::unique_ptr<TemporaryFileRecord> record_;
 };
+
+// Commits several replacements as one: each is prepared first, then they are put in place in
+// order, and when one cannot be, those already in place get their old files back and every
+// new file is dropped. So every target is left as it was, or all are new; only a kill
+// between two of the renames, microseconds apart, leaves some old and some new (the old ones
+// kept as hidden files beside them). On failure `failed` is the index of the one that failed.
+FileStatus CommitTogether(const std::vector<FileReplacement*>& files, size_t* failed);
+
+// Writes each (path, bytes) as WriteWholeFile does, all as one (CommitTogether), and takes
+// `remove` away in the same step when it names a file. On failure `failed` is the path whose
+// step failed.
+FileStatus WriteFilesTogether(const std::vector<std::pair<std::string, std::string_view>>& files,
+                              const std::string& remove, std::string* failed);
 
 FileStatus WriteStandardOutput(std::string_view bytes);
 

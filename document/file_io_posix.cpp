@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <stdio.h>
+
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -189,7 +191,17 @@ FileStatus FileReplacement::Write(std::string_view bytes) {
   return status;
 }
 
-FileStatus FileReplacement::Commit() {
+FileStatus FileReplacement::OpenRemoval(const std::string& path) {
+  Abandon();
+  target_ = path;
+  if (!ResolveLinks(target_)) return FromErrno();
+  folder_ = FolderOf(target_);
+  removal_ = true;
+  return {};
+}
+
+FileStatus FileReplacement::Finish() {
+  if (removal_) return {};
   if (handle_ < 0) return FileStatus::Failed(std::strerror(EBADF));
   FileStatus status;
   if (unnamed_) {
@@ -201,6 +213,7 @@ FileStatus FileReplacement::Commit() {
       if (!linked && errno != EEXIST) break;
     }
     if (linked) {
+      unnamed_ = false;
       record_ = std::make_unique<TemporaryFileRecord>(temporary_.c_str(), -1);
     } else {
       status = FromErrno();
@@ -208,8 +221,94 @@ FileStatus FileReplacement::Commit() {
     }
   }
   if (close(static_cast<int>(std::exchange(handle_, -1))) != 0 && status.ok) status = FromErrno();
-  if (status.ok && !in_place_ && rename(temporary_.c_str(), target_.c_str()) != 0) status = FromErrno();
-  if (status.ok) temporary_.clear();
+  if (!status.ok) Abandon();
+  return status;
+}
+
+namespace {
+
+// A free name beside `folder`'s files for a file put aside.
+std::string FreeName(const std::string& folder) {
+  std::string name;
+  struct stat st;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    name = ShortTemporaryName(folder);
+    if (lstat(name.c_str(), &st) != 0) break;
+  }
+  return name;
+}
+
+}  // namespace
+
+FileStatus FileReplacement::Place(bool undoable) {
+  if (in_place_) return {};
+  if (removal_) {
+    struct stat st;
+    if (lstat(target_.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {};  // nothing to take away
+    if (!undoable) return unlink(target_.c_str()) == 0 ? FileStatus() : FromErrno();
+    std::string aside = FreeName(folder_);
+    if (rename(target_.c_str(), aside.c_str()) != 0) return FromErrno();
+    aside_ = std::move(aside);
+    return {};
+  }
+  if (undoable) {
+    // The new file and the old one swap names: the old one stays whole, under the
+    // temporary name, until Settle or Restore.
+    if (renameat2(AT_FDCWD, temporary_.c_str(), AT_FDCWD, target_.c_str(), RENAME_EXCHANGE) == 0) {
+      record_.reset();  // the name now holds the old file: no signal may remove it
+      aside_ = std::exchange(temporary_, std::string());
+      return {};
+    }
+    if (errno == ENOENT) {
+      placed_new_ = true;
+    } else if (errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP) {
+      // A file system that cannot swap: the old file is moved aside first.
+      std::string aside = FreeName(folder_);
+      if (rename(target_.c_str(), aside.c_str()) != 0) return FromErrno();
+      if (rename(temporary_.c_str(), target_.c_str()) != 0) {
+        FileStatus status = FromErrno();
+        rename(aside.c_str(), target_.c_str());
+        return status;
+      }
+      temporary_.clear();
+      record_.reset();
+      aside_ = std::move(aside);
+      return {};
+    } else {
+      return FromErrno();
+    }
+  }
+  if (rename(temporary_.c_str(), target_.c_str()) != 0) return FromErrno();
+  temporary_.clear();
+  record_.reset();
+  return {};
+}
+
+void FileReplacement::Restore() {
+  if (in_place_) return;
+  if (!aside_.empty()) {
+    // Removed files come back; replaced ones swap back, and the new file goes.
+    if (removal_ || renameat2(AT_FDCWD, aside_.c_str(), AT_FDCWD, target_.c_str(), RENAME_EXCHANGE) != 0) {
+      if (rename(aside_.c_str(), target_.c_str()) == 0) aside_.clear();
+      return;
+    }
+    unlink(aside_.c_str());
+    aside_.clear();
+  } else if (placed_new_) {
+    unlink(target_.c_str());
+    placed_new_ = false;
+  }
+}
+
+void FileReplacement::Settle() {
+  if (!aside_.empty()) unlink(aside_.c_str());
+  aside_.clear();
+  placed_new_ = false;
+}
+
+FileStatus FileReplacement::Commit() {
+  FileStatus status = Finish();
+  if (status.ok) status = Place(/*undoable=*/false);
   Abandon();
   return status;
 }
@@ -221,6 +320,7 @@ void FileReplacement::Abandon() {
   record_.reset();
   unnamed_ = false;
   in_place_ = false;
+  removal_ = false;
 }
 
 FileStatus WriteStandardOutput(std::string_view bytes) { return WriteAll(STDOUT_FILENO, bytes); }

@@ -1,3 +1,5 @@
+// Files on Windows through the W functions: the program's paths are UTF-8 and become UTF-16
+// here, so that a name with any character opens and writes whatever the system code page.
 #include <windows.h>
 
 #include <fcntl.h>
@@ -10,21 +12,27 @@
 #include "document/file_io.h"
 #include "document/file_io_platform.h"
 #include "document/temporary_files.h"
+#include "document/wide_text_win32.h"
 
 namespace {
 
 FileStatus FromLastError() {
   DWORD code = GetLastError();
-  char* text = nullptr;
-  DWORD length = FormatMessageA(
+  wchar_t* text = nullptr;
+  DWORD length = FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-  std::string reason = length > 0 ? std::string(text, length) : "error " + std::to_string(code);
+      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  std::string reason = length > 0 ? WideToUtf8(std::wstring_view(text, length)) : "error " + std::to_string(code);
   if (text) LocalFree(text);
   while (!reason.empty() && (reason.back() == '\r' || reason.back() == '\n' || reason.back() == ' ')) {
     reason.pop_back();
   }
   return FileStatus::Failed(reason);
+}
+
+FileStatus Failed(DWORD code) {
+  SetLastError(code);
+  return FromLastError();
 }
 
 struct HandleCloser {
@@ -67,23 +75,52 @@ FileStatus WriteAll(HANDLE h, std::string_view bytes) {
   return {};
 }
 
-
 // Devices such as NUL or CON are written in place; they cannot be renamed over.
-bool IsDevice(const std::string& path) {
-  HANDLE h = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+bool IsDevice(const std::wstring& path) {
+  HANDLE h = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
   bool device = GetFileType(h) != FILE_TYPE_DISK;
   CloseHandle(h);
   return device;
 }
 
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool IsFolder(const std::wstring& path) {
+  DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::wstring FolderOf(const std::wstring& path) {
+  size_t slash = path.find_last_of(L"/\\");
+  return slash == std::wstring::npos ? L"." : path.substr(0, slash + 1);
+}
+
+// A new empty file with a short name in `folder`, made to be replaced.
+bool MakeTemporaryName(const std::wstring& folder, std::wstring* name) {
+  wchar_t temporary[MAX_PATH + 16];
+  if (GetTempFileNameW(folder.c_str(), L"gv", 0, temporary) == 0) return false;
+  *name = temporary;
+  return true;
+}
+
+HANDLE AsHandle(intptr_t h) { return reinterpret_cast<HANDLE>(h); }
+intptr_t FromHandle(HANDLE h) { return reinterpret_cast<intptr_t>(h); }
+
+// Closes the handle unless an interrupted run's clean-up has closed it already.
+bool CloseOnce(intptr_t& handle, const std::unique_ptr<TemporaryFileRecord>& record) {
+  intptr_t h = std::exchange(handle, FromHandle(INVALID_HANDLE_VALUE));
+  if (record) h = record->TakeHandle();
+  return h == -1 || CloseHandle(AsHandle(h));
+}
+
 }  // namespace
 
 FileStatus ReadWholeFileOrThrow(const std::string& path, std::string* bytes) {
   bytes->clear();
-  HandleCloser file{CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
+  HandleCloser file{CreateFileW(Utf8ToWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
   if (file.h == INVALID_HANDLE_VALUE) return FromLastError();
   return ReadAll(file.h, bytes);
 }
@@ -93,55 +130,25 @@ FileStatus ReadStandardInputOrThrow(std::string* bytes) {
   return ReadAll(GetStdHandle(STD_INPUT_HANDLE), bytes);
 }
 
-namespace {
-
-HANDLE AsHandle(intptr_t h) { return reinterpret_cast<HANDLE>(h); }
-intptr_t FromHandle(HANDLE h) { return reinterpret_cast<intptr_t>(h); }
-
-}  // namespace
-
 FileReplacement::~FileReplacement() { Abandon(); }
-
-namespace {
-
-std::string FolderOf(const std::string& path) {
-  size_t slash = path.find_last_of("/\\");
-  return slash == std::string::npos ? "." : path.substr(0, slash + 1);
-}
-
-bool IsFolder(const std::string& path) {
-  DWORD attributes = GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-}  // namespace
 
 FileStatus FileReplacement::Open(const std::string& path) {
   Abandon();
-  target_ = path;
-  if (IsFolder(path)) {
-    SetLastError(ERROR_DIRECTORY);
-    return FromLastError();
-  }
-  if (IsDevice(path)) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  target_ = Utf8ToWide(path);
+  if (IsFolder(target_)) return Failed(ERROR_DIRECTORY);
+  if (IsDevice(target_)) {
+    HANDLE h = CreateFileW(target_.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return FromLastError();
     in_place_ = true;
     handle_ = FromHandle(h);
     return {};
   }
-  folder_ = FolderOf(path);
+  folder_ = FolderOf(target_);
   // GetTempFileName says "the directory name is invalid" for a folder that is not there.
-  if (!IsFolder(folder_)) {
-    SetLastError(ERROR_PATH_NOT_FOUND);
-    return FromLastError();
-  }
-  char temporary[MAX_PATH + 16];
-  if (GetTempFileNameA(folder_.c_str(), "gv", 0, temporary) == 0) return FromLastError();
-  temporary_ = temporary;
-  HANDLE h = CreateFileA(temporary_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (!IsFolder(folder_)) return Failed(ERROR_PATH_NOT_FOUND);
+  if (!MakeTemporaryName(folder_, &temporary_)) return FromLastError();
+  HANDLE h = CreateFileW(temporary_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     FileStatus status = FromLastError();
     Abandon();
@@ -154,49 +161,102 @@ FileStatus FileReplacement::Open(const std::string& path) {
   return {};
 }
 
+FileStatus FileReplacement::OpenRemoval(const std::string& path) {
+  Abandon();
+  target_ = Utf8ToWide(path);
+  folder_ = FolderOf(target_);
+  removal_ = true;
+  return {};
+}
+
 FileStatus FileReplacement::Write(std::string_view bytes) {
-  if (handle_ == FromHandle(INVALID_HANDLE_VALUE)) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FromLastError();
-  }
+  if (handle_ == FromHandle(INVALID_HANDLE_VALUE)) return Failed(ERROR_INVALID_HANDLE);
   FileStatus status = WriteAll(AsHandle(handle_), bytes);
   if (!status.ok) Abandon();
   return status;
 }
 
-namespace {
-
-// Closes the handle unless an interrupted run's clean-up has closed it already.
-bool CloseOnce(intptr_t& handle, const std::unique_ptr<TemporaryFileRecord>& record) {
-  intptr_t h = std::exchange(handle, FromHandle(INVALID_HANDLE_VALUE));
-  if (record) h = record->TakeHandle();
-  return h == -1 || CloseHandle(AsHandle(h));
+FileStatus FileReplacement::Finish() {
+  if (removal_) return {};
+  if (handle_ == FromHandle(INVALID_HANDLE_VALUE)) return Failed(ERROR_INVALID_HANDLE);
+  if (CloseOnce(handle_, record_)) return {};
+  FileStatus status = FromLastError();
+  Abandon();
+  return status;
 }
 
-}  // namespace
+FileStatus FileReplacement::Place(bool undoable) {
+  if (in_place_) return {};
+  if (removal_) {
+    DWORD attributes = GetFileAttributesW(target_.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return {};
+    if (!undoable) return DeleteFileW(target_.c_str()) ? FileStatus() : FromLastError();
+    std::wstring aside;
+    if (!MakeTemporaryName(folder_, &aside)) return FromLastError();
+    if (!MoveFileExW(target_.c_str(), aside.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+      FileStatus status = FromLastError();
+      DeleteFileW(aside.c_str());
+      return status;
+    }
+    aside_ = std::move(aside);
+    return {};
+  }
+  constexpr DWORD kReplace = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
+  if (undoable && Exists(target_)) {
+    // The old file goes aside first, whole; a file that another program holds open fails
+    // here, before anything has changed.
+    std::wstring aside;
+    if (!MakeTemporaryName(folder_, &aside)) return FromLastError();
+    if (!MoveFileExW(target_.c_str(), aside.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+      FileStatus status = FromLastError();
+      DeleteFileW(aside.c_str());
+      return status;
+    }
+    if (!MoveFileExW(temporary_.c_str(), target_.c_str(), kReplace)) {
+      FileStatus status = FromLastError();
+      MoveFileExW(aside.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING);
+      return status;
+    }
+    aside_ = std::move(aside);
+  } else {
+    if (!MoveFileExW(temporary_.c_str(), target_.c_str(), kReplace)) return FromLastError();
+    placed_new_ = undoable;
+  }
+  temporary_.clear();
+  record_.reset();
+  return {};
+}
+
+void FileReplacement::Restore() {
+  if (in_place_) return;
+  if (!aside_.empty()) {
+    if (MoveFileExW(aside_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING)) aside_.clear();
+  } else if (placed_new_) {
+    DeleteFileW(target_.c_str());
+    placed_new_ = false;
+  }
+}
+
+void FileReplacement::Settle() {
+  if (!aside_.empty()) DeleteFileW(aside_.c_str());
+  aside_.clear();
+  placed_new_ = false;
+}
 
 FileStatus FileReplacement::Commit() {
-  if (handle_ == FromHandle(INVALID_HANDLE_VALUE)) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FromLastError();
-  }
-  FileStatus status;
-  if (!CloseOnce(handle_, record_)) status = FromLastError();
-  if (status.ok && !in_place_ &&
-      !MoveFileExA(temporary_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    status = FromLastError();
-  }
-  if (status.ok) temporary_.clear();
+  FileStatus status = Finish();
+  if (status.ok) status = Place(/*undoable=*/false);
   Abandon();
   return status;
 }
 
 void FileReplacement::Abandon() {
   if (handle_ != FromHandle(INVALID_HANDLE_VALUE)) CloseOnce(handle_, record_);
-  if (!temporary_.empty()) DeleteFileA(temporary_.c_str());
+  if (!temporary_.empty()) DeleteFileW(temporary_.c_str());
   temporary_.clear();
   record_.reset();
   in_place_ = false;
+  removal_ = false;
 }
 
 FileStatus WriteStandardOutput(std::string_view bytes) {
@@ -204,19 +264,18 @@ FileStatus WriteStandardOutput(std::string_view bytes) {
 }
 
 void RemoveTemporaryFiles() {
-  TemporaryFileRecord::RemoveAll([](const char* path, intptr_t handle) {
+  TemporaryFileRecord::RemoveAll([](const wchar_t* path, intptr_t handle) {
     if (handle != -1) CloseHandle(AsHandle(handle));
-    DeleteFileA(path);
+    DeleteFileW(path);
   });
 }
 
-FileStatus OutOfMemory() {
-  SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-  return FromLastError();
-}
+FileStatus OutOfMemory() { return Failed(ERROR_NOT_ENOUGH_MEMORY); }
 
-std::optional<FileIdentity> IdentityOf(const std::string& path) {
-  HANDLE h = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+namespace {
+
+std::optional<FileIdentity> IdentityOfWide(const std::wstring& path) {
+  HANDLE h = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (h != INVALID_HANDLE_VALUE) {
     BY_HANDLE_FILE_INFORMATION info;
@@ -227,19 +286,24 @@ std::optional<FileIdentity> IdentityOf(const std::string& path) {
       return FileIdentity{info.dwVolumeSerialNumber, index, ""};
     }
   }
-  std::string folder = FolderOf(path);
-  std::optional<FileIdentity> identity = IsFolder(folder) ? IdentityOf(folder) : std::nullopt;
+  std::wstring folder = FolderOf(path);
+  std::optional<FileIdentity> identity = IsFolder(folder) ? IdentityOfWide(folder) : std::nullopt;
   if (!identity) return std::nullopt;
   // File names differ only by more than letter case here.
-  identity->name = path.substr(path.find_last_of("/\\") == std::string::npos ? 0 : path.find_last_of("/\\") + 1);
-  for (char& c : identity->name) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
+  size_t slash = path.find_last_of(L"/\\");
+  std::wstring name = path.substr(slash == std::wstring::npos ? 0 : slash + 1);
+  CharLowerBuffW(name.data(), static_cast<DWORD>(name.size()));
+  identity->name = WideToUtf8(name);
   return identity;
 }
 
+}  // namespace
+
+std::optional<FileIdentity> IdentityOf(const std::string& path) { return IdentityOfWide(Utf8ToWide(path)); }
+
 PathKind KindOf(const std::string& path) {
-  if (IsFolder(path)) return PathKind::kFolder;
-  if (IsDevice(path)) return PathKind::kOther;
-  return GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES ? PathKind::kMissing : PathKind::kFile;
+  std::wstring wide = Utf8ToWide(path);
+  if (IsFolder(wide)) return PathKind::kFolder;
+  if (IsDevice(wide)) return PathKind::kOther;
+  return Exists(wide) ? PathKind::kFile : PathKind::kMissing;
 }

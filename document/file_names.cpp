@@ -31,3 +31,8 @@ std::string ReplaceExtension(std::string_view path, std::string_view extension) 
   result.append(extension);
   return result;
 }
+
+std::string_view FileNameOf(std::string_view path) {
+  size_t slash = path.find_last_of("/\\");
+  return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include "document/input_file.h"
+#include "document/wide_text_win32.h"
 
 InputFile::~InputFile() { Close(); }
 
@@ -16,12 +17,12 @@ void InputFile::Close() {
 FileStatus InputFile::Open(const std::string& path) {
   Close();
   if (path == "-") return ReadStandardInput(&read_);
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+  HANDLE file = CreateFileW(Utf8ToWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   LARGE_INTEGER size;
   if (file != INVALID_HANDLE_VALUE && GetFileType(file) == FILE_TYPE_DISK && GetFileSizeEx(file, &size) &&
       size.QuadPart > 0) {
-    HANDLE mapping = CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    HANDLE mapping = CreateFileMappingW(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
     if (mapping) {
       if (const void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0)) {
         CloseHandle(file);

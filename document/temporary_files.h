@@ -2,6 +2,15 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
+
+// The system's own form of a file name: UTF-16 on Windows, bytes elsewhere.
+#ifdef _WIN32
+using NativeChar = wchar_t;
+#else
+using NativeChar = char;
+#endif
+using NativePath = std::basic_string<NativeChar>;
 
 // The temporary files of writes under way, kept where a signal handler can reach them without
 // locks or allocation.
@@ -11,7 +20,7 @@ class TemporaryFileRecord {
 
   // Records `path`, which must outlive the record, and the handle the file is open with (-1
   // for none). When every slot is taken the file is simply not recorded.
-  TemporaryFileRecord(const char* path, intptr_t handle) : path_(path), handle_(handle) {
+  TemporaryFileRecord(const NativeChar* path, intptr_t handle) : path_(path), handle_(handle) {
     for (auto& slot : slots_) {
       TemporaryFileRecord* empty = nullptr;
       if (slot.compare_exchange_strong(empty, this)) {
@@ -40,6 +49,6 @@ class TemporaryFileRecord {
  private:
   static inline std::atomic<TemporaryFileRecord*> slots_[kSlots] = {};
   std::atomic<TemporaryFileRecord*>* slot_ = nullptr;
-  const char* path_;
+  const NativeChar* path_;
   std::atomic<intptr_t> handle_;
 };

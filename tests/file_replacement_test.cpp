@@ -8,6 +8,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "document/wide_text_win32.h"
 #endif
 
 namespace fs = std::filesystem;
@@ -30,11 +32,66 @@ TEST(FileReplacement, InterruptedRunLeavesNoTemporaryFile) {
 #ifdef _WIN32
 TEST(FileReplacement, MissingFolderIsReportedAsAMissingPath) {
   ScopedTempDir dir;
-  char expected[256] = {};
-  FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_PATH_NOT_FOUND, 0,
-                 expected, sizeof expected, nullptr);
+  wchar_t expected[256] = {};
+  FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, ERROR_PATH_NOT_FOUND, 0,
+                 expected, 256, nullptr);
   std::string reason = WriteWholeFile((dir / "missing" / "a.mif").string(), "data").reason;
-  EXPECT_EQ(reason, std::string(expected).substr(0, reason.size()));
+  EXPECT_EQ(reason, WideToUtf8(expected).substr(0, reason.size()));
   EXPECT_FALSE(reason.empty());
 }
 #endif
+
+namespace {
+
+size_t FilesIn(const fs::path& folder) {
+  return static_cast<size_t>(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
+}
+
+std::string Utf8Path(const fs::path& path) {
+  std::u8string name = path.u8string();
+  return std::string(name.begin(), name.end());
+}
+
+}  // namespace
+
+TEST(CommitTogether, PutsEveryFileInPlaceAndTakesAStaleOneAway) {
+  ScopedTempDir dir;
+  WriteFileBytes(dir / "a.mif", "old mif");
+  WriteFileBytes(dir / "b.mid", "stale");
+  std::string failed;
+  FileStatus status = WriteFilesTogether({{Utf8Path(dir / "a.mif"), "new mif"}, {Utf8Path(dir / "a.mid"), "new mid"}},
+                                         Utf8Path(dir / "b.mid"), &failed);
+  EXPECT_TRUE(status.ok) << status.reason;
+  EXPECT_EQ(ReadFileBytes(dir / "a.mif"), "new mif");
+  EXPECT_EQ(ReadFileBytes(dir / "a.mid"), "new mid");
+  EXPECT_FALSE(fs::exists(dir / "b.mid"));
+  EXPECT_EQ(FilesIn(dir.path()), 2u);
+}
+
+TEST(CommitTogether, WhenTheSecondFileCannotBePlacedBothOldFilesStay) {
+  ScopedTempDir dir;
+  WriteFileBytes(dir / "a.mif", "old mif");
+  WriteFileBytes(dir / "a.mid", "old mid");
+  WriteFileBytes(dir / "b.mif", "old b");
+#ifdef _WIN32
+  // Another program holds the MID file open: it cannot be moved, nor replaced.
+  HANDLE held = CreateFileW((dir / "a.mid").wstring().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  const fs::path second = dir / "a.mid";
+#else
+  // A name that the folder cannot hold is refused only when the file is put in place.
+  const fs::path second = dir / (std::string(300, 'm') + ".mid");
+#endif
+  std::string failed;
+  FileStatus status = WriteFilesTogether({{Utf8Path(dir / "a.mif"), "new mif"}, {Utf8Path(second), "new mid"}},
+                                         Utf8Path(dir / "b.mif"), &failed);
+#ifdef _WIN32
+  CloseHandle(held);
+#endif
+  EXPECT_FALSE(status.ok);
+  EXPECT_EQ(failed, Utf8Path(second));
+  EXPECT_EQ(ReadFileBytes(dir / "a.mif"), "old mif");
+  EXPECT_EQ(ReadFileBytes(dir / "a.mid"), "old mid");
+  EXPECT_EQ(ReadFileBytes(dir / "b.mif"), "old b");
+  EXPECT_EQ(FilesIn(dir.path()), 3u);
+}
