@@ -14,8 +14,9 @@ const char kUsage[] =
     "tags      print the opening tags of the document, one per line\n"
     "extract   print the contents of the elements that begin with TAG\n"
     "\n"
-    "--encoding  how the input is read: utf-8 (default) converts it to GBK, ansi takes its\n"
-    "            bytes as they are. Output text is GBK.\n"
+    "--encoding  how the input is read: utf-8 converts it to GBK, ansi takes its bytes as\n"
+    "            they are. Without it, a file whose XML declaration names GBK, GB2312,\n"
+    "            GB18030 or CP936 is read as ansi, any other as utf-8. Output text is GBK.\n"
     "-o, --output OUTPUT   where to write; - is standard output. An input of - is standard input.\n"
     "--attributes  also write NAME.mid beside NAME.mif: the placemarks' names, descriptions,\n"
     "              folders and ExtendedData, one row per MIF object\n"
@@ -131,6 +132,7 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions* options, 
         *error = "unknown encoding '" + value + "' (use utf-8 or ansi)";
         return false;
       }
+      options->encoding_given = true;
     } else {
       if (options->command != CliCommand::kConvert) {
         *error = "option '" + name + "' belongs to convert";

@@ -10,7 +10,8 @@ enum class CliCommand { kHelp, kVersion, kConvert, kAnalyse, kTags, kExtract };
 
 struct CliOptions {
   CliCommand command = CliCommand::kHelp;
-  Encoding encoding = Encoding::kUtf8;
+  Encoding encoding = Encoding::kUtf8;  // --encoding; without it, UTF-8 unless the file declares GBK
+  bool encoding_given = false;
   std::string output;               // -o; empty: beside each input
   std::vector<std::string> inputs;  // "-" is standard input
   std::string tag;                  // extract only

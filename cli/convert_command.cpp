@@ -11,6 +11,8 @@
 #include <thread>
 #include <vector>
 
+#include "cli/console.h"
+#include "document/declared_encoding.h"
 #include "document/file_io.h"
 #include "document/file_names.h"
 #include "document/input_file.h"
@@ -19,18 +21,20 @@
 #include "features/feature_export.h"
 #include "mif/file_export.h"
 #include "mif/mif_writer.h"
+#include "mif/table_files.h"
 #include "tags/tag_index.h"
 
 namespace {
 
 constexpr size_t kOutputPiece = size_t{1} << 20;
 
-std::mutex stderr_mutex;
-
 void ReportFileError(const std::string& path, const std::string& reason) {
-  std::lock_guard<std::mutex> lock(stderr_mutex);
-  std::fprintf(stderr, "geovant: %s: %s\n", path == "-" ? "standard input" : path.c_str(),
-               reason.c_str());
+  PrintError("geovant: " + (path == "-" ? std::string("standard input") : path) + ": " + reason);
+}
+
+// How an input is read: as --encoding says, or else as its XML declaration says.
+Encoding EncodingOf(const CliOptions& options, std::string_view kml) {
+  return options.encoding_given ? options.encoding : ReadingEncoding(kml, Encoding::kUtf8);
 }
 
 // An input's KML document: the file's bytes, mapped, or a KMZ archive's KML file, unpacked.
@@ -54,10 +58,10 @@ class Input {
   std::string_view kml_;
 };
 
-bool LoadDocument(const std::string& path, Encoding encoding, DocumentText* document) {
+bool LoadDocument(const std::string& path, const CliOptions& options, DocumentText* document) {
   Input input;
   if (!input.Open(path)) return false;
-  *document = MakeDocument(DecodeDocument(std::string(input.kml()), encoding));
+  *document = MakeDocument(DecodeDocument(std::string(input.kml()), EncodingOf(options, input.kml())));
   return true;
 }
 
@@ -70,18 +74,22 @@ bool Emit(const std::string& path, std::string_view bytes) {
 int HardwareThreads() { return static_cast<int>(std::max(1u, std::thread::hardware_concurrency())); }
 
 // The input is searched as it lies in memory, and the MIF text goes to its file in pieces
-// as they are built, so that a conversion holds little more than its input.
+// as they are built, so that a conversion holds little more than its input. The MIF file and
+// its MID file are put in place together, or neither is; a MIF file written without a MID
+// file takes away the MID file of the MIF file it replaces, in the same step.
 bool ConvertOneOrThrow(const Conversion& conversion, const CliOptions& options, int threads) {
   Input input;
   if (!input.Open(conversion.input)) return false;
   std::string decoded;
-  ExportSource source = SourceOf(input.kml(), options.encoding, &decoded);
+  ExportSource source = SourceOf(input.kml(), EncodingOf(options, input.kml()), &decoded);
   const std::string& output = conversion.output;
   const bool to_standard_output = output == "-";
+  const std::string stale = to_standard_output || !conversion.mid.empty() ? "" : StaleMidBeside(output);
   FileReplacement mif, mid;
   std::string failed = to_standard_output ? "standard output" : output;
   FileStatus status = to_standard_output ? FileStatus() : mif.Open(output);
   if (status.ok && !conversion.mid.empty() && !(status = mid.Open(conversion.mid)).ok) failed = conversion.mid;
+  if (status.ok && !stale.empty() && !(status = mid.OpenRemoval(stale)).ok) failed = stale;
   ConversionReport report;
   if (status.ok) {
     ExportWithOptions(
@@ -96,13 +104,26 @@ bool ConvertOneOrThrow(const Conversion& conversion, const CliOptions& options, 
           return status.ok;
         },
         &report);
-    // The MID file first: a MIF file whose MID file failed would be read without it.
-    if (status.ok && !conversion.mid.empty() && !(status = mid.Commit()).ok) failed = conversion.mid;
-    if (status.ok && !to_standard_output) status = mif.Commit();
+  }
+  if (status.ok && !to_standard_output) {
+    const std::string second = conversion.mid.empty() ? stale : conversion.mid;
+    if (second.empty()) {
+      status = mif.Commit();
+    } else {
+      size_t failed_index = 0;
+      status = CommitTogether({&mif, &mid}, &failed_index);
+      if (!status.ok) {
+        failed = failed_index == 0 ? output : second;
+        status.reason += "; " + output + " and " + second + " are left as they were";
+      }
+    }
   }
   if (!status.ok) {
     ReportFileError(failed, status.reason);
     return false;
+  }
+  if (!stale.empty()) {
+    ReportFileError(stale, "removed: it was the MID file of the MIF file replaced, and no longer belongs to it");
   }
   if (report.dropped_columns) {
     ReportFileError(conversion.input, std::to_string(report.dropped_columns) +
@@ -170,12 +191,22 @@ bool PlanConversions(const CliOptions& options, std::vector<Conversion>* plan, s
   for (const std::string& input : inputs) {
     Conversion conversion{input, OutputPathFor(input, options.output), ""};
     if (options.conversion.attributes) {
-      if (conversion.output == "-" || KindOf(conversion.output) == PathKind::kOther) {
+      if (conversion.output == "-") {
         *error = "--attributes writes a MID file beside the MIF file, which " + Quoted(input) +
-                 " cannot have on a stream: name the output with -o";
+                 " cannot have on standard output: name the output with -o";
         return false;
       }
-      conversion.mid = ReplaceExtension(conversion.output, ".mid");
+      if (KindOf(conversion.output) == PathKind::kOther) {
+        *error = "--attributes writes a MID file beside the MIF file, and " + Quoted(conversion.output) +
+                 " is a device or a pipe, beside which no MID file can be written";
+        return false;
+      }
+      conversion.mid = MidPathFor(conversion.output);
+      if (KindOf(conversion.mid) == PathKind::kOther) {
+        *error = Quoted(conversion.mid) + " is a device or a pipe, not a file that the MID file of " +
+                 Quoted(input) + " can be written to";
+        return false;
+      }
     }
     if (!claim(input, conversion.output) || (!conversion.mid.empty() && !claim(input, conversion.mid))) return false;
     plan->push_back(std::move(conversion));
@@ -187,7 +218,7 @@ int RunConvert(const CliOptions& options) {
   std::vector<Conversion> plan;
   std::string error;
   if (!PlanConversions(options, &plan, &error)) {
-    std::fprintf(stderr, "geovant: %s\n", error.c_str());
+    PrintError("geovant: " + error);
     return 2;
   }
   // One input uses every core; several convert side by side, one core each.
@@ -215,7 +246,8 @@ int RunAnalyse(const CliOptions& options) {
   Input input;
   if (!input.Open(options.inputs[0])) return 1;
   std::string decoded;
-  std::array<size_t, 3> counts = CountGeometry(SourceOf(input.kml(), options.encoding, &decoded), HardwareThreads());
+  std::array<size_t, 3> counts =
+      CountGeometry(SourceOf(input.kml(), EncodingOf(options, input.kml()), &decoded), HardwareThreads());
   std::string lines = "points: " + std::to_string(counts[0]) + "\nlines: " + std::to_string(counts[1]) +
                       "\npolygons: " + std::to_string(counts[2]) + "\n";
   return Emit("-", lines) ? 0 : 1;
@@ -225,7 +257,7 @@ int RunTags(const CliOptions& options) {
   Input input;
   if (!input.Open(options.inputs[0])) return 1;
   std::string decoded;
-  ExportSource source = SourceOf(input.kml(), options.encoding, &decoded);
+  ExportSource source = SourceOf(input.kml(), EncodingOf(options, input.kml()), &decoded);
   MifWriter lines;
   lines.Reserve(kOutputPiece + 4096);
   bool ok = true;
@@ -243,12 +275,18 @@ int RunTags(const CliOptions& options) {
 
 int RunExtract(const CliOptions& options) {
   DocumentText document;
-  if (!LoadDocument(options.inputs[0], options.encoding, &document)) return 1;
-  bool compiled = true;
-  std::string text = ExtractElements(options.tag, *document, &compiled);
+  if (!LoadDocument(options.inputs[0], options, &document)) return 1;
+  bool compiled = true, cut_short = false;
+  std::string text = ExtractElements(options.tag, *document, &compiled, &cut_short);
   if (!compiled) {
-    std::fprintf(stderr, "geovant: %s is not a pattern that can be searched for\n", Quoted(options.tag).c_str());
+    PrintError("geovant: " + Quoted(options.tag) + " is not a pattern that can be searched for");
     return 1;
   }
-  return Emit("-", text) ? 0 : 1;
+  if (!Emit("-", text)) return 1;
+  if (cut_short) {
+    PrintError("geovant: the search for " + Quoted(options.tag) +
+               " was cut short, as it took more work than the document's size allows: what was found before is printed");
+    return 1;
+  }
+  return 0;
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/cli_options.h"
+#include "cli/console.h"
 #include "cli/convert_command.h"
 #include "document/file_io.h"
 
@@ -47,17 +48,17 @@ int main(int argc, char** argv) {
   std::signal(SIGXFSZ, SIG_IGN);
 #endif
 
-  std::vector<std::string> args(argv + 1, argv + argc);
   CliOptions options;
   std::string error;
-  if (!ParseCliOptions(args, &options, &error)) {
-    std::fprintf(stderr, "geovant: %s\n%s", error.c_str(), kUsage);
+  if (!ParseCliOptions(ProgramArguments(argc, argv), &options, &error)) {
+    PrintError("geovant: " + error);
+    std::fputs(kUsage, stderr);
     return 2;
   }
   try {
     return Run(options);
   } catch (const std::bad_alloc&) {
-    std::fprintf(stderr, "geovant: not enough memory\n");
+    PrintError("geovant: not enough memory");
     return 1;
   }
 }

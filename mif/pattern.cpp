@@ -125,7 +125,8 @@ bool Pattern::CompileElement(std::string_view name) {
 
 bool Pattern::ok() const { return engine_ != nullptr; }
 
-std::vector<ElementMatch> Pattern::FindAll(std::string_view text) const {
+std::vector<ElementMatch> Pattern::FindAll(std::string_view text, bool* cut_short) const {
+  if (cut_short) *cut_short = false;
   if (is_element()) return FindNamedElements(text, element_);
   if (angle_tags_) {
     std::vector<ElementMatch> found;
@@ -133,10 +134,11 @@ std::vector<ElementMatch> Pattern::FindAll(std::string_view text) const {
     return found;
   }
   if (is_literal_pair()) return FindLiteralPairs(text, open_, close_);
-  return FindAllWithEngine(text);
+  return FindAllWithEngine(text, cut_short);
 }
 
-std::vector<ElementMatch> Pattern::FindAllWithEngine(std::string_view text) const {
+std::vector<ElementMatch> Pattern::FindAllWithEngine(std::string_view text, bool* cut_short) const {
+  if (cut_short) *cut_short = false;
   std::vector<ElementMatch> found;
   if (!engine_) return found;
   budget_left = SearchBudget(text.size());
@@ -155,6 +157,7 @@ std::vector<ElementMatch> Pattern::FindAllWithEngine(std::string_view text) cons
     }
   } catch (const std::exception&) {
     // Budget, complexity or memory limit reached: keep what was found before it.
+    if (cut_short) *cut_short = true;
   }
   return found;
 }

@@ -39,11 +39,12 @@ class Pattern {
 
   // Every match in `text`, leftmost first, each further search starting where the previous
   // match ended. FindAll("<a>1</a><a>2</a>") with "<a>(.*?)</a>" gives
-  // {"<a>1</a>", "1"} and {"<a>2</a>", "2"}.
-  std::vector<ElementMatch> FindAll(std::string_view text) const;
+  // {"<a>1</a>", "1"} and {"<a>2</a>", "2"}. `cut_short`, when given, tells whether the
+  // search ended at one of the engine's limits, with only the matches found before it.
+  std::vector<ElementMatch> FindAll(std::string_view text, bool* cut_short = nullptr) const;
 
   // The same matches found by the regular-expression engine alone, without the fast path.
-  std::vector<ElementMatch> FindAllWithEngine(std::string_view text) const;
+  std::vector<ElementMatch> FindAllWithEngine(std::string_view text, bool* cut_short = nullptr) const;
 
   // For an element pattern, the element's name; otherwise empty.
   bool is_element() const { return !element_.empty(); }

@@ -20,7 +20,7 @@ bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 // The opening part, the lazy group, and the closing part; the item text is not escaped: it is
 // the user's pattern as much as the document's text.
 std::vector<ElementMatch> FindElements(std::string_view open, std::string_view close,
-                                       std::string_view text, bool* compiled) {
+                                       std::string_view text, bool* compiled, bool* cut_short) {
   std::string source;
   source.reserve(open.size() + close.size() + 5);
   source.append(open);
@@ -28,21 +28,26 @@ std::vector<ElementMatch> FindElements(std::string_view open, std::string_view c
   source.append(close);
   Pattern pattern;
   *compiled = pattern.Compile(source, /*ignore_case=*/false);
-  return pattern.FindAll(text);
+  bool cut = false;
+  std::vector<ElementMatch> found = pattern.FindAll(text, &cut);
+  *cut_short = *cut_short || cut;
+  return found;
 }
 
 }  // namespace
 
-std::string ExtractElements(std::string_view item, std::string_view text, bool* compiled) {
-  bool ignored;
-  if (!compiled) compiled = &ignored;
+std::string ExtractElements(std::string_view item, std::string_view text, bool* compiled, bool* cut_short) {
+  bool ignored_compiled, ignored_cut;
+  if (!compiled) compiled = &ignored_compiled;
+  if (!cut_short) cut_short = &ignored_cut;
   *compiled = true;
+  *cut_short = false;
   std::string result;
   if (item.empty()) return result;
 
   std::string closing = "</";
   closing.append(item.substr(1));
-  for (const ElementMatch& m : FindElements(item, closing, text, compiled)) {
+  for (const ElementMatch& m : FindElements(item, closing, text, compiled, cut_short)) {
     result.append("\r\n");
     result.append(m.group);
     result.append("\r\n");
@@ -60,7 +65,7 @@ std::string ExtractElements(std::string_view item, std::string_view text, bool* 
   bare_closing.append(bare.substr(1));
   bare_closing += '>';
   bare += "(?=[ \\t\\r\\n>/])";
-  for (const ElementMatch& m : FindElements(bare, bare_closing, text, compiled)) {
+  for (const ElementMatch& m : FindElements(bare, bare_closing, text, compiled, cut_short)) {
     result.append(m.whole);
     result.append("\r\n");
   }

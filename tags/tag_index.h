@@ -37,5 +37,7 @@ void ForEachTagItemOfFile(std::string_view text, Encoding encoding, Visit&& visi
 // ("<Placemark id=\"a\">") and is not self-closing, the elements that begin with its bare
 // name, followed by a blank, ">" or "/", are shown instead: their whole text, then CR LF, per
 // element (<Style id="a"> shows <Style> elements, never <StyleMap>). The item text is a
-// pattern; `compiled`, when given, tells whether it compiled.
-std::string ExtractElements(std::string_view item, std::string_view text, bool* compiled = nullptr);
+// pattern; `compiled`, when given, tells whether it compiled, and `cut_short` whether a search
+// ended at the engine's limits with part of what it would have found.
+std::string ExtractElements(std::string_view item, std::string_view text, bool* compiled = nullptr,
+                            bool* cut_short = nullptr);

@@ -1,6 +1,7 @@
 // The command-line program, run as a user runs it.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -269,3 +270,77 @@ TEST_F(Cli, InputLargerThanTheMemoryThatCanBeHadIsReported) {
   EXPECT_FALSE(fs::exists(dir_ / "huge.mif"));
 }
 #endif
+
+TEST_F(Cli, AFileDeclaringGbkIsReadAsGbkUnlessAnEncodingIsGiven) {
+  WriteFileBytes(dir_ / "a.kml", "<?xml version=\"1.0\" encoding=\"GB2312\"?><name>\xD6\xD0</name>");
+  EXPECT_EQ(Geovant("extract a.kml '<name>'", dir_).out, "\r\n\xD6\xD0\r\n");
+  EXPECT_EQ(Geovant("extract --encoding utf-8 a.kml '<name>'", dir_).out, "\r\n??\r\n");
+}
+
+TEST_F(Cli, TheMifAndItsMidArePutInPlaceTogetherOrNotAtAll) {
+  WriteFileBytes(dir_ / "a.kml", kPointKml);
+  WriteFileBytes(dir_ / "a.mif", "old mif");
+  // The MID file's step fails after the MIF file's: its name, behind a link, is too long.
+  fs::create_symlink(std::string(300, 'm') + ".mid", dir_ / "a.mid");
+  Outcome run = Geovant("convert --all a.kml", dir_);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "geovant: a.mid: File name too long; a.mif and a.mid are left as they were\n");
+  EXPECT_EQ(ReadFileBytes(dir_ / "a.mif"), "old mif");
+  EXPECT_TRUE(fs::is_symlink(dir_ / "a.mid"));
+  EXPECT_EQ(OtherFiles(dir_.path(), {"a.kml", "a.mif", "a.mid"}), std::vector<std::string>{});
+
+  fs::remove(dir_ / "a.mid");
+  EXPECT_EQ(Geovant("convert --all a.kml", dir_).status, 0);
+  EXPECT_EQ(ReadFileBytes(dir_ / "a.mid"), "\"\xB5\xE3\",\"\",\"\"\r\n");
+  // A plain MIF file replacing that one takes its MID file away in the same step.
+  run = Geovant("convert a.kml", dir_);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err, "geovant: a.mid: removed: it was the MID file of the MIF file replaced, and no longer belongs to it\n");
+  EXPECT_EQ(ReadFileBytes(dir_ / "a.mif"), kPointMif);
+  EXPECT_FALSE(fs::exists(dir_ / "a.mid"));
+  // A MID file beside a MIF file that did not exist before is none of the program's.
+  WriteFileBytes(dir_ / "b.kml", kPointKml);
+  WriteFileBytes(dir_ / "b.mid", "someone's");
+  EXPECT_EQ(Geovant("convert b.kml", dir_).err, "");
+  EXPECT_EQ(ReadFileBytes(dir_ / "b.mid"), "someone's");
+}
+
+TEST_F(Cli, AMidFileIsWrittenOnlyToAFileBesideAFile) {
+  WriteFileBytes(dir_ / "a.kml", kPointKml);
+  ASSERT_EQ(mkfifo((dir_ / "a.mid").c_str(), 0600), 0);
+  fs::create_symlink("/dev/null", dir_ / "device.mif");
+  struct Case {
+    const char* args;
+    const char* error;
+  } cases[] = {
+      {"convert --all a.kml", "geovant: 'a.mid' is a device or a pipe, not a file that the MID file of 'a.kml' can be written to\n"},
+      {"convert --attributes -o device.mif a.kml",
+       "geovant: --attributes writes a MID file beside the MIF file, and 'device.mif' is a device or a pipe, beside "
+       "which no MID file can be written\n"},
+      {"convert --all -o - a.kml",
+       "geovant: --attributes writes a MID file beside the MIF file, which 'a.kml' cannot have on standard output: name "
+       "the output with -o\n"},
+  };
+  for (const Case& c : cases) {
+    Outcome run = Geovant(c.args, dir_);
+    EXPECT_EQ(run.status, 2) << c.args;
+    EXPECT_EQ(run.err, c.error);
+  }
+  EXPECT_FALSE(fs::exists(dir_ / "a.mif"));
+}
+
+TEST_F(Cli, ExtractSaysWhenItsSearchWasCutShort) {
+  // 20 empty groups in the tag make each character read cost 21 units of the search's budget.
+  std::string groups;
+  for (int i = 0; i < 20; ++i) groups += "()";
+  const std::string item = "<p" + groups + ">";
+  std::string document;
+  for (int i = 0; i < 25000; ++i) document += "<p>" + std::string(70, 'x') + "</p>\n";
+  WriteFileBytes(dir_ / "a.kml", document);
+  Outcome run = Geovant("extract a.kml '" + item + "'", dir_);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "geovant: the search for '" + item + "' was cut short, as it took more work than the document's "
+                     "size allows: what was found before is printed\n");
+  EXPECT_GT(run.out.size(), 0u);
+  EXPECT_LT(run.out.size(), 25000u * 74);
+}
