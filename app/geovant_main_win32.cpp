@@ -2,9 +2,10 @@
 #include <windows.h>
 
 #include <commctrl.h>
-#include <stdlib.h>
+#include <shellapi.h>
 
 #include "app/main_window_win32.h"
+#include "document/wide_text_win32.h"
 #include "layout/anchor_win32.h"
 #include "mif/element_search.h"
 
@@ -40,6 +41,16 @@ void ReleaseAtExit(ProgramState& state) {
   state.anchor_lists = nullptr;
 }
 
+// The files named on the command line, as UTF-8, whatever the system's code page.
+std::vector<std::string> GivenFiles() {
+  int count = 0;
+  wchar_t** args = CommandLineToArgvW(GetCommandLineW(), &count);
+  std::vector<std::string> paths;
+  for (int i = 1; args && i < count; ++i) paths.push_back(WideToUtf8(args[i]));
+  if (args) LocalFree(args);
+  return paths;
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
@@ -55,14 +66,15 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
   HWND hwnd = WindowOf(window);
   ShowWindow(hwnd, show);
   UpdateWindow(hwnd);
-  // "Open with" and a file dropped on the program's icon name the file; the first one opens.
-  if (__argc > 1) OpenGivenFile(window, __argv[1]);
+  // "Open with" and files dropped on the program's icon name the files.
+  std::vector<std::string> given = GivenFiles();
+  if (!given.empty()) OpenGivenFiles(window, given);
 
   MSG msg;
-  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
     if (HandleDialogKeys(hwnd, msg)) continue;
     TranslateMessage(&msg);
-    DispatchMessageA(&msg);
+    DispatchMessageW(&msg);
   }
   ReleaseAtExit(state);
   return 0;

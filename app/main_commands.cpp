@@ -1,180 +1,269 @@
 #include "app/main_commands.h"
 
+#include "document/declared_encoding.h"
+#include "document/encoding.h"
 #include "document/file_io.h"
 #include "document/file_names.h"
 #include "document/kmz.h"
-#include "document/text_io.h"
 #include "features/feature_export.h"
 #include "mif/analysis.h"
 #include "mif/mif_export.h"
+#include "mif/table_files.h"
 #include "tags/tag_index.h"
 
-const char kKmlFilter[] = "KML文件|*.kml";
-const char kMifFilter[] = "MIF文件|*.mif|MIF+MID（属性、样式、内环、轨迹）|*.mif";
+const std::string kKmlFilter = Ui(u8"KML文件|*.kml");
+const std::string kMifFilter = Ui(u8"MIF文件|*.mif|MIF+MID（属性、样式、内环、轨迹）|*.mif");
+
+namespace {
+
+const std::string kAllFilesFilter = Ui(u8"所有文件|*.*");
+
+std::string Quoted(std::string_view path) { return Ui(u8"“") + std::string(path) + Ui(u8"”"); }
+
+std::string KmzErrorReason(KmzError error) {
+  switch (error) {
+    case KmzError::kNone: return "";
+    case KmzError::kDamaged: return Ui(u8"KMZ 压缩包已损坏。");
+    case KmzError::kNoKml: return Ui(u8"KMZ 压缩包中没有 .kml 文件。");
+    case KmzError::kEncrypted: return Ui(u8"KMZ 压缩包中的 KML 文件已加密。");
+    case KmzError::kZip64: return Ui(u8"不支持 ZIP64 格式的 KMZ 压缩包。");
+    case KmzError::kMethod: return Ui(u8"KMZ 压缩包中的 KML 文件使用了不支持的压缩方式。");
+    case KmzError::kTooLarge: return Ui(u8"KMZ 压缩包中的 KML 文件大小与压缩包记载的不符。");
+    case KmzError::kCrc: return Ui(u8"KMZ 压缩包中的 KML 文件已损坏（CRC 校验不符）。");
+    case KmzError::kOutOfMemory: return Ui(u8"内存不足，无法解压 KMZ 压缩包。");
+  }
+  return "";
+}
+
+// The bytes of a KML file, or of the KML document in a KMZ archive; `archive` tells which.
+FileStatus ReadKmlFile(const std::string& path, std::string* bytes, bool* archive = nullptr) {
+  FileStatus status = ReadWholeFile(path, bytes);
+  if (archive) *archive = status.ok && IsKmz(*bytes);
+  if (status.ok && IsKmz(*bytes)) {
+    std::string kml;
+    KmzError error = ExtractKml(*bytes, &kml);
+    if (error != KmzError::kNone) status = FileStatus::Failed(KmzErrorReason(error));
+    *bytes = std::move(kml);
+  }
+  return status;
+}
+
+}  // namespace
 
 std::string ReadErrorMessage(const std::string& path, const std::string& reason) {
-  return "无法读取文件“" + path + "”：" + reason;
+  return Ui(u8"无法读取文件") + Quoted(path) + Ui(u8"：") + reason;
 }
 
 std::string WriteErrorMessage(const std::string& path, const std::string& reason) {
-  return "无法写入文件“" + path + "”：" + reason + "\r\n\r\n原有的文件保持不变。";
+  return Ui(u8"无法写入文件") + Quoted(path) + Ui(u8"：") + reason + Ui(u8"\r\n\r\n原有的文件保持不变。");
 }
 
-std::string ReplaceQuestion(const std::vector<std::string>& paths) {
-  if (paths.size() == 1) return "“" + paths[0] + "”已存在。\r\n要替换它吗？";
-  std::string names;
-  for (const std::string& path : paths) names += (names.empty() ? "“" : "和“") + path + "”";
-  return names + "已存在。\r\n要替换它们吗？";
+std::string ReplaceQuestion(const std::vector<std::string>& paths, const std::string& stale_mid) {
+  std::string question;
+  if (paths.size() == 1) {
+    question = Quoted(paths[0]) + Ui(u8"已存在。\r\n要替换它吗？");
+  } else {
+    std::string names;
+    for (const std::string& path : paths) names += (names.empty() ? "" : Ui(u8"和")) + Quoted(path);
+    question = names + Ui(u8"已存在。\r\n要替换它们吗？");
+  }
+  if (!stale_mid.empty()) {
+    question += Ui(u8"\r\n\r\n原有的属性文件") + Quoted(stale_mid) + Ui(u8"与新的 MIF 文件不再对应，将被一并删除。");
+  }
+  return question;
 }
 
-MainCommands::MainCommands(MainView& view, GeometryState& geometry)
-    : view_(view), geometry_(geometry) {}
+MainCommands::MainCommands(MainView& view, GeometryState& geometry) : view_(view), geometry_(geometry) {}
 
 void MainCommands::OnCreated() {
   view_.SetChecked(Control::单选框6, true);
   view_.SetChecked(Control::单选框5, false);
 }
 
-std::string KmzErrorReason(KmzError error) {
-  switch (error) {
-    case KmzError::kNone: return "";
-    case KmzError::kDamaged: return "KMZ 压缩包已损坏。";
-    case KmzError::kNoKml: return "KMZ 压缩包中没有 .kml 文件。";
-    case KmzError::kEncrypted: return "KMZ 压缩包中的 KML 文件已加密。";
-    case KmzError::kZip64: return "不支持 ZIP64 格式的 KMZ 压缩包。";
-    case KmzError::kMethod: return "KMZ 压缩包中的 KML 文件使用了不支持的压缩方式。";
-    case KmzError::kTooLarge: return "KMZ 压缩包中的 KML 文件大小与压缩包记载的不符。";
-    case KmzError::kCrc: return "KMZ 压缩包中的 KML 文件已损坏（CRC 校验不符）。";
-    case KmzError::kOutOfMemory: return "内存不足，无法解压 KMZ 压缩包。";
-  }
-  return "";
-}
-
-// The bytes of a KML file, or of the KML document in a KMZ archive; a failure is shown.
-bool MainCommands::ReadDocumentFile(const std::string& path, const char* command,
-                                    std::string* bytes) {
-  FileStatus status = ReadWholeFile(path, bytes);
-  if (status.ok && IsKmz(*bytes)) {
-    std::string kml;
-    KmzError error = ExtractKml(*bytes, &kml);
-    if (error != KmzError::kNone) status = FileStatus::Failed(KmzErrorReason(error));
-    *bytes = std::move(kml);
-    // Save writes the text as KML, beside the archive, never into it.
-    if (status.ok) 通用对话框1.file_name = ReplaceExtension(path, ".kml");
+// The bytes of a KML file, or of the KML document in a KMZ archive; a failure is shown. Save
+// writes the text as KML, beside an archive, never into it.
+bool MainCommands::ReadDocumentFile(const std::string& path, const std::string& command, std::string* bytes) {
+  bool archive = false;
+  FileStatus status = ReadKmlFile(path, bytes, &archive);
+  if (status.ok) {
+    通用对话框1.file_name = archive ? ReplaceExtension(path, ".kml") : path;
+    document_path_ = path;
+    view_.SetDocumentName(std::string(FileNameOf(path)));
   }
   if (!status.ok) view_.ShowMessage(ReadErrorMessage(path, status.reason), command, MessageIcon::kError);
   return status.ok;
 }
 
 // The Open dialogs offer KMZ files beside KML files: the designed filter gains a second pair
-// while the dialog is shown, and keeps its own.
-bool MainCommands::ShowOpenDialog() {
+// while the dialog is shown, and keeps its own. The dialog's file name changes only with a
+// file that was read.
+bool MainCommands::ShowOpenDialog(std::string* path) {
   通用对话框1.kind = FileDialog::Kind::kOpen;
   FileDialog shown = 通用对话框1;
-  if (shown.filter == kKmlFilter) shown.filter += "|KMZ文件|*.kmz";
+  if (shown.filter == kKmlFilter) shown.filter += Ui(u8"|KMZ文件|*.kmz");
   if (!view_.ShowFileDialog(shown)) return false;
-  通用对话框1.file_name = shown.file_name;
+  *path = shown.file_name;
   return true;
 }
 
-void MainCommands::WriteFile(const std::string& path, std::string_view bytes, const char* command) {
-  WriteFiles({{path, bytes}}, command);
-}
-
-void MainCommands::WriteFiles(const std::vector<std::pair<std::string, std::string_view>>& files, const char* command) {
-  std::vector<std::string> existing;
-  for (const auto& file : files) {
-    if (KindOf(file.first) == PathKind::kFile) existing.push_back(file.first);
-  }
-  if (!existing.empty() && !view_.AskYesNo(ReplaceQuestion(existing), command)) return;
-  for (const auto& [path, bytes] : files) {
-    FileStatus status = WriteWholeFile(path, bytes);
-    if (!status.ok) {
-      view_.ShowMessage(WriteErrorMessage(path, status.reason), command, MessageIcon::kError);
-      return;
-    }
-  }
-}
-
 void MainCommands::OnOpenButton() {
-  if (ShowOpenDialog()) OpenDocument(通用对话框1.file_name);
-}
-
-void MainCommands::OnFileGiven(const std::string& path) {
-  通用对话框1.file_name = path;
-  OpenDocument(path);
+  std::string path;
+  if (ShowOpenDialog(&path)) OpenDocument(path);
 }
 
 // The document and the tag list are replaced only by a file that was read: a cancelled
 // dialog or a failed read must not throw away an unsaved document.
-void MainCommands::OpenDocument(const std::string& path) {
+bool MainCommands::OpenDocument(const std::string& path) {
   view_.ShowBusy();
   Pattern tag_pattern;
   if (!tag_pattern.Compile(kTagPattern, /*ignore_case=*/false)) {
-    view_.ShowMessage("创建正则表达式失败。请检查参数！", "提取", MessageIcon::kError);
-    return;
+    view_.ShowMessage(Ui(u8"创建正则表达式失败。请检查参数！"), Ui(u8"提取"), MessageIcon::kError);
+    return false;
   }
   std::string bytes;
-  if (!ReadDocumentFile(path, "打开", &bytes)) return;
-  Encoding encoding = view_.IsChecked(Control::单选框5) ? Encoding::kAnsi : Encoding::kUtf8;
+  if (!ReadDocumentFile(path, Ui(u8"打开"), &bytes)) return false;
+  const Encoding chosen = view_.IsChecked(Control::单选框5) ? Encoding::kAnsi : Encoding::kUtf8;
+  const Encoding encoding = ReadingEncoding(bytes, chosen);
+  document_encoding_ = HasUtf16ByteOrderMark(bytes) ? Encoding::kUtf8 : encoding;
   view_.SetText(Control::编辑框1, DecodeDocument(std::move(bytes), encoding));
   view_.ClearItems(Control::列表框2);
   view_.AddItems(Control::列表框2, BuildTagIndex(tag_pattern, view_.Text(Control::编辑框1)));
+  return true;
+}
+
+void MainCommands::OnFilesGiven(const std::vector<std::string>& paths) {
+  if (paths.size() == 1) {
+    OpenDocument(paths[0]);
+  } else if (paths.size() > 1) {
+    ConvertFiles(paths);
+  }
 }
 
 void MainCommands::OnOpenMenu() {
-  if (!ShowOpenDialog()) return;
+  std::string path;
+  if (!ShowOpenDialog(&path)) return;
   std::string bytes;
-  if (!ReadDocumentFile(通用对话框1.file_name, "打开", &bytes)) return;
+  if (!ReadDocumentFile(path, Ui(u8"打开"), &bytes)) return;
+  document_encoding_ = HasUtf16ByteOrderMark(bytes) ? Encoding::kUtf8 : Encoding::kAnsi;
   view_.SetText(Control::编辑框1, BytesAsAnsiText(std::move(bytes)));
 }
 
-void MainCommands::SaveDocument(const char* filter, const char* extension, const char* command) {
+void MainCommands::SaveDocument(const std::string& filter, const char* extension, const std::string& command) {
   通用对话框1.kind = FileDialog::Kind::kSave;
   通用对话框1.filter = filter;
-  if (view_.ShowFileDialog(通用对话框1)) {
+  通用对话框1.title = command;
+  const bool confirmed = view_.ShowFileDialog(通用对话框1);
+  通用对话框1.title.clear();
+  if (confirmed) {
     std::string path = extension ? WithExtension(通用对话框1.file_name, extension) : 通用对话框1.file_name;
-    WriteFile(path, TextToBytes(view_.Text(Control::编辑框1)), command);
+    // The bytes agree with the document's XML declaration: a UTF-8 document stays UTF-8.
+    if (WriteFiles({{path, BytesToSave(view_.Text(Control::编辑框1), document_encoding_)}}, command)) {
+      document_path_ = path;
+      view_.SetDocumentName(std::string(FileNameOf(path)));
+    }
   }
   通用对话框1.file_name.clear();
 }
 
-void MainCommands::OnSave() { SaveDocument(kKmlFilter, ".kml", "保存"); }
+void MainCommands::OnSave() { SaveDocument(kKmlFilter, ".kml", Ui(u8"保存")); }
 
-void MainCommands::OnSaveAs() { SaveDocument("所有文件|*.*", nullptr, "另存为"); }
+void MainCommands::OnSaveAs() { SaveDocument(kAllFilesFilter, nullptr, Ui(u8"另存为")); }
 
 void MainCommands::OnAnalyse(GeometryKind kind) {
   view_.ShowBusy();
   AnalysisReport report = Analyse(geometry_, kind, MakeDocument(view_.Text(Control::编辑框1)));
-  view_.ShowMessage(report.message, "", MessageIcon::kNone);
+  view_.ShowMessage(AnsiToUtf8(report.message), "", MessageIcon::kNone);
   view_.SetText(Control::编辑框2, report.result_text);
+}
+
+std::vector<MainCommands::OutputFile> MainCommands::ExportFiles(const std::string& document, const std::string& path,
+                                                                int type) {
+  if (type != kMifWithMidType) return {{path, BuildMifText(geometry_, MakeDocument(document))}};
+  // The conversion of `geovant convert --all`: a MIF file and the MID file beside it.
+  ConvertedText converted = ConvertInMemory(ExportSource{document, Encoding::kAnsi}, ConversionOptions{true, true, true, true});
+  return {{path, std::move(converted.mif)}, {MidPathFor(path), std::move(converted.mid)}};
 }
 
 void MainCommands::OnExportMif() {
   view_.ShowBusy();
-  DocumentText document = MakeDocument(view_.Text(Control::编辑框1));
-  std::string mif = BuildMifText(geometry_, document);
-  view_.ShowMessage("解析完毕 ", "", MessageIcon::kNone);
+  const std::string document = view_.Text(Control::编辑框1);
+  // The MIF file of the first type is made before the message, as it always was.
+  std::string mif = BuildMifText(geometry_, MakeDocument(document));
+  view_.ShowMessage(Ui(u8"解析完毕 "), "", MessageIcon::kNone);
   通用对话框2.kind = FileDialog::Kind::kSave;
   通用对话框2.filter = kMifFilter;
-  通用对话框2.filter_index = 1;
+  通用对话框2.title = Ui(u8"生成MIF");
+  if (!document_path_.empty()) 通用对话框2.file_name = ReplaceExtension(document_path_, ".mif");
   if (view_.ShowFileDialog(通用对话框2)) {
     std::string path = WithExtension(通用对话框2.file_name, ".mif");
-    if (通用对话框2.filter_index == 2) {
-      WriteWithAttributes(*document, path);
+    if (通用对话框2.filter_index == kMifWithMidType) {
+      view_.ShowBusy();
+      WriteFiles(ExportFiles(document, path, kMifWithMidType), Ui(u8"生成MIF"));
     } else {
-      WriteFile(path, mif, "生成MIF");
+      // A MIF file written alone takes away the MID file of the MIF file it replaces.
+      WriteFiles({{path, std::move(mif)}}, Ui(u8"生成MIF"), StaleMidBeside(path));
     }
   }
   通用对话框2.file_name.clear();
 }
 
-// The second file type of the export: the conversion of `geovant convert --all`, a MIF file
-// and the MID file beside it.
-void MainCommands::WriteWithAttributes(const std::string& document, const std::string& path) {
+bool MainCommands::WriteFiles(const std::vector<OutputFile>& files, const std::string& command,
+                              const std::string& stale) {
+  std::vector<std::string> existing;
+  for (const OutputFile& file : files) {
+    if (KindOf(file.path) == PathKind::kFile) existing.push_back(file.path);
+  }
+  if (!existing.empty() && !view_.AskYesNo(ReplaceQuestion(existing, stale), command)) return false;
+  std::vector<std::pair<std::string, std::string_view>> bytes;
+  for (const OutputFile& file : files) bytes.emplace_back(file.path, file.bytes);
+  std::string failed;
+  FileStatus status = WriteFilesTogether(bytes, stale, &failed);
+  if (!status.ok) view_.ShowMessage(WriteErrorMessage(failed, status.reason), command, MessageIcon::kError);
+  return status.ok;
+}
+
+void MainCommands::ConvertFiles(const std::vector<std::string>& paths) {
   view_.ShowBusy();
-  ConvertedText converted = ConvertInMemory(ExportSource{document, Encoding::kAnsi}, ConversionOptions{true, true, true, true});
-  WriteFiles({{path, converted.mif}, {ReplaceExtension(path, ".mid"), converted.mid}}, "生成MIF");
+  const int type = 通用对话框2.filter_index;
+  const std::string command = Ui(u8"生成MIF");
+  std::vector<std::string> existing;
+  for (const std::string& path : paths) {
+    std::string mif = ReplaceExtension(path, ".mif");
+    for (const std::string& out : type == kMifWithMidType ? std::vector<std::string>{mif, MidPathFor(mif)}
+                                                          : std::vector<std::string>{mif}) {
+      if (KindOf(out) == PathKind::kFile) existing.push_back(out);
+    }
+  }
+  if (!existing.empty() && !view_.AskYesNo(ReplaceQuestion(existing), command)) return;
+  const Encoding chosen = view_.IsChecked(Control::单选框5) ? Encoding::kAnsi : Encoding::kUtf8;
+  size_t written = 0;
+  std::string failures;
+  std::string last_read;
+  for (const std::string& path : paths) {
+    std::string bytes;
+    FileStatus status = ReadKmlFile(path, &bytes);
+    std::string failed = path;
+    if (status.ok) {
+      last_read = path;
+      const Encoding encoding = ReadingEncoding(bytes, chosen);
+      std::string document = DecodeDocument(std::move(bytes), encoding);
+      const std::string mif = ReplaceExtension(path, ".mif");
+      std::vector<OutputFile> files = ExportFiles(document, mif, type);
+      std::vector<std::pair<std::string, std::string_view>> views;
+      for (const OutputFile& file : files) views.emplace_back(file.path, file.bytes);
+      status = WriteFilesTogether(views, files.size() == 1 ? StaleMidBeside(mif) : "", &failed);
+    }
+    if (status.ok) {
+      ++written;
+    } else {
+      failures += Ui(u8"\r\n") + Quoted(failed) + Ui(u8"：") + status.reason;
+    }
+  }
+  if (!last_read.empty()) OpenDocument(last_read);
+  std::string message = Ui(u8"已生成 ") + std::to_string(written) +
+                        (type == kMifWithMidType ? Ui(u8" 个 MIF 文件及其 MID 文件。") : Ui(u8" 个 MIF 文件。"));
+  if (!failures.empty()) message += Ui(u8"\r\n\r\n以下文件未能转换：") + failures;
+  view_.ShowMessage(message, command, failures.empty() ? MessageIcon::kNone : MessageIcon::kError);
 }
 
 void MainCommands::OnTagSelected() {
@@ -182,7 +271,10 @@ void MainCommands::OnTagSelected() {
   std::optional<std::string> item = view_.SelectedItem(Control::列表框2);
   if (!item) return;
   view_.ShowBusy();
-  view_.SetText(Control::编辑框2, ExtractElements(*item, view_.Text(Control::编辑框1)));
+  bool cut_short = false;
+  std::string result = ExtractElements(*item, view_.Text(Control::编辑框1), nullptr, &cut_short);
+  if (cut_short) result += "\r\n（查找用时超出限度而中止，以上只是部分结果。）\r\n";
+  view_.SetText(Control::编辑框2, result);
 }
 
 void MainCommands::OnExit() { view_.CloseWindow(); }

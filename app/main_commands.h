@@ -1,15 +1,18 @@
 #pragma once
 
+#include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include "app/main_view.h"
+#include "document/file_io.h"
+#include "document/text_io.h"
 #include "mif/element_search.h"
 
-extern const char kKmlFilter[];  // "KML文件|*.kml"
+extern const std::string kKmlFilter;  // "KML文件|*.kml"
 // The export's file types: today's MIF file, then the MIF and MID files of the full conversion.
-extern const char kMifFilter[];
+extern const std::string kMifFilter;
+constexpr int kMifWithMidType = 2;
 
 // The actions of the main window's events, on a view, so that their logic runs without a
 // window. One handler runs at a time, to completion.
@@ -19,9 +22,10 @@ class MainCommands {
 
   void OnCreated();           // select the UTF-8 choice
   void OnOpenButton();        // 按钮1: open with the chosen encoding and rebuild the tag list
-  // A file dropped on the window or named on the command line: opened as 按钮1 opens the
-  // file chosen in its dialog.
-  void OnFileGiven(const std::string& path);
+  // Files dropped on the window or named on the command line. One opens as 按钮1 opens the
+  // file chosen in its dialog; several are converted beside themselves with the export's
+  // file type chosen last, and the last one is opened.
+  void OnFilesGiven(const std::vector<std::string>& paths);
   void OnOpenMenu();          // menu 打开: open as ANSI, tag list untouched
   void OnSave();              // 按钮2, menu 保存
   void OnSaveAs();            // 按钮3, menu 另存为
@@ -30,26 +34,36 @@ class MainCommands {
   void OnTagSelected();       // 列表框2 selection
   void OnExit();              // menu 退出
 
-  FileDialog 通用对话框1{FileDialog::Kind::kOpen, kKmlFilter, ""};
-  FileDialog 通用对话框2{FileDialog::Kind::kSave, "", ""};
+  FileDialog 通用对话框1{FileDialog::Kind::kOpen, kKmlFilter, "", 1, ""};
+  FileDialog 通用对话框2{FileDialog::Kind::kSave, "", "", 1, ""};
 
  private:
-  bool ShowOpenDialog();
-  void OpenDocument(const std::string& path);
-  void SaveDocument(const char* filter, const char* extension, const char* command);
-  bool ReadDocumentFile(const std::string& path, const char* command, std::string* bytes);
-  // Writes unless `path` is an existing file that the user chooses not to replace.
-  void WriteFile(const std::string& path, std::string_view bytes, const char* command);
-  // Writes them all, after one question about those that exist; a failure stops the rest.
-  void WriteFiles(const std::vector<std::pair<std::string, std::string_view>>& files, const char* command);
-  void WriteWithAttributes(const std::string& document, const std::string& path);
+  struct OutputFile {
+    std::string path;
+    std::string bytes;
+  };
+
+  bool ShowOpenDialog(std::string* path);
+  bool OpenDocument(const std::string& path);
+  void SaveDocument(const std::string& filter, const char* extension, const std::string& command);
+  bool ReadDocumentFile(const std::string& path, const std::string& command, std::string* bytes);
+  // The files of one export of `document` (ANSI) to `path`, of the export's file `type`.
+  std::vector<OutputFile> ExportFiles(const std::string& document, const std::string& path, int type);
+  // Writes the files as one, after one question about those that exist: all are new
+  // afterwards, or all as they were; `stale`, a MID file that no longer belongs to its MIF
+  // file, goes in the same step. False when nothing was written.
+  bool WriteFiles(const std::vector<OutputFile>& files, const std::string& command, const std::string& stale = "");
+  void ConvertFiles(const std::vector<std::string>& paths);
 
   MainView& view_;
   GeometryState& geometry_;
+  std::string document_path_;             // the file opened last; empty before any
+  Encoding document_encoding_ = Encoding::kAnsi;  // how it was read: what a save keeps
 };
 
 // The text of the error box for a file that could not be read or written.
 std::string ReadErrorMessage(const std::string& path, const std::string& reason);
 std::string WriteErrorMessage(const std::string& path, const std::string& reason);
-// The question before existing files are replaced: "“a.mif”已存在。\r\n要替换它吗？"
-std::string ReplaceQuestion(const std::vector<std::string>& paths);
+// The question before existing files are replaced: "“a.mif”已存在。\r\n要替换它吗？"; a MID
+// file that goes with them is named after it.
+std::string ReplaceQuestion(const std::vector<std::string>& paths, const std::string& stale_mid = "");

@@ -2,7 +2,16 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
+
+// Two kinds of text meet in the window. The document text, the result box and the items of
+// the tag list are ANSI (GBK), as the document's bytes are. Everything else that the window
+// shows or takes (captions, messages, questions, file types, file names) is UTF-8, so that
+// any file name and every Chinese caption shows whatever the system's code page. The
+// program's own narrow literals are GBK, so its window texts are written as u8 literals:
+// Ui(u8"打开").
+inline std::string Ui(std::u8string_view text) { return std::string(text.begin(), text.end()); }
 
 // A file dialog object of the main window: it keeps its kind, filter and file name from one
 // use to the next.
@@ -12,6 +21,7 @@ struct FileDialog {
   std::string filter;     // description and pattern pairs, all separated by "|"
   std::string file_name;  // full path; after a confirmed dialog, the path chosen
   int filter_index = 1;   // the file type shown first; after a confirmed dialog, the one chosen
+  std::string title;      // empty: the system's own
 };
 
 // The controls that the commands read and write.
@@ -19,12 +29,12 @@ enum class Control { 编辑框1, 编辑框2, 列表框2, 单选框5, 单选框6 
 
 enum class MessageIcon { kNone, kError };
 
-// What the commands see of the main window. All text is ANSI (GBK).
+// What the commands see of the main window.
 class MainView {
  public:
   virtual ~MainView() = default;
 
-  virtual std::string Text(Control c) const = 0;  // whole content
+  virtual std::string Text(Control c) const = 0;  // whole content, ANSI
   virtual void SetText(Control c, const std::string& text) = 0;
   virtual void ClearItems(Control c) = 0;
   virtual void AddItems(Control c, const std::vector<std::string>& items) = 0;
@@ -32,6 +42,8 @@ class MainView {
   virtual bool IsChecked(Control c) const = 0;
   virtual void SetChecked(Control c, bool checked) = 0;
 
+  // The name of the document in the title bar ("北京.kml - Geovant 3.16"); empty for none.
+  virtual void SetDocumentName(const std::string& name) = 0;
   // A modal message box with an OK button. An empty caption leaves the window's own.
   virtual void ShowMessage(const std::string& text, const std::string& caption,
                            MessageIcon icon) = 0;

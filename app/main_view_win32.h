@@ -5,7 +5,9 @@
 #include "app/main_view.h"
 
 // The MainView of the real window: its controls by their ids, the system's message boxes and
-// common file dialogs.
+// common file dialogs, all through the W functions. The document text goes into the boxes
+// from code page 936 and comes back to it, so that the box gives back the bytes it was given
+// on every Windows.
 class Win32MainView : public MainView {
  public:
   explicit Win32MainView(HWND window) : window_(window) {}
@@ -17,6 +19,7 @@ class Win32MainView : public MainView {
   std::optional<std::string> SelectedItem(Control c) const override;
   bool IsChecked(Control c) const override;
   void SetChecked(Control c, bool checked) override;
+  void SetDocumentName(const std::string& name) override;
   void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override;
   bool AskYesNo(const std::string& text, const std::string& caption) override;
   bool ShowFileDialog(FileDialog& dialog) override;
@@ -31,5 +34,9 @@ class Win32MainView : public MainView {
   std::vector<std::string> items_;
 };
 
-// "KML文件|*.kml" as the dialog wants it: "KML文件\0*.kml\0\0".
-std::string DialogFilter(const std::string& filter);
+// "KML文件|*.kml" as the dialog wants it: "KML文件\0*.kml\0\0", in UTF-16.
+std::wstring DialogFilter(const std::string& filter);
+
+// The text of a window, and a new text for it: UTF-8.
+std::string WindowText(HWND window);
+void SetWindowTextUtf8(HWND window, const std::string& text);

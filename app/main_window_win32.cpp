@@ -3,15 +3,17 @@
 #include <shellapi.h>
 #include <uxtheme.h>
 
+#include <algorithm>
 #include <exception>
 #include <new>
 #include <string>
 
 #include "app/main_view_win32.h"
+#include "document/wide_text_win32.h"
 #include "layout/anchor_win32.h"
 
-const char kMainWindowCaption[] = "Geovant " GEOVANT_VERSION;
-const char kMainWindowClass[] = "GeovantMainWindow";
+const wchar_t kMainWindowCaption[] = L"Geovant " GEOVANT_VERSION;
+const wchar_t kMainWindowClass[] = L"GeovantMainWindow";
 
 // The window's view and commands. A handler that shows a dialog or a message box runs the
 // message loop inside it, where a close of the window may arrive: the close waits until the
@@ -61,36 +63,38 @@ namespace {
 
 struct ControlDesign {
   int id;
-  const char* window_class;
-  const char* caption;
-  int left, top, width, height;
+  const wchar_t* window_class;
+  const wchar_t* caption;
+  int left, top, width, height;  // at 96 DPI
   DWORD style;
   DWORD ex_style;
 };
 
 constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
 constexpr DWORD kButton = kChild | WS_TABSTOP | BS_PUSHBUTTON | BS_CENTER;
+// Labels: their one line centred on the radio button beside them.
+constexpr DWORD kLabel = kChild | SS_LEFT | SS_CENTERIMAGE;
 // Multi-line, wrapped (no horizontal scroll bar), selection hidden without focus; Enter
 // inserts a line break even though the window handles Tab as a dialog does.
 constexpr DWORD kTextBox = kChild | WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_LEFT | ES_WANTRETURN;
 
 // In creation order, which is also the order of keyboard focus.
 const ControlDesign kControls[] = {
-    {kId按钮1, "BUTTON", "打开", 24, 8, 40, 32, kButton | WS_GROUP, 0},
-    {kId按钮2, "BUTTON", "保存", 84, 8, 40, 32, kButton, 0},
-    {kId按钮3, "BUTTON", "另存为", 144, 8, 40, 32, kButton, 0},
-    {kId单选框5, "BUTTON", "", 200, 16, 16, 16, kChild | WS_TABSTOP | WS_GROUP | BS_AUTORADIOBUTTON, 0},
-    {kId标签7, "STATIC", "ANSI", 224, 8, 40, 32, kChild | SS_LEFT, 0},
-    {kId单选框6, "BUTTON", "", 280, 8, 16, 32, kChild | WS_TABSTOP | BS_AUTORADIOBUTTON, 0},
-    {kId标签8, "STATIC", "UTF8", 312, 8, 40, 32, kChild | SS_LEFT, 0},
-    {kId按钮4, "BUTTON", "点分析", 384, 8, 48, 32, kButton | WS_GROUP, 0},
-    {kId按钮5, "BUTTON", "线分析", 453, 8, 48, 32, kButton, 0},
-    {kId按钮6, "BUTTON", "面分析", 522, 8, 48, 32, kButton, 0},
-    {kId按钮7, "BUTTON", "生成MIF", 592, 8, 48, 32, kButton, 0},
-    {kId编辑框1, "EDIT", "", 16, 56, 656, 280, kTextBox, WS_EX_CLIENTEDGE},
-    {kId列表框2, "LISTBOX", "", 16, 360, 160, 216,
+    {kId按钮1, L"BUTTON", L"打开", 24, 8, 40, 32, kButton | WS_GROUP, 0},
+    {kId按钮2, L"BUTTON", L"保存", 84, 8, 40, 32, kButton, 0},
+    {kId按钮3, L"BUTTON", L"另存为", 144, 8, 40, 32, kButton, 0},
+    {kId单选框5, L"BUTTON", L"", 200, 16, 16, 16, kChild | WS_TABSTOP | WS_GROUP | BS_AUTORADIOBUTTON, 0},
+    {kId标签7, L"STATIC", L"ANSI", 224, 8, 40, 32, kLabel, 0},
+    {kId单选框6, L"BUTTON", L"", 280, 8, 16, 32, kChild | WS_TABSTOP | BS_AUTORADIOBUTTON, 0},
+    {kId标签8, L"STATIC", L"UTF8", 312, 8, 40, 32, kLabel, 0},
+    {kId按钮4, L"BUTTON", L"点分析", 384, 8, 48, 32, kButton | WS_GROUP, 0},
+    {kId按钮5, L"BUTTON", L"线分析", 453, 8, 48, 32, kButton, 0},
+    {kId按钮6, L"BUTTON", L"面分析", 522, 8, 48, 32, kButton, 0},
+    {kId按钮7, L"BUTTON", L"生成MIF", 592, 8, 48, 32, kButton, 0},
+    {kId编辑框1, L"EDIT", L"", 16, 56, 656, 280, kTextBox, WS_EX_CLIENTEDGE},
+    {kId列表框2, L"LISTBOX", L"", 16, 360, 160, 216,
      kChild | WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | LBS_HASSTRINGS, WS_EX_CLIENTEDGE},
-    {kId编辑框2, "EDIT", "", 192, 360, 472, 216, kTextBox, WS_EX_CLIENTEDGE},
+    {kId编辑框2, L"EDIT", L"", 192, 360, 472, 216, kTextBox, WS_EX_CLIENTEDGE},
 };
 
 // The event table: which control's notification starts which command.
@@ -98,66 +102,71 @@ struct EventRow {
   int id;
   int notification;  // BN_CLICKED and menu commands are 0
   void (*handler)(MainCommands&);
-  const char* action;  // what the user asked for, in the message of a failure
+  const char8_t* action;  // what the user asked for, in the message of a failure
 };
 
 const EventRow kEvents[] = {
-    {kId按钮1, BN_CLICKED, [](MainCommands& c) { c.OnOpenButton(); }, "打开"},
-    {kId按钮2, BN_CLICKED, [](MainCommands& c) { c.OnSave(); }, "保存"},
-    {kId按钮3, BN_CLICKED, [](MainCommands& c) { c.OnSaveAs(); }, "另存为"},
-    {kId按钮4, BN_CLICKED, [](MainCommands& c) { c.OnAnalyse(GeometryKind::kPoint); }, "点分析"},
-    {kId按钮5, BN_CLICKED, [](MainCommands& c) { c.OnAnalyse(GeometryKind::kLine); }, "线分析"},
-    {kId按钮6, BN_CLICKED, [](MainCommands& c) { c.OnAnalyse(GeometryKind::kPolygon); }, "面分析"},
-    {kId按钮7, BN_CLICKED, [](MainCommands& c) { c.OnExportMif(); }, "生成MIF"},
-    {kId列表框2, LBN_SELCHANGE, [](MainCommands& c) { c.OnTagSelected(); }, "提取"},
-    {kIdMenuOpen, 0, [](MainCommands& c) { c.OnOpenMenu(); }, "打开"},
-    {kIdMenuSave, 0, [](MainCommands& c) { c.OnSave(); }, "保存"},
-    {kIdMenuSaveAs, 0, [](MainCommands& c) { c.OnSaveAs(); }, "另存为"},
-    {kIdMenuExit, 0, [](MainCommands& c) { c.OnExit(); }, "退出"},
+    {kId按钮1, BN_CLICKED, [](MainCommands& c) { c.OnOpenButton(); }, u8"打开"},
+    {kId按钮2, BN_CLICKED, [](MainCommands& c) { c.OnSave(); }, u8"保存"},
+    {kId按钮3, BN_CLICKED, [](MainCommands& c) { c.OnSaveAs(); }, u8"另存为"},
+    {kId按钮4, BN_CLICKED, [](MainCommands& c) { c.OnAnalyse(GeometryKind::kPoint); }, u8"点分析"},
+    {kId按钮5, BN_CLICKED, [](MainCommands& c) { c.OnAnalyse(GeometryKind::kLine); }, u8"线分析"},
+    {kId按钮6, BN_CLICKED, [](MainCommands& c) { c.OnAnalyse(GeometryKind::kPolygon); }, u8"面分析"},
+    {kId按钮7, BN_CLICKED, [](MainCommands& c) { c.OnExportMif(); }, u8"生成MIF"},
+    {kId列表框2, LBN_SELCHANGE, [](MainCommands& c) { c.OnTagSelected(); }, u8"提取"},
+    {kIdMenuOpen, 0, [](MainCommands& c) { c.OnOpenMenu(); }, u8"打开"},
+    {kIdMenuSave, 0, [](MainCommands& c) { c.OnSave(); }, u8"保存"},
+    {kIdMenuSaveAs, 0, [](MainCommands& c) { c.OnSaveAs(); }, u8"另存为"},
+    {kIdMenuExit, 0, [](MainCommands& c) { c.OnExit(); }, u8"退出"},
 };
 
 HMENU CreateMainMenu() {
   HMENU file = CreatePopupMenu();
-  AppendMenuA(file, MF_STRING, kIdMenuOpen, "打开");
-  AppendMenuA(file, MF_STRING, kIdMenuSave, "保存");
-  AppendMenuA(file, MF_STRING, kIdMenuSaveAs, "另存为");
-  AppendMenuA(file, MF_STRING, kIdMenuExit, "退出");
+  AppendMenuW(file, MF_STRING, kIdMenuOpen, L"打开");
+  AppendMenuW(file, MF_STRING, kIdMenuSave, L"保存");
+  AppendMenuW(file, MF_STRING, kIdMenuSaveAs, L"另存为");
+  AppendMenuW(file, MF_STRING, kIdMenuExit, L"退出");
   HMENU bar = CreateMenu();
-  AppendMenuA(bar, MF_STRING | MF_POPUP, reinterpret_cast<UINT_PTR>(file), "文件");
+  AppendMenuW(bar, MF_STRING | MF_POPUP, reinterpret_cast<UINT_PTR>(file), L"文件");
   return bar;
 }
 
 // Runs one command; the window object may be gone afterwards (a close that waited for it).
 template <typename Handler>
-void RunHandler(MainWindow& window, const char* action, Handler handler) {
+void RunHandler(MainWindow& window, const std::string& action, Handler handler) {
   window.EnterHandler();
   // No exception may leave the window procedure; the core throws none, but memory may run out.
   try {
     handler(window.commands());
   } catch (...) {
-    MessageBoxA(window.window(), FailureMessage(action, std::current_exception()).c_str(), kMainWindowCaption,
-                MB_OK | MB_ICONERROR);
+    MessageBoxW(window.window(), Utf8ToWide(FailureMessage(action, std::current_exception())).c_str(),
+                kMainWindowCaption, MB_OK | MB_ICONERROR);
   }
   window.LeaveHandler();
 }
 
 void Dispatch(MainWindow& window, int id, int notification) {
   for (const EventRow& row : kEvents) {
-    if (row.id == id && row.notification == notification) return RunHandler(window, row.action, row.handler);
+    if (row.id == id && row.notification == notification) return RunHandler(window, Ui(row.action), row.handler);
   }
 }
 
-// The first of the files dropped on the window.
-std::string FirstDroppedFile(HDROP drop) {
-  UINT length = DragQueryFileA(drop, 0, nullptr, 0);
-  std::string path(length + 1, '\0');
-  path.resize(DragQueryFileA(drop, 0, path.data(), length + 1));
+// The files dropped on the window, in the order the shell gives them.
+std::vector<std::string> DroppedFiles(HDROP drop) {
+  std::vector<std::string> paths;
+  const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+  for (UINT i = 0; i < count; ++i) {
+    UINT length = DragQueryFileW(drop, i, nullptr, 0);
+    std::wstring path(length + 1, L'\0');
+    path.resize(DragQueryFileW(drop, i, path.data(), length + 1));
+    if (!path.empty()) paths.push_back(WideToUtf8(path));
+  }
   DragFinish(drop);
-  return path;
+  return paths;
 }
 
 LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
-  auto* window = reinterpret_cast<MainWindow*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+  auto* window = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   switch (message) {
     case WM_COMMAND:
       if (window) Dispatch(*window, LOWORD(wparam), HIWORD(wparam));
@@ -166,32 +175,32 @@ LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM l
       if (window && !window->MayCloseNow()) return 0;
       break;
     case WM_DROPFILES: {
-      std::string path = FirstDroppedFile(reinterpret_cast<HDROP>(wparam));
-      if (window && !path.empty()) OpenGivenFile(window, path);
+      std::vector<std::string> paths = DroppedFiles(reinterpret_cast<HDROP>(wparam));
+      if (window && !paths.empty()) OpenGivenFiles(window, paths);
       return 0;
     }
     case WM_DESTROY:
-      SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+      SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
       delete window;
       PostQuitMessage(0);
       return 0;
   }
-  return DefWindowProcA(hwnd, message, wparam, lparam);
+  return DefWindowProcW(hwnd, message, wparam, lparam);
 }
 
 bool RegisterMainWindowClass(HINSTANCE instance) {
-  WNDCLASSEXA wc = {};
-  if (GetClassInfoExA(instance, kMainWindowClass, &wc)) return true;
+  WNDCLASSEXW wc = {};
+  if (GetClassInfoExW(instance, kMainWindowClass, &wc)) return true;
   wc.cbSize = sizeof wc;
   wc.lpfnWndProc = MainWindowProc;
   wc.hInstance = instance;
-  wc.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(1));
-  wc.hIconSm = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(1), IMAGE_ICON,
-                                             GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
-  wc.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
+  wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+  wc.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                             GetSystemMetrics(SM_CYSMICON), 0));
+  wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
   wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   wc.lpszClassName = kMainWindowClass;
-  return RegisterClassExA(&wc) != 0;
+  return RegisterClassExW(&wc) != 0;
 }
 
 bool IsTextBox(HWND window, HWND control) {
@@ -202,21 +211,52 @@ bool IsKey(const MSG& msg, WPARAM key) {
   return (msg.message == WM_KEYDOWN || msg.message == WM_KEYUP || msg.message == WM_CHAR) && msg.wParam == key;
 }
 
-}  // namespace
-
-void OpenGivenFile(MainWindow* window, const std::string& path) {
-  RunHandler(*window, "打开", [&path](MainCommands& c) { c.OnFileGiven(path); });
+// A push button whose caption does not fit grows to the right, as far as the next control
+// allows: the designed widths were made for a narrower font.
+void FitCaption(HWND button, int right_limit, HFONT font) {
+  std::wstring caption(static_cast<size_t>(GetWindowTextLengthW(button)) + 1, L'\0');
+  caption.resize(static_cast<size_t>(GetWindowTextW(button, caption.data(), static_cast<int>(caption.size()))));
+  HDC dc = GetDC(button);
+  HGDIOBJ old = SelectObject(dc, font);
+  SIZE text{};
+  GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &text);
+  SelectObject(dc, old);
+  ReleaseDC(button, dc);
+  // The frame and the focus rectangle take about 4 px a side at 96 DPI.
+  const int needed = text.cx + 2 * (GetSystemMetrics(SM_CXEDGE) + 3);
+  RECT r;
+  GetWindowRect(button, &r);
+  MapWindowPoints(HWND_DESKTOP, GetParent(button), reinterpret_cast<POINT*>(&r), 2);
+  const int width = r.right - r.left;
+  if (needed <= width) return;
+  SetWindowPos(button, nullptr, 0, 0, std::min<int>(needed, right_limit - r.left), r.bottom - r.top,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-std::string FailureMessage(const char* action, std::exception_ptr failure) {
-  std::string reason = "程序内部出错。";
+}  // namespace
+
+int ScaleForDpi(int designed, int dpi) { return MulDiv(designed, dpi, 96); }
+
+int SystemDpi() {
+  HDC screen = GetDC(nullptr);
+  int dpi = GetDeviceCaps(screen, LOGPIXELSX);
+  ReleaseDC(nullptr, screen);
+  return dpi > 0 ? dpi : 96;
+}
+
+void OpenGivenFiles(MainWindow* window, const std::vector<std::string>& paths) {
+  RunHandler(*window, Ui(u8"打开"), [&paths](MainCommands& c) { c.OnFilesGiven(paths); });
+}
+
+std::string FailureMessage(const std::string& action, std::exception_ptr failure) {
+  std::string reason = Ui(u8"程序内部出错。");
   try {
     std::rethrow_exception(failure);
   } catch (const std::bad_alloc&) {
-    reason = "内存不足。";
+    reason = Ui(u8"内存不足。");
   } catch (...) {
   }
-  return std::string("无法完成“") + action + "”：" + reason;
+  return Ui(u8"无法完成“") + action + Ui(u8"”：") + reason;
 }
 
 bool HandleDialogKeys(HWND window, MSG& msg) {
@@ -227,7 +267,7 @@ bool HandleDialogKeys(HWND window, MSG& msg) {
     // A multi-line box asks the dialog code for every key, Tab included; Tab moves on here.
     if (msg.message == WM_KEYDOWN && msg.wParam == VK_TAB) {
       if (GetKeyState(VK_CONTROL) & 0x8000) {
-        SendMessageA(msg.hwnd, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>("\t"));
+        SendMessageW(msg.hwnd, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(L"\t"));
       } else {
         SetFocus(GetNextDlgTabItem(window, msg.hwnd, (GetKeyState(VK_SHIFT) & 0x8000) != 0));
       }
@@ -235,28 +275,33 @@ bool HandleDialogKeys(HWND window, MSG& msg) {
     }
     if (IsKey(msg, VK_TAB)) return true;
   }
-  return IsDialogMessageA(window, &msg);
+  return IsDialogMessageW(window, &msg);
 }
 
 MainWindow* CreateMainWindow(HINSTANCE instance, GeometryState& geometry) {
   if (!RegisterMainWindowClass(instance)) return nullptr;
-  HWND hwnd = CreateWindowExA(0, kMainWindowClass, kMainWindowCaption, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
-                              50, 50, 686, 637, nullptr, CreateMainMenu(), instance, nullptr);
+  // The designed places are for 96 DPI; at other settings everything grows alike.
+  const int dpi = SystemDpi();
+  auto scale = [dpi](int designed) { return ScaleForDpi(designed, dpi); };
+  HWND hwnd = CreateWindowExW(0, kMainWindowClass, kMainWindowCaption, WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, 50, 50,
+                              scale(686), scale(637), nullptr, CreateMainMenu(), instance, nullptr);
   if (!hwnd) return nullptr;
   auto* window = new MainWindow(hwnd, geometry);
-  SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(window));
+  SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(window));
 
   HFONT font = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
   for (const ControlDesign& c : kControls) {
-    HWND control = CreateWindowExA(c.ex_style, c.window_class, c.caption, c.style, c.left, c.top, c.width,
-                                   c.height, hwnd, reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)),
-                                   instance, nullptr);
+    HWND control = CreateWindowExW(c.ex_style, c.window_class, c.caption, c.style, scale(c.left), scale(c.top),
+                                   scale(c.width), scale(c.height), hwnd,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id)), instance, nullptr);
     // One font for all: the user interface's default, not the bold system font.
-    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   }
+  FitCaption(GetDlgItem(hwnd, kId按钮3), scale(196), font);
+  FitCaption(GetDlgItem(hwnd, kId按钮7), scale(660), font);
   // The text boxes take any length: a 20 MB KML loads whole.
-  SendDlgItemMessageA(hwnd, kId编辑框1, EM_SETLIMITTEXT, 0, 0);
-  SendDlgItemMessageA(hwnd, kId编辑框2, EM_SETLIMITTEXT, 0, 0);
+  SendDlgItemMessageW(hwnd, kId编辑框1, EM_SETLIMITTEXT, 0, 0);
+  SendDlgItemMessageW(hwnd, kId编辑框2, EM_SETLIMITTEXT, 0, 0);
 
   // The creation-complete steps: visual style, anchoring, the UTF-8 choice.
   SetThemeAppProperties(STAP_ALLOW_NONCLIENT | STAP_ALLOW_CONTROLS);

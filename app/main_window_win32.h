@@ -5,6 +5,7 @@
 #include <exception>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/main_commands.h"
 
@@ -18,8 +19,8 @@ enum ControlId : int {
 
 int ControlIdOf(Control c);
 
-extern const char kMainWindowCaption[];   // "Geovant 3.16"
-extern const char kMainWindowClass[];
+extern const wchar_t kMainWindowCaption[];  // "Geovant 3.16"
+extern const wchar_t kMainWindowClass[];
 
 class MainWindow;
 
@@ -31,14 +32,21 @@ HWND WindowOf(MainWindow* window);
 MainCommands& CommandsOf(MainWindow* window);
 MainView& ViewOf(MainWindow* window);
 
-// Opens `path` as 按钮1 opens the file chosen in its dialog: a dropped file, or the file
-// named on the command line ("Open with", a file dropped on the program's icon).
-void OpenGivenFile(MainWindow* window, const std::string& path);
+// The screen's DPI, and a length designed for 96 DPI at `dpi`: the window and its controls
+// are made at their designed places scaled so, and at 96 DPI exactly as designed.
+int SystemDpi();
+int ScaleForDpi(int designed, int dpi);
+
+// Files dropped on the window, or named on the program's command line ("Open with", files
+// dropped on the program's icon): one opens as 按钮1 opens the file chosen in its dialog,
+// several are converted (MainCommands::OnFilesGiven). The paths are UTF-8.
+void OpenGivenFiles(MainWindow* window, const std::vector<std::string>& paths);
 
 // The message loop's handling of dialog keys for the main window: Tab and Shift+Tab move the
 // focus, Ctrl+Tab inserts a tab and Enter a line break in the text boxes, and Escape does
 // nothing there. True when `msg` has been handled and must not be dispatched.
 bool HandleDialogKeys(HWND window, MSG& msg);
 
-// The error box text when a command ends with an exception: "无法完成“生成MIF”：内存不足。"
-std::string FailureMessage(const char* action, std::exception_ptr failure);
+// The error box text (UTF-8) when a command ends with an exception:
+// "无法完成“生成MIF”：内存不足。"
+std::string FailureMessage(const std::string& action, std::exception_ptr failure);

@@ -21,7 +21,7 @@ void SetAnchorLists(AnchorLists* lists) { anchor_lists = lists; }
 void AnchorControl(HWND control, int left, int top, int right, int bottom) {
   HWND parent = GetParent(control);
   // GWLP_WNDPROC: the form of the call that 64-bit Windows has.
-  auto previous = reinterpret_cast<WNDPROC>(GetWindowLongPtrA(parent, GWLP_WNDPROC));
+  auto previous = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(parent, GWLP_WNDPROC));
   RECT parent_window, parent_client, control_window;
   GetWindowRect(parent, &parent_window);
   GetClientRect(parent, &parent_client);
@@ -31,14 +31,14 @@ void AnchorControl(HWND control, int left, int top, int right, int bottom) {
   anchor_lists->AnchoredControls.push_back(
       {parent, control, geometry, {left != 0, top != 0, right != 0, bottom != 0}});
   if (!FindHost(parent)) {
-    SetWindowLongPtrA(parent, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&LayoutWindowProc));
+    SetWindowLongPtrW(parent, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&LayoutWindowProc));
     anchor_lists->LayoutHosts.push_back({parent, previous});
   }
 }
 
 LRESULT CALLBACK LayoutWindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
   const LayoutHost* host = FindHost(window);
-  if (!host) return DefWindowProcA(window, message, wparam, lparam);  // lists already released
+  if (!host) return DefWindowProcW(window, message, wparam, lparam);  // lists already released
   WNDPROC previous = host->previous;
   if (message == WM_SIZE) {
     // The client size is read back rather than taken from lparam, and a minimised window's
@@ -51,5 +51,5 @@ LRESULT CALLBACK LayoutWindowProc(HWND window, UINT message, WPARAM wparam, LPAR
       MoveWindow(record.control, p.x, p.y, p.width, p.height, TRUE);
     }
   }
-  return CallWindowProcA(previous, window, message, wparam, lparam);
+  return CallWindowProcW(previous, window, message, wparam, lparam);
 }

@@ -41,6 +41,7 @@ class FakeMainView : public MainView {
     return it != checked.end() && it->second;
   }
   void SetChecked(Control c, bool on) override { checked[c] = on; }
+  void SetDocumentName(const std::string& name) override { document_name = name; }
   void ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) override {
     messages.push_back({text, caption, icon, Text(Control::编辑框2), shown_dialogs.size()});
   }
@@ -72,4 +73,5 @@ class FakeMainView : public MainView {
   std::vector<std::string> questions;  // "text|caption"
   std::vector<FileDialog> shown_dialogs;  // as they were when shown
   bool closed = false;
+  std::string document_name;
 };

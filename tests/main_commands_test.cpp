@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "mif/mif_export.h"
 #include "tests/fake_main_view.h"
 #include "tests/test_support.h"
 #include "tests/zip_writer.h"
@@ -31,7 +32,7 @@ class Commands : public ::testing::Test {
 TEST_F(Commands, StartsWithTheUtf8ChoiceAndTheDesignedDialogs) {
   EXPECT_TRUE(view_.IsChecked(Control::单选框6));
   EXPECT_FALSE(view_.IsChecked(Control::单选框5));
-  EXPECT_EQ(commands_.通用对话框1.filter, "KML文件|*.kml");
+  EXPECT_EQ(commands_.通用对话框1.filter, Ui(u8"KML文件|*.kml"));
   EXPECT_EQ(commands_.通用对话框1.file_name, "");
   EXPECT_EQ(commands_.通用对话框2.filter, "");
 }
@@ -54,8 +55,8 @@ TEST_F(Commands, KmzArchivesOpenAsTheirKmlAndSaveBesideThem) {
   WriteFileBytes(dir_ / "b.kmz", MakeZip({{"doc.kml", kKml, true, false, 0, -1, -1, 1}}));  // a wrong CRC
   view_.answers.push_back({true, Path("a.kmz")});
   commands_.OnOpenButton();
-  EXPECT_EQ(view_.shown_dialogs.at(0).filter, "KML文件|*.kml|KMZ文件|*.kmz");
-  EXPECT_EQ(commands_.通用对话框1.filter, "KML文件|*.kml");
+  EXPECT_EQ(view_.shown_dialogs.at(0).filter, Ui(u8"KML文件|*.kml|KMZ文件|*.kmz"));
+  EXPECT_EQ(commands_.通用对话框1.filter, Ui(u8"KML文件|*.kml"));
   EXPECT_EQ(view_.Text(Control::编辑框1).substr(0, 31), "<kml><Placemark><name>\xD6\xD0</name>");
   EXPECT_EQ(view_.items[Control::列表框2].size(), 8u);
   commands_.OnSave();  // cancelled
@@ -63,7 +64,7 @@ TEST_F(Commands, KmzArchivesOpenAsTheirKmlAndSaveBesideThem) {
   view_.answers.push_back({true, Path("b.kmz")});
   commands_.OnOpenMenu();
   ASSERT_EQ(view_.messages.size(), 1u);
-  EXPECT_EQ(view_.messages[0].text, ReadErrorMessage(Path("b.kmz"), "KMZ 压缩包中的 KML 文件已损坏（CRC 校验不符）。"));
+  EXPECT_EQ(view_.messages[0].text, ReadErrorMessage(Path("b.kmz"), Ui(u8"KMZ 压缩包中的 KML 文件已损坏（CRC 校验不符）。")));
   EXPECT_EQ(view_.Text(Control::编辑框1).substr(0, 5), "<kml>");
 }
 
@@ -120,7 +121,7 @@ TEST_F(Commands, SaveAppendsKmlOnlyWhenMissingAndClearsTheName) {
   EXPECT_FALSE(std::filesystem::exists(dir_ / "b.KML.kml"));
   EXPECT_EQ(commands_.通用对话框1.file_name, "");
   EXPECT_EQ(view_.shown_dialogs.at(0).kind, FileDialog::Kind::kSave);
-  EXPECT_EQ(view_.shown_dialogs.at(0).filter, "KML文件|*.kml");
+  EXPECT_EQ(view_.shown_dialogs.at(0).filter, Ui(u8"KML文件|*.kml"));
 }
 
 TEST_F(Commands, TheQuestionBeforeReplacingIsAboutTheFileWritten) {
@@ -133,9 +134,9 @@ TEST_F(Commands, TheQuestionBeforeReplacingIsAboutTheFileWritten) {
   view_.answers.push_back({true, Path("roads.kml")});
   view_.yes_no_answers = {true};
   commands_.OnExportMif();
-  EXPECT_EQ(view_.questions, (std::vector<std::string>{ReplaceQuestion({Path("a.txt.kml")}) + "|保存",
-                                                       ReplaceQuestion({Path("v1.2.mif")}) + "|生成MIF",
-                                                       ReplaceQuestion({Path("roads.kml.mif")}) + "|生成MIF"}));
+  EXPECT_EQ(view_.questions, (std::vector<std::string>{ReplaceQuestion({Path("a.txt.kml")}) + Ui(u8"|保存"),
+                                                       ReplaceQuestion({Path("v1.2.mif")}) + Ui(u8"|生成MIF"),
+                                                       ReplaceQuestion({Path("roads.kml.mif")}) + Ui(u8"|生成MIF")}));
   EXPECT_EQ(ReadFileBytes(dir_ / "a.txt"), "old");
   EXPECT_EQ(ReadFileBytes(dir_ / "a.txt.kml"), "old");
   EXPECT_EQ(ReadFileBytes(dir_ / "v1.2.mif"), "old");
@@ -156,7 +157,7 @@ TEST_F(Commands, SaveAsWritesTheNameAsItIsAndChangesTheOpenFilter) {
   EXPECT_EQ(ReadFileBytes(dir_ / "plain"), "text");
   commands_.OnOpenMenu();  // cancelled
   EXPECT_EQ(view_.shown_dialogs.back().kind, FileDialog::Kind::kOpen);
-  EXPECT_EQ(view_.shown_dialogs.back().filter, "所有文件|*.*");
+  EXPECT_EQ(view_.shown_dialogs.back().filter, Ui(u8"所有文件|*.*"));
   EXPECT_EQ(view_.shown_dialogs.back().file_name, "");
 }
 
@@ -179,8 +180,8 @@ TEST_F(Commands, FailedSaveSaysSoAndKeepsTheOldFile) {
   commands_.OnSaveAs();
   ASSERT_EQ(view_.messages.size(), 2u);
   EXPECT_EQ(view_.messages[0].text, WriteErrorMessage(Path("dir.kml"), "Is a directory"));
-  EXPECT_EQ(view_.messages[0].caption, "保存");
-  EXPECT_EQ(view_.messages[1].caption, "另存为");
+  EXPECT_EQ(view_.messages[0].caption, Ui(u8"保存"));
+  EXPECT_EQ(view_.messages[1].caption, Ui(u8"另存为"));
   EXPECT_EQ(view_.messages[1].icon, MessageIcon::kError);
   EXPECT_EQ(ReadFileBytes(dir_ / "keep.kml"), "old bytes");
 }
@@ -190,15 +191,15 @@ TEST_F(Commands, AnalysisShowsTheCountThenFillsTheResultBox) {
   view_.SetText(Control::编辑框2, "before");
   commands_.OnAnalyse(GeometryKind::kPoint);
   ASSERT_EQ(view_.messages.size(), 1u);
-  EXPECT_EQ(view_.messages[0].text, "分析完毕，共有1个离散的点");
+  EXPECT_EQ(view_.messages[0].text, Ui(u8"分析完毕，共有1个离散的点"));
   EXPECT_EQ(view_.messages[0].icon, MessageIcon::kNone);
   EXPECT_EQ(view_.messages[0].result_box_while_shown, "before");
   EXPECT_EQ(view_.Text(Control::编辑框2), "<Point><coordinates>116.1,39.9,0</coordinates></Point>\r\n");
   commands_.OnAnalyse(GeometryKind::kLine);
-  EXPECT_EQ(view_.messages[1].text, "分析完毕，共有1条线");
+  EXPECT_EQ(view_.messages[1].text, Ui(u8"分析完毕，共有1条线"));
   EXPECT_EQ(view_.Text(Control::编辑框2), "<coordinates>1,2 3,4</coordinates>\r\n");
   commands_.OnAnalyse(GeometryKind::kPolygon);
-  EXPECT_EQ(view_.messages[2].text, "分析完毕，共有0个多边形");
+  EXPECT_EQ(view_.messages[2].text, Ui(u8"分析完毕，共有0个多边形"));
   EXPECT_EQ(view_.Text(Control::编辑框2), "");
   EXPECT_EQ(view_.Text(Control::编辑框1), kKml);
 }
@@ -208,8 +209,8 @@ TEST_F(Commands, ExportReportsFirstThenWritesTheMifOnce) {
   view_.answers.push_back({true, Path("roads.mif")});
   commands_.OnExportMif();
   ASSERT_EQ(view_.messages.size(), 1u);
-  EXPECT_EQ(view_.messages[0].text, "解析完毕 ");
-  EXPECT_EQ(view_.shown_dialogs.at(0).filter, "MIF文件|*.mif|MIF+MID（属性、样式、内环、轨迹）|*.mif");
+  EXPECT_EQ(view_.messages[0].text, Ui(u8"解析完毕 "));
+  EXPECT_EQ(view_.shown_dialogs.at(0).filter, Ui(u8"MIF文件|*.mif|MIF+MID（属性、样式、内环、轨迹）|*.mif"));
   EXPECT_EQ(view_.shown_dialogs.at(0).kind, FileDialog::Kind::kSave);
   EXPECT_TRUE(std::filesystem::exists(dir_ / "roads.mif"));
   EXPECT_FALSE(std::filesystem::exists(dir_ / "roads.mif.mif"));
@@ -233,7 +234,7 @@ TEST_F(Commands, EmptyDocumentExportsTheHeaderOnlyAndCancelledSavesWriteNothing)
   commands_.OnSaveAs();
   EXPECT_TRUE(std::filesystem::is_empty(dir_.path()));
   ASSERT_EQ(view_.messages.size(), 1u);
-  EXPECT_EQ(view_.messages[0].text, "解析完毕 ");
+  EXPECT_EQ(view_.messages[0].text, Ui(u8"解析完毕 "));
   EXPECT_EQ(view_.messages[0].dialogs_before, 0u);
   view_.answers.push_back({true, Path("empty")});
   commands_.OnExportMif();
@@ -260,4 +261,81 @@ TEST_F(Commands, ExitClosesTheWindowWithoutAsking) {
   commands_.OnExit();
   EXPECT_TRUE(view_.closed);
   EXPECT_TRUE(view_.messages.empty());
+}
+
+TEST_F(Commands, SavedBytesAgreeWithTheDeclarationAndGbkFilesOpenAsGbk) {
+  const std::string utf8 = "<?xml version=\"1.0\" encoding=\"UTF-8\"?><name>\xE5\x8C\x97\xE4\xBA\xAC</name>";
+  const std::string gbk = "<?xml version=\"1.0\" encoding=\"GBK\"?><name>\xB1\xB1\xBE\xA9</name>";
+  WriteFileBytes(dir_ / "utf8.kml", utf8);
+  WriteFileBytes(dir_ / "gbk.kml", gbk);
+  view_.answers = {{true, Path("utf8.kml")}, {true, Path("utf8-saved")}, {true, Path("gbk.kml")}, {true, Path("gbk-saved")}};
+  commands_.OnOpenButton();
+  EXPECT_EQ(view_.Text(Control::编辑框1), "<?xml version=\"1.0\" encoding=\"UTF-8\"?><name>\xB1\xB1\xBE\xA9</name>");
+  EXPECT_EQ(view_.document_name, "utf8.kml");
+  commands_.OnSave();
+  EXPECT_EQ(ReadFileBytes(dir_ / "utf8-saved.kml"), utf8);
+  commands_.OnOpenButton();  // the UTF8 choice, but the file says GBK
+  EXPECT_EQ(view_.Text(Control::编辑框1), gbk);
+  commands_.OnSave();
+  EXPECT_EQ(ReadFileBytes(dir_ / "gbk-saved.kml"), gbk);
+  EXPECT_EQ(view_.document_name, "gbk-saved.kml");
+}
+
+TEST_F(Commands, ExportProposesTheDocumentsNameAndRemembersTheFileType) {
+  WriteFileBytes(dir_ / "roads.kml", kKml);
+  view_.answers = {{true, Path("roads.kml")}, {true, "", 2}, {true, ""}};
+  commands_.OnOpenButton();
+  commands_.OnExportMif();
+  EXPECT_EQ(view_.shown_dialogs.at(1).file_name, Path("roads.mif"));
+  EXPECT_EQ(view_.shown_dialogs.at(1).title, Ui(u8"生成MIF"));
+  EXPECT_TRUE(std::filesystem::exists(dir_ / "roads.mid"));
+  commands_.OnExportMif();  // the type chosen last is offered first
+  EXPECT_EQ(view_.shown_dialogs.at(2).filter_index, 2);
+  EXPECT_EQ(commands_.通用对话框2.file_name, "");
+}
+
+TEST_F(Commands, AMifWrittenAloneTakesTheStaleMidAwayAfterAskingAboutIt) {
+  view_.SetText(Control::编辑框1, kKml);
+  view_.answers = {{true, Path("a"), 2}, {true, Path("a"), 1}};
+  commands_.OnExportMif();
+  ASSERT_TRUE(std::filesystem::exists(dir_ / "a.mid"));
+  view_.yes_no_answers = {true};
+  commands_.OnExportMif();
+  EXPECT_EQ(view_.questions, std::vector<std::string>{ReplaceQuestion({Path("a.mif")}, Path("a.mid")) + Ui(u8"|生成MIF")});
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "a.mid"));
+  EXPECT_EQ(ReadFileBytes(dir_ / "a.mif"), BuildMifText(geometry_, MakeDocument(kKml)));
+}
+
+TEST_F(Commands, AFailedStepOfTheMifAndMidNamesItsFileAndKeepsBothOldFiles) {
+  WriteFileBytes(dir_ / "a.mif", "old");
+  std::filesystem::create_directory(dir_ / "a.mid");
+  view_.SetText(Control::编辑框1, kKml);
+  view_.answers = {{true, Path("a"), 2}};
+  view_.yes_no_answers = {true};
+  commands_.OnExportMif();
+  ASSERT_EQ(view_.messages.size(), 2u);
+  EXPECT_EQ(view_.messages[1].text, WriteErrorMessage(Path("a.mid"), "Is a directory"));
+  EXPECT_EQ(ReadFileBytes(dir_ / "a.mif"), "old");
+}
+
+TEST_F(Commands, SeveralGivenFilesAreConvertedAndTheLastOneOpens) {
+  WriteFileBytes(dir_ / "a.kml", kKml);
+  WriteFileBytes(dir_ / "b.kml", "<kml><Point><coordinates>1,2</coordinates></Point></kml>");
+  commands_.OnFilesGiven({Path("a.kml"), Path("missing.kml"), Path("b.kml")});
+  EXPECT_EQ(ReadFileBytes(dir_ / "a.mif"), BuildMifText(geometry_, MakeDocument(DecodeDocument(kKml, Encoding::kUtf8))));
+  EXPECT_NE(ReadFileBytes(dir_ / "b.mif").find("Point 1 2\r\n"), std::string::npos);
+  EXPECT_EQ(view_.Text(Control::编辑框1), "<kml><Point><coordinates>1,2</coordinates></Point></kml>");
+  EXPECT_EQ(view_.document_name, "b.kml");
+  ASSERT_EQ(view_.messages.size(), 1u);
+  EXPECT_EQ(view_.messages[0].text, Ui(u8"已生成 2 个 MIF 文件。\r\n\r\n以下文件未能转换：\r\n“") + Path("missing.kml") +
+                                        Ui(u8"”：No such file or directory"));
+  EXPECT_EQ(view_.messages[0].icon, MessageIcon::kError);
+}
+
+TEST_F(Commands, AFailedOpenLeavesTheProposedNameAsItWas) {
+  WriteFileBytes(dir_ / "x.kml", "abc");
+  view_.answers = {{true, Path("x.kml")}, {true, Path("missing.kml")}};
+  commands_.OnOpenButton();
+  commands_.OnOpenButton();
+  EXPECT_EQ(commands_.通用对话框1.file_name, Path("x.kml"));
 }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <stdexcept>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "app/main_view_win32.h"
+#include "document/wide_text_win32.h"
 #include "app/main_window_win32.h"
 #include "document/file_io.h"
 #include "document/text_io.h"
@@ -22,42 +24,48 @@
 
 namespace {
 
+// As Geovant.exe's manifest declares: the window is laid out for the screen's DPI.
+const bool kDpiAware = SetProcessDPIAware();
+
 struct Design {
   int id;
-  const char* window_class;
-  const char* caption;
-  int left, top, width, height;
+  const wchar_t* window_class;
+  const wchar_t* caption;
+  int left, top, width, height;  // at 96 DPI
   bool tab_stop;
 };
 
 const Design kDesign[] = {
-    {kId按钮1, "Button", "打开", 24, 8, 40, 32, true},
-    {kId按钮2, "Button", "保存", 84, 8, 40, 32, true},
-    {kId按钮3, "Button", "另存为", 144, 8, 40, 32, true},
-    {kId单选框5, "Button", "", 200, 16, 16, 16, true},
-    {kId标签7, "Static", "ANSI", 224, 8, 40, 32, false},
-    {kId单选框6, "Button", "", 280, 8, 16, 32, true},
-    {kId标签8, "Static", "UTF8", 312, 8, 40, 32, false},
-    {kId按钮4, "Button", "点分析", 384, 8, 48, 32, true},
-    {kId按钮5, "Button", "线分析", 453, 8, 48, 32, true},
-    {kId按钮6, "Button", "面分析", 522, 8, 48, 32, true},
-    {kId按钮7, "Button", "生成MIF", 592, 8, 48, 32, true},
-    {kId编辑框1, "Edit", "", 16, 56, 656, 280, true},
-    {kId列表框2, "ListBox", "", 16, 360, 160, 216, true},
-    {kId编辑框2, "Edit", "", 192, 360, 472, 216, true},
+    {kId按钮1, L"Button", L"打开", 24, 8, 40, 32, true},
+    {kId按钮2, L"Button", L"保存", 84, 8, 40, 32, true},
+    {kId按钮3, L"Button", L"另存为", 144, 8, 40, 32, true},
+    {kId单选框5, L"Button", L"", 200, 16, 16, 16, true},
+    {kId标签7, L"Static", L"ANSI", 224, 8, 40, 32, false},
+    {kId单选框6, L"Button", L"", 280, 8, 16, 32, true},
+    {kId标签8, L"Static", L"UTF8", 312, 8, 40, 32, false},
+    {kId按钮4, L"Button", L"点分析", 384, 8, 48, 32, true},
+    {kId按钮5, L"Button", L"线分析", 453, 8, 48, 32, true},
+    {kId按钮6, L"Button", L"面分析", 522, 8, 48, 32, true},
+    {kId按钮7, L"Button", L"生成MIF", 592, 8, 48, 32, true},
+    {kId编辑框1, L"Edit", L"", 16, 56, 656, 280, true},
+    {kId列表框2, L"ListBox", L"", 16, 360, 160, 216, true},
+    {kId编辑框2, L"Edit", L"", 192, 360, 472, 216, true},
 };
 
-std::string ClassOf(HWND h) {
-  char name[64] = {};
-  GetClassNameA(h, name, sizeof name);
+std::wstring ClassOf(HWND h) {
+  wchar_t name[64] = {};
+  GetClassNameW(h, name, 64);
   return name;
 }
 
-std::string TextOf(HWND h) {
-  char text[256] = {};
-  GetWindowTextA(h, text, sizeof text);
+std::wstring TextOf(HWND h) {
+  wchar_t text[256] = {};
+  GetWindowTextW(h, text, 256);
   return text;
 }
+
+// A length of the design at the screen's DPI.
+int Scaled(int designed) { return ScaleForDpi(designed, SystemDpi()); }
 
 Placement PlaceOf(HWND control) {
   RECT r;
@@ -74,9 +82,9 @@ SIZE ClientSize(HWND w) {
 
 void Pump() {
   MSG msg;
-  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
     TranslateMessage(&msg);
-    DispatchMessageA(&msg);
+    DispatchMessageW(&msg);
   }
 }
 
@@ -84,7 +92,7 @@ class MainWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
     SetAnchorLists(&lists_);
-    window_ = CreateMainWindow(GetModuleHandleA(nullptr), geometry_);
+    window_ = CreateMainWindow(GetModuleHandleW(nullptr), geometry_);
     ASSERT_NE(window_, nullptr);
     hwnd_ = WindowOf(window_);
     ShowWindow(hwnd_, SW_SHOWNORMAL);
@@ -101,11 +109,12 @@ class MainWindowTest : public ::testing::Test {
   // Where the three anchored controls must be for the current client size.
   void ExpectLayoutFor(SIZE client) {
     int dx = client.cx - designed_client_.cx, dy = client.cy - designed_client_.cy;
-    EXPECT_EQ(PlaceOf(Item(kId编辑框1)), (Placement{16, 56, 656 + dx, 280 + dy}));
-    EXPECT_EQ(PlaceOf(Item(kId列表框2)), (Placement{16, 360 + dy, 160, 216}));
-    EXPECT_EQ(PlaceOf(Item(kId编辑框2)), (Placement{192, 360 + dy, 472 + dx, 216}));
-    EXPECT_EQ(PlaceOf(Item(kId按钮7)), (Placement{592, 8, 48, 32}));
-    EXPECT_EQ(PlaceOf(Item(kId单选框5)), (Placement{200, 16, 16, 16}));
+    auto s = Scaled;
+    EXPECT_EQ(PlaceOf(Item(kId编辑框1)), (Placement{s(16), s(56), s(656) + dx, s(280) + dy}));
+    EXPECT_EQ(PlaceOf(Item(kId列表框2)), (Placement{s(16), s(360) + dy, s(160), s(216)}));
+    EXPECT_EQ(PlaceOf(Item(kId编辑框2)), (Placement{s(192), s(360) + dy, s(472) + dx, s(216)}));
+    EXPECT_EQ(PlaceOf(Item(kId按钮6)), (Placement{s(522), s(8), s(48), s(32)}));
+    EXPECT_EQ(PlaceOf(Item(kId单选框5)), (Placement{s(200), s(16), s(16), s(16)}));
   }
 
   AnchorLists lists_;
@@ -118,12 +127,12 @@ class MainWindowTest : public ::testing::Test {
 }  // namespace
 
 TEST_F(MainWindowTest, WindowHasItsCaptionSizeAndFrame) {
-  EXPECT_EQ(TextOf(hwnd_), "Geovant 3.16");
+  EXPECT_EQ(TextOf(hwnd_), L"Geovant 3.16");
   RECT r;
   GetWindowRect(hwnd_, &r);
-  EXPECT_EQ(r.right - r.left, 686);
-  EXPECT_EQ(r.bottom - r.top, 637);
-  LONG style = GetWindowLongA(hwnd_, GWL_STYLE);
+  EXPECT_EQ(r.right - r.left, Scaled(686));
+  EXPECT_EQ(r.bottom - r.top, Scaled(637));
+  LONG style = GetWindowLongW(hwnd_, GWL_STYLE);
   for (LONG bit : {WS_CAPTION, WS_SYSMENU, WS_MINIMIZEBOX, WS_MAXIMIZEBOX, WS_THICKFRAME}) {
     EXPECT_TRUE(style & bit) << std::hex << bit;
   }
@@ -135,8 +144,15 @@ TEST_F(MainWindowTest, ControlsHaveTheirClassPlaceCaptionAndStyle) {
     ASSERT_NE(h, nullptr) << d.id;
     EXPECT_EQ(ClassOf(h), d.window_class) << d.id;
     EXPECT_EQ(TextOf(h), d.caption) << d.id;
-    EXPECT_EQ(PlaceOf(h), (Placement{d.left, d.top, d.width, d.height})) << d.id;
-    LONG style = GetWindowLongA(h, GWL_STYLE);
+    Placement place = PlaceOf(h);
+    EXPECT_EQ(place, (Placement{Scaled(d.left), Scaled(d.top), place.width, Scaled(d.height)})) << d.id;
+    // A push button may be wider than designed, so that its caption fits; nothing else is.
+    if (d.id >= kId按钮1 && d.id <= kId按钮7) {
+      EXPECT_GE(place.width, Scaled(d.width)) << d.id;
+    } else {
+      EXPECT_EQ(place.width, Scaled(d.width)) << d.id;
+    }
+    LONG style = GetWindowLongW(h, GWL_STYLE);
     // A group of radio buttons is one tab stop: the system keeps it on the checked button.
     if (d.id != kId单选框5 && d.id != kId单选框6) {
       EXPECT_EQ((style & WS_TABSTOP) != 0, d.tab_stop) << d.id;
@@ -144,52 +160,52 @@ TEST_F(MainWindowTest, ControlsHaveTheirClassPlaceCaptionAndStyle) {
     EXPECT_TRUE(style & WS_VISIBLE) << d.id;
   }
   for (int id : {kId编辑框1, kId编辑框2}) {
-    LONG style = GetWindowLongA(Item(id), GWL_STYLE);
+    LONG style = GetWindowLongW(Item(id), GWL_STYLE);
     EXPECT_TRUE(style & ES_MULTILINE);
     EXPECT_TRUE(style & WS_VSCROLL);
     EXPECT_FALSE(style & WS_HSCROLL);
     EXPECT_FALSE(style & (ES_READONLY | ES_PASSWORD | ES_NOHIDESEL | ES_AUTOHSCROLL));
-    EXPECT_TRUE(GetWindowLongA(Item(id), GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
+    EXPECT_TRUE(GetWindowLongW(Item(id), GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
     // No limit: Windows reports 0x7FFFFFFE, Wine 0xFFFFFFFF.
-    EXPECT_GE(static_cast<DWORD>(SendMessageA(Item(id), EM_GETLIMITTEXT, 0, 0)), 0x7FFFFFFEu);
+    EXPECT_GE(static_cast<DWORD>(SendMessageW(Item(id), EM_GETLIMITTEXT, 0, 0)), 0x7FFFFFFEu);
   }
-  LONG list = GetWindowLongA(Item(kId列表框2), GWL_STYLE);
+  LONG list = GetWindowLongW(Item(kId列表框2), GWL_STYLE);
   EXPECT_FALSE(list & (LBS_SORT | LBS_MULTIPLESEL | LBS_EXTENDEDSEL));
   EXPECT_TRUE(list & LBS_NOTIFY);
   for (int id : {kId单选框5, kId单选框6}) {
-    EXPECT_EQ(GetWindowLongA(Item(id), GWL_STYLE) & BS_TYPEMASK, BS_AUTORADIOBUTTON);
+    EXPECT_EQ(GetWindowLongW(Item(id), GWL_STYLE) & BS_TYPEMASK, BS_AUTORADIOBUTTON);
   }
-  EXPECT_TRUE(GetWindowLongA(Item(kId单选框6), GWL_STYLE) & WS_TABSTOP);
+  EXPECT_TRUE(GetWindowLongW(Item(kId单选框6), GWL_STYLE) & WS_TABSTOP);
 }
 
 TEST_F(MainWindowTest, UtfChoiceIsSelectedAndTheRadioButtonsExcludeEachOther) {
-  auto checked = [&](int id) { return SendMessageA(Item(id), BM_GETCHECK, 0, 0) == BST_CHECKED; };
+  auto checked = [&](int id) { return SendMessageW(Item(id), BM_GETCHECK, 0, 0) == BST_CHECKED; };
   EXPECT_TRUE(checked(kId单选框6));
   EXPECT_FALSE(checked(kId单选框5));
-  SendMessageA(Item(kId单选框5), BM_CLICK, 0, 0);
+  SendMessageW(Item(kId单选框5), BM_CLICK, 0, 0);
   EXPECT_TRUE(checked(kId单选框5));
   EXPECT_FALSE(checked(kId单选框6));
-  SendMessageA(Item(kId单选框6), BM_CLICK, 0, 0);
+  SendMessageW(Item(kId单选框6), BM_CLICK, 0, 0);
   EXPECT_TRUE(checked(kId单选框6));
   EXPECT_FALSE(checked(kId单选框5));
   // The labels do nothing when clicked.
-  SendMessageA(Item(kId标签7), WM_LBUTTONDOWN, MK_LBUTTON, 0);
-  SendMessageA(Item(kId标签7), WM_LBUTTONUP, 0, 0);
+  SendMessageW(Item(kId标签7), WM_LBUTTONDOWN, MK_LBUTTON, 0);
+  SendMessageW(Item(kId标签7), WM_LBUTTONUP, 0, 0);
   EXPECT_TRUE(checked(kId单选框6));
 }
 
 TEST_F(MainWindowTest, MenuHoldsTheFourFileCommands) {
   HMENU bar = GetMenu(hwnd_);
   ASSERT_EQ(GetMenuItemCount(bar), 1);
-  char text[64];
-  GetMenuStringA(bar, 0, text, sizeof text, MF_BYPOSITION);
-  EXPECT_STREQ(text, "文件");
+  wchar_t text[64];
+  GetMenuStringW(bar, 0, text, 64, MF_BYPOSITION);
+  EXPECT_STREQ(text, L"文件");
   HMENU file = GetSubMenu(bar, 0);
   ASSERT_EQ(GetMenuItemCount(file), 4);
-  const char* expected[] = {"打开", "保存", "另存为", "退出"};
+  const wchar_t* expected[] = {L"打开", L"保存", L"另存为", L"退出"};
   const UINT ids[] = {kIdMenuOpen, kIdMenuSave, kIdMenuSaveAs, kIdMenuExit};
   for (int i = 0; i < 4; ++i) {
-    GetMenuStringA(file, static_cast<UINT>(i), text, sizeof text, MF_BYPOSITION);
+    GetMenuStringW(file, static_cast<UINT>(i), text, 64, MF_BYPOSITION);
     EXPECT_STREQ(text, expected[i]);
     EXPECT_EQ(GetMenuItemID(file, i), ids[i]);
   }
@@ -197,15 +213,15 @@ TEST_F(MainWindowTest, MenuHoldsTheFourFileCommands) {
 
 TEST_F(MainWindowTest, ResizingMovesOnlyTheAnchoredControls) {
   ExpectLayoutFor(designed_client_);
-  SetWindowPos(hwnd_, nullptr, 0, 0, 786, 737, SWP_NOMOVE | SWP_NOZORDER);
+  SetWindowPos(hwnd_, nullptr, 0, 0, Scaled(686) + 100, Scaled(637) + 100, SWP_NOMOVE | SWP_NOZORDER);
   ExpectLayoutFor(ClientSize(hwnd_));
   EXPECT_EQ(ClientSize(hwnd_).cx, designed_client_.cx + 100);
   SetWindowPos(hwnd_, nullptr, 0, 0, 600, 500, SWP_NOMOVE | SWP_NOZORDER);
   ExpectLayoutFor(ClientSize(hwnd_));
-  SetWindowPos(hwnd_, nullptr, 0, 0, 686, 637, SWP_NOMOVE | SWP_NOZORDER);
+  SetWindowPos(hwnd_, nullptr, 0, 0, Scaled(686), Scaled(637), SWP_NOMOVE | SWP_NOZORDER);
   ExpectLayoutFor(designed_client_);
   // The gap between the document box and the lower boxes stays 24.
-  EXPECT_EQ(PlaceOf(Item(kId列表框2)).y - (PlaceOf(Item(kId编辑框1)).y + PlaceOf(Item(kId编辑框1)).height), 24);
+  EXPECT_EQ(PlaceOf(Item(kId列表框2)).y - (PlaceOf(Item(kId编辑框1)).y + PlaceOf(Item(kId编辑框1)).height), Scaled(24));
 }
 
 TEST_F(MainWindowTest, MaximiseMinimiseAndRestoreKeepTheLayout) {
@@ -227,12 +243,12 @@ TEST_F(MainWindowTest, MaximiseMinimiseAndRestoreKeepTheLayout) {
 }
 
 TEST_F(MainWindowTest, LayoutProcedurePassesOtherMessagesOn) {
-  EXPECT_EQ(GetWindowLongPtrA(hwnd_, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(&LayoutWindowProc));
+  EXPECT_EQ(GetWindowLongPtrW(hwnd_, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(&LayoutWindowProc));
   ASSERT_EQ(lists_.LayoutHosts.size(), 1u);
   EXPECT_EQ(lists_.AnchoredControls.size(), 3u);
-  char text[64] = {};
-  EXPECT_EQ(SendMessageA(hwnd_, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text)), 12);
-  EXPECT_STREQ(text, "Geovant 3.16");
+  wchar_t text[64] = {};
+  EXPECT_EQ(SendMessageW(hwnd_, WM_GETTEXT, 64, reinterpret_cast<LPARAM>(text)), 12);
+  EXPECT_STREQ(text, L"Geovant 3.16");
 }
 
 namespace {
@@ -250,19 +266,20 @@ void RunLoop(HWND window, DWORD milliseconds) {
   DWORD end = GetTickCount() + milliseconds;
   while (GetTickCount() < end) {
     MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
       if (HandleDialogKeys(window, msg)) continue;
       TranslateMessage(&msg);
-      DispatchMessageA(&msg);
+      DispatchMessageW(&msg);
     }
     Sleep(10);
   }
 }
 
+// The box's text as the program reads it: ANSI.
 std::string BoxText(HWND box) {
-  std::string text(static_cast<size_t>(GetWindowTextLengthA(box)) + 1, '\0');
-  text.resize(static_cast<size_t>(GetWindowTextA(box, text.data(), static_cast<int>(text.size()))));
-  return text;
+  std::wstring text(static_cast<size_t>(GetWindowTextLengthW(box)) + 1, L'\0');
+  text.resize(static_cast<size_t>(GetWindowTextW(box, text.data(), static_cast<int>(text.size()))));
+  return WideToAnsi(text);
 }
 
 }  // namespace
@@ -296,14 +313,14 @@ TEST_F(MainWindowTest, CloseDuringAMessageBoxWaitsForTheCommand) {
   window = hwnd_;
   SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR id, DWORD) {
     KillTimer(nullptr, id);
-    PostMessageA(window, WM_CLOSE, 0, 0);
+    PostMessageW(window, WM_CLOSE, 0, 0);
     SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR id, DWORD) {
       KillTimer(nullptr, id);
-      HWND box = FindWindowA("#32770", nullptr);
-      if (box) PostMessageA(box, WM_COMMAND, IDOK, 0);
+      HWND box = FindWindowW(L"#32770", nullptr);
+      if (box) PostMessageW(box, WM_COMMAND, IDOK, 0);
     });
   });
-  SendMessageA(hwnd_, WM_COMMAND, MAKEWPARAM(kId按钮4, BN_CLICKED), reinterpret_cast<LPARAM>(Item(kId按钮4)));
+  SendMessageW(hwnd_, WM_COMMAND, MAKEWPARAM(kId按钮4, BN_CLICKED), reinterpret_cast<LPARAM>(Item(kId按钮4)));
   EXPECT_FALSE(IsWindow(hwnd_)) << "the close is carried out once the command has returned";
 }
 
@@ -312,8 +329,8 @@ TEST_F(MainWindowTest, LongTagItemsCanBeSelected) {
   std::string document = item + "1</Placemark><Placemark>2</Placemark>";
   ViewOf(window_).SetText(Control::编辑框1, document);
   ViewOf(window_).AddItems(Control::列表框2, {"<kml>", item});
-  SendMessageA(Item(kId列表框2), LB_SETCURSEL, 1, 0);
-  SendMessageA(hwnd_, WM_COMMAND, MAKEWPARAM(kId列表框2, LBN_SELCHANGE), reinterpret_cast<LPARAM>(Item(kId列表框2)));
+  SendMessageW(Item(kId列表框2), LB_SETCURSEL, 1, 0);
+  SendMessageW(hwnd_, WM_COMMAND, MAKEWPARAM(kId列表框2, LBN_SELCHANGE), reinterpret_cast<LPARAM>(Item(kId列表框2)));
   EXPECT_EQ(BoxText(Item(kId编辑框2)), ExtractElements(item, document));
 }
 
@@ -353,39 +370,94 @@ TEST_F(MainWindowTest, TextBoxesGiveBackTheMendedTextUnchanged) {
 }
 
 TEST(FailureMessage, SaysInChineseWhatCouldNotBeDone) {
-  EXPECT_EQ(FailureMessage("生成MIF", std::make_exception_ptr(std::bad_alloc())), "无法完成“生成MIF”：内存不足。");
-  EXPECT_EQ(FailureMessage("打开", std::make_exception_ptr(std::runtime_error("x"))), "无法完成“打开”：程序内部出错。");
+  EXPECT_EQ(FailureMessage(Ui(u8"生成MIF"), std::make_exception_ptr(std::bad_alloc())), Ui(u8"无法完成“生成MIF”：内存不足。"));
+  EXPECT_EQ(FailureMessage(Ui(u8"打开"), std::make_exception_ptr(std::runtime_error("x"))),
+            Ui(u8"无法完成“打开”：程序内部出错。"));
 }
 
 namespace {
 
 // What the shell sends when files are dropped on a window.
-HDROP DropOf(const std::vector<std::string>& paths) {
-  std::string names;
-  for (const std::string& p : paths) names += p + '\0';
-  names += '\0';
-  HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + names.size());
+HDROP DropOf(const std::vector<std::wstring>& paths) {
+  std::wstring names;
+  for (const std::wstring& p : paths) names += p + L'\0';
+  names += L'\0';
+  HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + names.size() * sizeof(wchar_t));
   auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
   drop->pFiles = sizeof(DROPFILES);
-  drop->fWide = FALSE;
-  std::memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), names.data(), names.size());
+  drop->fWide = TRUE;
+  std::memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), names.data(), names.size() * sizeof(wchar_t));
   GlobalUnlock(memory);
   return static_cast<HDROP>(memory);
 }
 
+std::wstring TempFolder() {
+  wchar_t folder[MAX_PATH];
+  GetTempPathW(MAX_PATH, folder);
+  return folder;
+}
+
 }  // namespace
 
-TEST_F(MainWindowTest, ADroppedFileOpensAsTheOpenButtonOpensIt) {
-  char folder[MAX_PATH];
-  GetTempPathA(MAX_PATH, folder);
-  std::string first = std::string(folder) + "拖放.kml", second = std::string(folder) + "second.kml";
-  WriteWholeFile(first, "<kml><name>\xE4\xB8\xAD</name></kml>");  // UTF-8, the choice at start
-  WriteWholeFile(second, "<other/>");
-  EXPECT_TRUE(GetWindowLongA(hwnd_, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
-  SendMessageA(hwnd_, WM_DROPFILES, reinterpret_cast<WPARAM>(DropOf({first, second})), 0);
+TEST_F(MainWindowTest, ADroppedFileOpensAndTheTitleNamesIt) {
+  // (Names that GBK lacks stay out of the test macros: they are turned into GBK strings too.)
+  const std::wstring name = L"拖放 한.kml";
+  const std::wstring file = TempFolder() + name;
+  WriteWholeFile(WideToUtf8(file), "<kml><name>\xE4\xB8\xAD</name></kml>");  // UTF-8, the choice at start
+  EXPECT_TRUE(GetWindowLongW(hwnd_, GWL_EXSTYLE) & WS_EX_ACCEPTFILES);
+  SendMessageW(hwnd_, WM_DROPFILES, reinterpret_cast<WPARAM>(DropOf({file})), 0);
   EXPECT_EQ(BoxText(Item(kId编辑框1)), "<kml><name>\xD6\xD0</name></kml>");
-  EXPECT_EQ(SendMessageA(Item(kId列表框2), LB_GETCOUNT, 0, 0), 2);
-  EXPECT_EQ(CommandsOf(window_).通用对话框1.file_name, first);
-  DeleteFileA(first.c_str());
-  DeleteFileA(second.c_str());
+  EXPECT_EQ(SendMessageW(Item(kId列表框2), LB_GETCOUNT, 0, 0), 2);
+  EXPECT_EQ(CommandsOf(window_).通用对话框1.file_name, WideToUtf8(file));
+  EXPECT_EQ(TextOf(hwnd_), name + L" - Geovant 3.16");
+  DeleteFileW(file.c_str());
+}
+
+TEST_F(MainWindowTest, SeveralDroppedFilesAreConvertedBesideThemselves) {
+  const std::wstring folder = TempFolder();
+  const std::vector<std::wstring> files = {folder + L"一.kml", folder + L"二.kml", folder + L"missing.kml"};
+  WriteWholeFile(WideToUtf8(files[0]), "<kml><Point><coordinates>1,2</coordinates></Point></kml>");
+  WriteWholeFile(WideToUtf8(files[1]), "<kml><Point><coordinates>3,4</coordinates></Point></kml>");
+  // The summary at the end is answered as soon as it shows.
+  SetTimer(nullptr, 0, 500, [](HWND, UINT, UINT_PTR id, DWORD) {
+    if (HWND box = FindWindowW(L"#32770", nullptr)) {
+      KillTimer(nullptr, id);
+      PostMessageW(box, WM_COMMAND, IDOK, 0);
+    }
+  });
+  SendMessageW(hwnd_, WM_DROPFILES, reinterpret_cast<WPARAM>(DropOf(files)), 0);
+  std::string first, second;
+  ReadWholeFile(WideToUtf8(folder + L"一.mif"), &first);
+  ReadWholeFile(WideToUtf8(folder + L"二.mif"), &second);
+  EXPECT_NE(first.find("Point 1 2\r\n"), std::string::npos);
+  EXPECT_NE(second.find("Point 3 4\r\n"), std::string::npos);
+  EXPECT_EQ(BoxText(Item(kId编辑框1)), "<kml><Point><coordinates>3,4</coordinates></Point></kml>");
+  EXPECT_EQ(TextOf(hwnd_), L"二.kml - Geovant 3.16");
+  for (const wchar_t* name : {L"一.kml", L"二.kml", L"一.mif", L"二.mif"}) DeleteFileW((folder + name).c_str());
+}
+
+TEST_F(MainWindowTest, LabelsSitBesideTheirRadioButtonsAndCaptionsFitTheirButtons) {
+  auto middle = [&](int id) { return PlaceOf(Item(id)).y + PlaceOf(Item(id)).height / 2; };
+  EXPECT_EQ(GetWindowLongW(Item(kId标签7), GWL_STYLE) & SS_CENTERIMAGE, SS_CENTERIMAGE);
+  EXPECT_EQ(GetWindowLongW(Item(kId标签8), GWL_STYLE) & SS_CENTERIMAGE, SS_CENTERIMAGE);
+  EXPECT_EQ(middle(kId标签7), middle(kId单选框5));
+  EXPECT_EQ(middle(kId标签8), middle(kId单选框6));
+  HFONT font = reinterpret_cast<HFONT>(SendMessageW(Item(kId按钮3), WM_GETFONT, 0, 0));
+  HDC dc = GetDC(hwnd_);
+  HGDIOBJ old = SelectObject(dc, font);
+  for (int id = kId按钮1; id <= kId按钮7; ++id) {
+    std::wstring caption = TextOf(Item(id));
+    SIZE text{};
+    GetTextExtentPoint32W(dc, caption.c_str(), static_cast<int>(caption.size()), &text);
+    EXPECT_LE(text.cx + 2 * GetSystemMetrics(SM_CXEDGE), PlaceOf(Item(id)).width) << id;
+  }
+  SelectObject(dc, old);
+  ReleaseDC(hwnd_, dc);
+  // No two controls of the top row overlap.
+  std::vector<Placement> row;
+  for (const Design& d : kDesign) {
+    if (d.top < 50) row.push_back(PlaceOf(Item(d.id)));
+  }
+  std::sort(row.begin(), row.end(), [](const Placement& a, const Placement& b) { return a.x < b.x; });
+  for (size_t i = 1; i < row.size(); ++i) EXPECT_LE(row[i - 1].x + row[i - 1].width, row[i].x) << i;
 }
