@@ -25,7 +25,7 @@ echo "== fuzzing, ${GEOVANT_FUZZ_SECONDS:=30} s per target"
 
 wine_prefix=$(mktemp -d)
 trap 'rm -rf "$wine_prefix"' EXIT
-WINEPREFIX=$wine_prefix xvfb-run -a -s '-screen 0 1024x768x24' "$top/scripts/wine_tests.sh" "$top/build-mingw" "$top/build"
+WINEPREFIX=$wine_prefix xvfb-run -a -s '-screen 0 1600x1200x24' "$top/scripts/wine_tests.sh" "$top/build-mingw" "$top/build"
 
 echo "== native tests"
 cd "$top/build" && ctest --output-on-failure

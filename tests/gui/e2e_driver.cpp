@@ -1,8 +1,12 @@
 // Drives Geovant.exe as a user would, from another process: the real window, the real common
-// dialogs and message boxes. Usage:
-//   geovant_e2e.exe GEOVANT_EXE GEOVANT_CLI_EXE UTF8_KML WORK_FOLDER
-// Prints one line per check and exits 0 when all held.
+// dialogs and message boxes, all read and written through the W functions, so that it runs
+// the same under any system code page. Usage:
+//   geovant_e2e.exe GEOVANT_EXE GEOVANT_CLI_EXE UTF8_KML GBK_KML KOREAN_KML WORK_FOLDER
+// UTF8_KML declares UTF-8 and has Chinese names; GBK_KML declares GBK; KOREAN_KML is any KML
+// under a name that GBK lacks. Prints one line per check and exits 0 when all held.
 #include <windows.h>
+
+#include <shellapi.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -14,7 +18,10 @@
 #include "app/main_commands.h"
 #include "app/main_window_win32.h"
 #include "document/encoding.h"
+#include "document/declared_encoding.h"
 #include "document/file_io.h"
+#include "document/text_io.h"
+#include "document/wide_text_win32.h"
 #include "mif/analysis.h"
 #include "tags/tag_index.h"
 
@@ -43,9 +50,9 @@ bool WaitFor(const std::function<bool()>& condition, int seconds = 30) {
 DWORD process_id = 0;
 HWND main_window = nullptr;
 
-std::string ClassOf(HWND h) {
-  char name[64] = {};
-  GetClassNameA(h, name, sizeof name);
+std::wstring ClassOf(HWND h) {
+  wchar_t name[64] = {};
+  GetClassNameW(h, name, 64);
   return name;
 }
 
@@ -58,7 +65,7 @@ HWND FindDialog() {
       [](HWND h, LPARAM p) -> BOOL {
         DWORD pid = 0;
         GetWindowThreadProcessId(h, &pid);
-        if (pid == process_id && IsWindowVisible(h) && ClassOf(h) == "#32770") {
+        if (pid == process_id && IsWindowVisible(h) && ClassOf(h) == L"#32770") {
           reinterpret_cast<Search*>(p)->found = h;
           return FALSE;
         }
@@ -79,26 +86,35 @@ void WaitDialogGone(HWND dialog) {
   WaitFor([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); });
 }
 
-std::string ControlText(HWND control) {
-  LRESULT length = SendMessageA(control, WM_GETTEXTLENGTH, 0, 0);
-  std::string text(static_cast<size_t>(length) + 1, '\0');
-  LRESULT got = SendMessageA(control, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+std::wstring ControlText(HWND control) {
+  LRESULT length = SendMessageW(control, WM_GETTEXTLENGTH, 0, 0);
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  LRESULT got = SendMessageW(control, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
   text.resize(got > 0 ? static_cast<size_t>(got) : 0);
   return text;
 }
 
-std::string Item(int id) { return ControlText(GetDlgItem(main_window, id)); }
+// A text box of the main window as the program reads it: ANSI.
+std::string Item(int id) { return WideToAnsi(ControlText(GetDlgItem(main_window, id))); }
+
+// The main window's caption, UTF-8.
+std::string Title() { return WideToUtf8(ControlText(main_window)); }
 
 void Press(int id, int notification = BN_CLICKED) {
-  PostMessageA(main_window, WM_COMMAND, MAKEWPARAM(id, notification),
+  PostMessageW(main_window, WM_COMMAND, MAKEWPARAM(id, notification),
                reinterpret_cast<LPARAM>(GetDlgItem(main_window, id)));
+}
+
+std::string Utf8Environment(const wchar_t* name) {
+  const wchar_t* value = _wgetenv(name);
+  return value ? WideToUtf8(value) : "";
 }
 
 // When GEOVANT_SHOTS names a folder, saves the part of the screen that shows Geovant's window
 // and its dialog there, as NAME.bmp: the screenshots of the user guide.
 void Shot(const char* name) {
-  const char* folder = std::getenv("GEOVANT_SHOTS");
-  if (!folder || !main_window) return;
+  const std::string folder = Utf8Environment(L"GEOVANT_SHOTS");
+  if (folder.empty() || !main_window) return;
   Sleep(700);  // let the window finish drawing
   RECT area;
   GetWindowRect(main_window, &area);
@@ -128,46 +144,46 @@ void Shot(const char* name) {
   std::string bmp(reinterpret_cast<const char*>(&file), sizeof file);
   bmp.append(reinterpret_cast<const char*>(&header), sizeof header);
   bmp += pixels;
-  WriteWholeFile(std::string(folder) + "\\" + name + ".bmp", bmp);
+  WriteWholeFile(folder + "\\" + name + ".bmp", bmp);
   DeleteObject(bitmap);
   DeleteDC(memory);
   ReleaseDC(nullptr, screen);
 }
 
-// Answers a message box with OK and returns its text.
+// Answers a message box with OK and returns its text, UTF-8.
 std::string AnswerMessageBox(const char* shot = nullptr) {
   HWND box = WaitDialog();
   if (!box) return "(no message box)";
   if (shot) Shot(shot);
-  std::string text = ControlText(GetDlgItem(box, 0xFFFF));
-  PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+  std::string text = WideToUtf8(ControlText(GetDlgItem(box, 0xFFFF)));
+  PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
   WaitDialogGone(box);
   return text;
 }
 
-// Answers a question box with Yes or No and returns its text.
+// Answers a question box with Yes or No and returns its text, UTF-8.
 std::string AnswerQuestion(bool yes, const char* shot = nullptr) {
   HWND box = WaitDialog();
   if (!box) return "(no question)";
   if (shot) Shot(shot);
-  std::string text = ControlText(GetDlgItem(box, 0xFFFF));
+  std::string text = WideToUtf8(ControlText(GetDlgItem(box, 0xFFFF)));
   int button = yes ? IDYES : IDNO;
-  PostMessageA(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, button)));
+  PostMessageW(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, button)));
   WaitDialogGone(box);
   return text;
 }
 
 // Chooses the item at `index` of the menu 文件 with the keyboard, as a user without a mouse does.
 bool ChooseMenuItem(int index) {
-  PostMessageA(main_window, WM_SYSCOMMAND, SC_KEYMENU, 0);
+  PostMessageW(main_window, WM_SYSCOMMAND, SC_KEYMENU, 0);
   Sleep(300);
   auto key = [](WPARAM vk) {
-    PostMessageA(main_window, WM_KEYDOWN, vk, 0);
+    PostMessageW(main_window, WM_KEYDOWN, vk, 0);
     Sleep(200);
   };
   key(VK_DOWN);  // opens the popup of the one menu
   HWND popup = nullptr;
-  if (!WaitFor([&] { return (popup = FindWindowA("#32768", nullptr)) != nullptr && IsWindowVisible(popup); }, 5)) {
+  if (!WaitFor([&] { return (popup = FindWindowW(L"#32768", nullptr)) != nullptr && IsWindowVisible(popup); }, 5)) {
     return false;
   }
   key(VK_HOME);
@@ -178,19 +194,19 @@ bool ChooseMenuItem(int index) {
 
 // Starts Geovant.exe, with a file to open when one is given, and waits for its window.
 bool Start(const std::string& geovant, PROCESS_INFORMATION* pi, const std::string& file = "") {
-  STARTUPINFOA si = {};
+  STARTUPINFOW si = {};
   si.cb = sizeof si;
-  std::string line = "\"" + geovant + "\"";
-  if (!file.empty()) line += " \"" + file + "\"";
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, pi)) return false;
+  std::wstring line = L"\"" + Utf8ToWide(geovant) + L"\"";
+  if (!file.empty()) line += L" \"" + Utf8ToWide(file) + L"\"";
+  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, pi)) return false;
   process_id = pi->dwProcessId;
   main_window = nullptr;
-  return WaitFor([] { return (main_window = FindWindowA("GeovantMainWindow", nullptr)) != nullptr; });
+  return WaitFor([] { return (main_window = FindWindowW(kMainWindowClass, nullptr)) != nullptr; });
 }
 
 // Closes the window and tells whether the program ended with exit code 0.
 bool CloseAndEnd(PROCESS_INFORMATION& pi) {
-  PostMessageA(main_window, WM_CLOSE, 0, 0);
+  PostMessageW(main_window, WM_CLOSE, 0, 0);
   DWORD code = 1;
   bool ended = WaitForSingleObject(pi.hProcess, 20000) == WAIT_OBJECT_0 && GetExitCodeProcess(pi.hProcess, &code);
   CloseHandle(pi.hThread);
@@ -206,18 +222,18 @@ bool AnswerFileDialog(const std::string& path, const char* shot = nullptr, int f
   if (!dialog || !GetDlgItem(dialog, 0x47C)) return false;
   if (file_type > 0) {
     HWND types = GetDlgItem(dialog, 0x470);
-    SendMessageA(types, CB_SETCURSEL, static_cast<WPARAM>(file_type - 1), 0);
+    SendMessageW(types, CB_SETCURSEL, static_cast<WPARAM>(file_type - 1), 0);
     // What a choice made with the mouse notifies; Wine's dialog takes the type on SELENDOK.
     for (WORD notification : {CBN_SELCHANGE, CBN_SELENDOK}) {
-      SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(0x470, notification), reinterpret_cast<LPARAM>(types));
+      SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(0x470, notification), reinterpret_cast<LPARAM>(types));
     }
   }
   // For the screenshots, the name alone, as a user types it: the dialogs open in the folder
   // of the test's files.
-  std::string typed = std::getenv("GEOVANT_SHOTS") ? path.substr(path.rfind('\\') + 1) : path;
-  SendMessageA(GetDlgItem(dialog, 0x47C), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(typed.c_str()));
+  std::string typed = Utf8Environment(L"GEOVANT_SHOTS").empty() ? path : path.substr(path.rfind('\\') + 1);
+  SendMessageW(GetDlgItem(dialog, 0x47C), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Utf8ToWide(typed).c_str()));
   if (shot) Shot(shot);
-  PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+  PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
   WaitDialogGone(dialog);
   return true;
 }
@@ -227,9 +243,9 @@ bool AnswerFileDialog(const std::string& path, const char* shot = nullptr, int f
 std::vector<size_t> ListItemLengths() {
   HWND list = GetDlgItem(main_window, kId列表框2);
   std::vector<size_t> lengths;
-  LRESULT count = SendMessageA(list, LB_GETCOUNT, 0, 0);
+  LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
   for (LRESULT i = 0; i < count; ++i) {
-    lengths.push_back(static_cast<size_t>(SendMessageA(list, LB_GETTEXTLEN, i, 0)));
+    lengths.push_back(static_cast<size_t>(SendMessageW(list, LB_GETTEXTLEN, i, 0)));
   }
   return lengths;
 }
@@ -241,11 +257,11 @@ std::string ReadBytes(const std::string& path) {
 }
 
 bool Run(const std::string& command_line) {
-  STARTUPINFOA si = {};
+  STARTUPINFOW si = {};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi;
-  std::string line = command_line;
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
+  std::wstring line = Utf8ToWide(command_line);
+  if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
   WaitForSingleObject(pi.hProcess, 60000);
   DWORD code = 1;
   GetExitCodeProcess(pi.hProcess, &code);
@@ -258,17 +274,24 @@ double SecondsSince(ULONGLONG start) { return static_cast<double>(GetTickCount64
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (argc != 5) {
-    std::fprintf(stderr, "usage: geovant_e2e GEOVANT_EXE GEOVANT_CLI_EXE UTF8_KML WORK_FOLDER\n");
+int main() {
+  int argc = 0;
+  wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &argc);
+  std::vector<std::string> argv;
+  for (int i = 0; i < argc; ++i) argv.push_back(WideToUtf8(wide[i]));
+  if (argc != 7) {
+    std::fprintf(stderr, "usage: geovant_e2e GEOVANT_EXE GEOVANT_CLI_EXE UTF8_KML GBK_KML KOREAN_KML WORK_FOLDER\n");
     return 2;
   }
-  const std::string geovant = argv[1], cli = argv[2], kml = argv[3], work = argv[4];
+  const std::string geovant = argv[1], cli = argv[2], kml = argv[3], gbk_kml = argv[4], korean_kml = argv[5],
+                    work = argv[6];
+  auto quoted = [](const std::string& path) { return "\"" + path + "\""; };
 
   PROCESS_INFORMATION pi;
   Check(Start(geovant, &pi) && CloseAndEnd(pi), "started and closed at once, the program ends with exit code 0");
   Check(Start(geovant, &pi), "the main window appears");
   if (!main_window) return 1;
+  Check(Title() == "Geovant 3.16", "the title names the program alone before any Open");
   Shot("01-start");
 
   // The expected texts, from the same core the program uses.
@@ -276,17 +299,19 @@ int main(int argc, char** argv) {
   Pattern tag_pattern;
   tag_pattern.Compile(kTagPattern);
   const std::vector<std::string> tags = BuildTagIndex(tag_pattern, document);
+  const std::string kml_name = kml.substr(kml.rfind('\\') + 1);
 
   // Open with the UTF-8 choice.
-  Check(SendMessageA(GetDlgItem(main_window, kId单选框6), BM_GETCHECK, 0, 0) == BST_CHECKED, "UTF8 is chosen at start");
+  Check(SendMessageW(GetDlgItem(main_window, kId单选框6), BM_GETCHECK, 0, 0) == BST_CHECKED, "UTF8 is chosen at start");
   Press(kId按钮1);
   Check(AnswerFileDialog(kml, "02-open-dialog"), "the Open dialog takes the file");
   ULONGLONG opened = GetTickCount64();
-  WaitFor([&] { return SendMessageA(GetDlgItem(main_window, kId列表框2), LB_GETCOUNT, 0, 0) == static_cast<LRESULT>(tags.size()); });
+  WaitFor([&] { return SendMessageW(GetDlgItem(main_window, kId列表框2), LB_GETCOUNT, 0, 0) == static_cast<LRESULT>(tags.size()); });
   std::printf("     open to filled tag list: %.2f s\n", SecondsSince(opened));
   Check(Item(kId编辑框1) == document, "the document box holds the file as GBK");
+  Check(Title() == kml_name + " - Geovant 3.16", "the title names the document");
   std::vector<size_t> tag_lengths;
-  for (const std::string& tag : tags) tag_lengths.push_back(tag.size());
+  for (const std::string& tag : tags) tag_lengths.push_back(AnsiToWide(tag).size());
   Check(ListItemLengths() == tag_lengths, "the tag list holds every opening tag (" + std::to_string(tags.size()) + ")");
   Shot("03-document");
 
@@ -294,7 +319,7 @@ int main(int argc, char** argv) {
   size_t index = 0;
   while (index < tags.size() && tags[index] != "<Placemark>") ++index;
   if (index == tags.size()) index = tags.size() / 2;
-  SendMessageA(GetDlgItem(main_window, kId列表框2), LB_SETCURSEL, index, 0);
+  SendMessageW(GetDlgItem(main_window, kId列表框2), LB_SETCURSEL, index, 0);
   Press(kId列表框2, LBN_SELCHANGE);
   std::string extracted = ExtractElements(tags[index], document);
   Check(WaitFor([&] { return Item(kId编辑框2) == extracted; }, 10), "selecting " + tags[index] + " shows its elements");
@@ -307,7 +332,7 @@ int main(int argc, char** argv) {
     GeometryState state;
     AnalysisReport expected = Analyse(state, kind, MakeDocument(document));
     Press(button);
-    Check(AnswerMessageBox(button == kId按钮4 ? "05-point-analysis" : nullptr) == expected.message,
+    Check(AnswerMessageBox(button == kId按钮4 ? "05-point-analysis" : nullptr) == AnsiToUtf8(expected.message),
           "analysis message: " + std::to_string(expected.count));
     Check(WaitFor([&] { return Item(kId编辑框2) == expected.result_text; }, 10), "analysis result box");
   }
@@ -315,44 +340,45 @@ int main(int argc, char** argv) {
   // Export, compared with the command line.
   // The command line writes beside the work folder, out of the dialogs' sight.
   const std::string cli_out = work + "\\..\\cli";
-  CreateDirectoryA(cli_out.c_str(), nullptr);
-  const std::string exported = work + "\\北京.mif", reference = cli_out + "\\reference.mif";
+  CreateDirectoryW(Utf8ToWide(cli_out).c_str(), nullptr);
+  const std::string exported = work + Ui(u8"\\北京.mif"), reference = cli_out + "\\reference.mif";
   Press(kId按钮7);
   ULONGLONG export_started = GetTickCount64();
-  Check(AnswerMessageBox("06-export-done") == "解析完毕 ", "the export reports that parsing is done");
+  Check(AnswerMessageBox("06-export-done") == Ui(u8"解析完毕 "), "the export reports that parsing is done");
   std::printf("     export until its message: %.2f s\n", SecondsSince(export_started));
-  Check(AnswerFileDialog(work + "\\北京", "07-export-save"), "the Save dialog takes the MIF name");
+  Check(AnswerFileDialog(work + Ui(u8"\\北京"), "07-export-save"), "the Save dialog takes the MIF name");
   Check(WaitFor([&] { return !ReadBytes(exported).empty(); }), "北京.mif is written (no doubled extension)");
-  Check(Run("\"" + cli + "\" convert -o \"" + reference + "\" \"" + kml + "\""), "geovant-cli converts the same file");
+  Check(Run(quoted(cli) + " convert -o " + quoted(reference) + " " + quoted(kml)), "geovant-cli converts the same file");
   Check(ReadBytes(exported) == ReadBytes(reference), "the window's MIF equals the command line's, byte for byte");
 
   // The second file type: the MIF and MID files of the full conversion, as convert --all writes them.
-  const std::string with_attributes = work + "\\北京属性";
+  const std::string with_attributes = work + Ui(u8"\\北京属性");
   Press(kId按钮7);
-  Check(AnswerMessageBox() == "解析完毕 ", "the export reports that parsing is done, whatever the file type");
+  Check(AnswerMessageBox() == Ui(u8"解析完毕 "), "the export reports that parsing is done, whatever the file type");
   Check(AnswerFileDialog(with_attributes, "09-export-attributes", 2), "the Save dialog takes the name and the second file type");
   Check(WaitFor([&] { return !ReadBytes(with_attributes + ".mid").empty(); }), "北京属性.mif and 北京属性.mid are written");
-  Check(Run("\"" + cli + "\" convert --all -o \"" + cli_out + "\\reference-all.mif\" \"" + kml + "\""),
+  Check(Run(quoted(cli) + " convert --all -o " + quoted(cli_out + "\\reference-all.mif") + " " + quoted(kml)),
         "geovant-cli converts the same file with --all");
   Check(ReadBytes(with_attributes + ".mif") == ReadBytes(cli_out + "\\reference-all.mif") &&
             ReadBytes(with_attributes + ".mid") == ReadBytes(cli_out + "\\reference-all.mid"),
         "the window's MIF and MID equal the command line's, byte for byte");
 
-  // Save and Save As.
+  // Save and Save As: the bytes agree with the document's declaration of UTF-8.
+  const std::string saved_bytes = BytesToSave(document, Encoding::kUtf8);
   Press(kId按钮2);
   Check(AnswerFileDialog(work + "\\saved"), "the Save dialog takes a name");
-  Check(WaitFor([&] { return ReadBytes(work + "\\saved.kml") == document; }), "Save writes saved.kml as GBK");
+  Check(WaitFor([&] { return ReadBytes(work + "\\saved.kml") == saved_bytes; }), "Save writes saved.kml in UTF-8, as declared");
   Press(kId按钮3);
-  Check(AnswerFileDialog(work + "\\另存为.txt"), "the Save As dialog takes a name");
-  Check(WaitFor([&] { return ReadBytes(work + "\\另存为.txt") == document; }), "Save As writes the name as given");
+  Check(AnswerFileDialog(work + Ui(u8"\\另存为.txt")), "the Save As dialog takes a name");
+  Check(WaitFor([&] { return ReadBytes(work + Ui(u8"\\另存为.txt")) == saved_bytes; }), "Save As writes the name as given");
 
   // The same commands from the menu, through the keyboard.
   Check(ChooseMenuItem(1), "the menu opens");
   Check(AnswerFileDialog(work + "\\menu-saved"), "menu 保存 shows the Save dialog");
-  Check(WaitFor([&] { return ReadBytes(work + "\\menu-saved.kml") == document; }), "menu 保存 writes menu-saved.kml");
+  Check(WaitFor([&] { return ReadBytes(work + "\\menu-saved.kml") == saved_bytes; }), "menu 保存 writes menu-saved.kml");
   Check(ChooseMenuItem(2), "the menu opens again");
   Check(AnswerFileDialog(work + "\\menu-saved-as.txt"), "menu 另存为 shows the Save As dialog");
-  Check(WaitFor([&] { return ReadBytes(work + "\\menu-saved-as.txt") == document; }), "menu 另存为 writes the name as given");
+  Check(WaitFor([&] { return ReadBytes(work + "\\menu-saved-as.txt") == saved_bytes; }), "menu 另存为 writes the name as given");
 
   // Replacing asks about the file that will be written; No writes nothing.
   WriteWholeFile(work + "\\saved.kml", "old");
@@ -362,6 +388,22 @@ int main(int argc, char** argv) {
         "the question names saved.kml");
   Sleep(500);
   Check(ReadBytes(work + "\\saved.kml") == "old", "No leaves saved.kml as it was");
+
+  // A file that declares GBK shows its Chinese with the UTF-8 choice.
+  Press(kId按钮1);
+  Check(AnswerFileDialog(gbk_kml), "the Open dialog takes the GBK file");
+  const std::string gbk_document = BytesAsAnsiText(ReadBytes(gbk_kml));
+  Check(WaitFor([&] { return Item(kId编辑框1) == gbk_document; }, 10), "a file that declares GBK is read as GBK");
+
+  // A name that GBK lacks opens and exports.
+  Press(kId按钮1);
+  Check(AnswerFileDialog(korean_kml), "the Open dialog takes a Korean file name");
+  Check(WaitFor([&] { return Item(kId编辑框1) == document; }, 10), "the file under a Korean name opens");
+  const std::string korean_mif = korean_kml.substr(0, korean_kml.size() - 4) + ".mif";
+  Press(kId按钮7);
+  AnswerMessageBox();
+  Check(AnswerFileDialog(korean_mif, nullptr, 1), "the Save dialog takes a Korean name and the MIF type");
+  Check(WaitFor([&] { return ReadBytes(korean_mif) == ReadBytes(reference); }), "the MIF under a Korean name is written");
 
   // Open takes exactly the name typed.
   WriteWholeFile(work + "\\roads", "<kml>roads</kml>");

@@ -216,7 +216,7 @@ TEST_F(MainWindowTest, ResizingMovesOnlyTheAnchoredControls) {
   SetWindowPos(hwnd_, nullptr, 0, 0, Scaled(686) + 100, Scaled(637) + 100, SWP_NOMOVE | SWP_NOZORDER);
   ExpectLayoutFor(ClientSize(hwnd_));
   EXPECT_EQ(ClientSize(hwnd_).cx, designed_client_.cx + 100);
-  SetWindowPos(hwnd_, nullptr, 0, 0, 600, 500, SWP_NOMOVE | SWP_NOZORDER);
+  SetWindowPos(hwnd_, nullptr, 0, 0, Scaled(600), Scaled(500), SWP_NOMOVE | SWP_NOZORDER);
   ExpectLayoutFor(ClientSize(hwnd_));
   SetWindowPos(hwnd_, nullptr, 0, 0, Scaled(686), Scaled(637), SWP_NOMOVE | SWP_NOZORDER);
   ExpectLayoutFor(designed_client_);
