@@ -28,6 +28,8 @@ class Win32MainView : public MainView {
 
  private:
   HWND Item(Control c) const;
+  // The box that shows a text box's text: the edit box, or its stand-in for large texts.
+  HWND Box(Control c) const;
   HWND window_;
   // The texts of the tag list's items: reading a long item back from the list box crashes
   // some list box implementations (Wine's, from about 600 characters on).

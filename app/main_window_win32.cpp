@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/main_view_win32.h"
+#include "app/text_view_win32.h"
 #include "document/wide_text_win32.h"
 #include "layout/anchor_win32.h"
 
@@ -59,6 +60,14 @@ int ControlIdOf(Control c) {
   return 0;
 }
 
+int LargeTwinIdOf(Control c) {
+  switch (c) {
+    case Control::编辑框1: return kIdLarge编辑框1;
+    case Control::编辑框2: return kIdLarge编辑框2;
+    default: return 0;
+  }
+}
+
 namespace {
 
 struct ControlDesign {
@@ -77,6 +86,8 @@ constexpr DWORD kLabel = kChild | SS_LEFT | SS_CENTERIMAGE;
 // Multi-line, wrapped (no horizontal scroll bar), selection hidden without focus; Enter
 // inserts a line break even though the window handles Tab as a dialog does.
 constexpr DWORD kTextBox = kChild | WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_LEFT | ES_WANTRETURN;
+// Its stand-in for large texts, hidden until one comes.
+constexpr DWORD kLargeTextBox = WS_CHILD | WS_TABSTOP | WS_VSCROLL;
 
 // In creation order, which is also the order of keyboard focus.
 const ControlDesign kControls[] = {
@@ -92,9 +103,11 @@ const ControlDesign kControls[] = {
     {kId按钮6, L"BUTTON", L"面分析", 522, 8, 48, 32, kButton, 0},
     {kId按钮7, L"BUTTON", L"生成MIF", 592, 8, 48, 32, kButton, 0},
     {kId编辑框1, L"EDIT", L"", 16, 56, 656, 280, kTextBox, WS_EX_CLIENTEDGE},
+    {kIdLarge编辑框1, kTextViewClass, L"", 16, 56, 656, 280, kLargeTextBox, WS_EX_CLIENTEDGE},
     {kId列表框2, L"LISTBOX", L"", 16, 360, 160, 216,
      kChild | WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | LBS_HASSTRINGS, WS_EX_CLIENTEDGE},
     {kId编辑框2, L"EDIT", L"", 192, 360, 472, 216, kTextBox, WS_EX_CLIENTEDGE},
+    {kIdLarge编辑框2, kTextViewClass, L"", 192, 360, 472, 216, kLargeTextBox, WS_EX_CLIENTEDGE},
 };
 
 // The event table: which control's notification starts which command.
@@ -204,7 +217,11 @@ bool RegisterMainWindowClass(HINSTANCE instance) {
 }
 
 bool IsTextBox(HWND window, HWND control) {
-  return control && (control == GetDlgItem(window, kId编辑框1) || control == GetDlgItem(window, kId编辑框2));
+  if (!control) return false;
+  for (int id : {kId编辑框1, kId编辑框2, kIdLarge编辑框1, kIdLarge编辑框2}) {
+    if (control == GetDlgItem(window, id)) return true;
+  }
+  return false;
 }
 
 bool IsKey(const MSG& msg, WPARAM key) {
@@ -279,7 +296,7 @@ bool HandleDialogKeys(HWND window, MSG& msg) {
 }
 
 MainWindow* CreateMainWindow(HINSTANCE instance, GeometryState& geometry) {
-  if (!RegisterMainWindowClass(instance)) return nullptr;
+  if (!RegisterMainWindowClass(instance) || !RegisterTextViewClass(instance)) return nullptr;
   // The designed places are for 96 DPI; at other settings everything grows alike.
   const int dpi = SystemDpi();
   auto scale = [dpi](int designed) { return ScaleForDpi(designed, dpi); };
@@ -308,6 +325,8 @@ MainWindow* CreateMainWindow(HINSTANCE instance, GeometryState& geometry) {
   AnchorControl(GetDlgItem(hwnd, kId编辑框1), 1, 1, 1, 1);
   AnchorControl(GetDlgItem(hwnd, kId列表框2), 1, 0, 0, 1);
   AnchorControl(GetDlgItem(hwnd, kId编辑框2), 1, 0, 1, 1);
+  AnchorControl(GetDlgItem(hwnd, kIdLarge编辑框1), 1, 1, 1, 1);
+  AnchorControl(GetDlgItem(hwnd, kIdLarge编辑框2), 1, 0, 1, 1);
   window->commands().OnCreated();
   // Files dropped on the window open as 按钮1 opens a file.
   DragAcceptFiles(hwnd, TRUE);

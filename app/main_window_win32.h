@@ -14,10 +14,14 @@ enum ControlId : int {
   kId按钮1 = 1001, kId按钮2, kId按钮3, kId按钮4, kId按钮5, kId按钮6, kId按钮7,
   kId单选框5 = 1015, kId单选框6, kId标签7, kId标签8,
   kId编辑框1 = 1021, kId编辑框2, kId列表框2 = 1032,
+  // The boxes that take the place of 编辑框1 and 编辑框2 for large texts (text_view_win32.h).
+  kIdLarge编辑框1 = 1051, kIdLarge编辑框2,
   kIdMenuOpen = 2001, kIdMenuSave, kIdMenuSaveAs, kIdMenuExit,
 };
 
 int ControlIdOf(Control c);
+// The id of the box that stands in for a text box when it holds a large text; 0 for others.
+int LargeTwinIdOf(Control c);
 
 extern const wchar_t kMainWindowCaption[];  // "Geovant 3.16"
 extern const wchar_t kMainWindowClass[];

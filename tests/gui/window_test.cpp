@@ -245,7 +245,7 @@ TEST_F(MainWindowTest, MaximiseMinimiseAndRestoreKeepTheLayout) {
 TEST_F(MainWindowTest, LayoutProcedurePassesOtherMessagesOn) {
   EXPECT_EQ(GetWindowLongPtrW(hwnd_, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(&LayoutWindowProc));
   ASSERT_EQ(lists_.LayoutHosts.size(), 1u);
-  EXPECT_EQ(lists_.AnchoredControls.size(), 3u);
+  EXPECT_EQ(lists_.AnchoredControls.size(), 5u);  // the three boxes, and the stand-ins of two
   wchar_t text[64] = {};
   EXPECT_EQ(SendMessageW(hwnd_, WM_GETTEXT, 64, reinterpret_cast<LPARAM>(text)), 12);
   EXPECT_STREQ(text, L"Geovant 3.16");
@@ -367,6 +367,60 @@ TEST_F(MainWindowTest, TextBoxesGiveBackTheMendedTextUnchanged) {
   }
   EXPECT_EQ(back.size(), text.size());
   EXPECT_EQ(changed, std::vector<std::string>{});
+}
+
+TEST_F(MainWindowTest, LargeTextsGoToABoxThatEditsAsTheEditBoxDoes) {
+  // 400 KB of lines with Chinese names and tabs: more than the edit box is given.
+  std::string line = "\t\t<name>\xB1\xB1\xBE\xA9</name>\t116.397477,39.908692,0\r\n";
+  std::string large;
+  while (large.size() < 400000) large += line;
+  Win32MainView view(hwnd_);
+  view.SetText(Control::编辑框1, large);
+  HWND box = Item(kIdLarge编辑框1);
+  EXPECT_TRUE(IsWindowVisible(box));
+  EXPECT_FALSE(IsWindowVisible(Item(kId编辑框1)));
+  EXPECT_TRUE(view.Text(Control::编辑框1) == large);
+  EXPECT_EQ(PlaceOf(box), PlaceOf(Item(kId编辑框1)));
+
+  SetForegroundWindow(hwnd_);
+  SetFocus(box);
+  SendMessageW(box, EM_SETSEL, 0, 0);
+  RunLoop(hwnd_, 100);
+  PressKey('A');
+  PressKey(VK_RETURN);
+  PressKey('B');
+  PressKey(VK_TAB, /*control=*/true);
+  PressKey('C');
+  PressKey(VK_ESCAPE);
+  RunLoop(hwnd_, 300);
+  ASSERT_TRUE(IsWindow(hwnd_));
+  EXPECT_EQ(view.Text(Control::编辑框1).substr(0, 8), "a\r\nb\tc\t\t");
+  EXPECT_EQ(view.Text(Control::编辑框1).size(), large.size() + 6);
+  PressKey('Z', /*control=*/true);  // takes back the typing
+  RunLoop(hwnd_, 200);
+  EXPECT_TRUE(view.Text(Control::编辑框1) == large);
+
+  // A selection copied, and pasted in place of the first line.
+  SendMessageW(box, EM_SETSEL, 2, 17);
+  SendMessageW(box, WM_COPY, 0, 0);
+  SendMessageW(box, EM_SETSEL, 0, static_cast<WPARAM>(line.size() - 4));
+  SendMessageW(box, WM_PASTE, 0, 0);
+  EXPECT_EQ(view.Text(Control::编辑框1).substr(0, 21), "<name>\xB1\xB1\xBE\xA9</name>\r\n\t\t");
+  // Ctrl+End shows the end of the text.
+  PressKey(VK_END, /*control=*/true);
+  RunLoop(hwnd_, 200);
+  SCROLLINFO info{sizeof info, SIF_POS | SIF_RANGE | SIF_PAGE, 0, 0, 0, 0, 0};
+  GetScrollInfo(box, SB_VERT, &info);
+  EXPECT_GE(info.nPos + static_cast<int>(info.nPage), static_cast<int>(large.size() / line.size()));
+  PressKey(VK_TAB);
+  RunLoop(hwnd_, 200);
+  EXPECT_EQ(GetFocus(), GetNextDlgTabItem(hwnd_, box, FALSE)) << "Tab moves the focus on";
+
+  // A small text goes back to the edit box.
+  view.SetText(Control::编辑框1, "<kml/>");
+  EXPECT_TRUE(IsWindowVisible(Item(kId编辑框1)));
+  EXPECT_FALSE(IsWindowVisible(box));
+  EXPECT_EQ(view.Text(Control::编辑框1), "<kml/>");
 }
 
 TEST(FailureMessage, SaysInChineseWhatCouldNotBeDone) {
