@@ -40,24 +40,40 @@ bool EndsWithKml(std::string_view name) {
   return end[0] == '.' && (end[1] | 0x20) == 'k' && (end[2] | 0x20) == 'm' && (end[3] | 0x20) == 'l';
 }
 
-// The end-of-central-directory record: the last one in the final 64 KB + 22 bytes.
-size_t FindEndOfDirectory(std::string_view zip) {
-  if (zip.size() < kEndOfDirectorySize) return std::string_view::npos;
+// The end-of-central-directory record, in the final 64 KB + 22 bytes: the last one whose
+// comment ends the file, or else (bytes were added after the archive) the last one there is.
+// Another record inside the comment of the one found makes the archive ambiguous: readers
+// would not agree on its content.
+struct EndRecord {
+  size_t at = std::string_view::npos;
+  bool exact = false;      // its comment ends the file
+  bool ambiguous = false;  // another record follows it
+};
+
+EndRecord FindEndOfDirectory(std::string_view zip) {
+  EndRecord found;
+  if (zip.size() < kEndOfDirectorySize) return found;
   size_t lowest = zip.size() > 0xFFFF + kEndOfDirectorySize ? zip.size() - 0xFFFF - kEndOfDirectorySize : 0;
+  size_t last = std::string_view::npos;
   for (size_t at = zip.size() - kEndOfDirectorySize + 1; at-- > lowest;) {
-    if (U32(zip, at) == kEndOfDirectory) return at;
+    if (U32(zip, at) != kEndOfDirectory) continue;
+    if (last == std::string_view::npos) last = at;
+    if (at + kEndOfDirectorySize + U16(zip, at + 20) == zip.size()) return {at, true, at != last};
   }
-  return std::string_view::npos;
+  found.at = last;
+  return found;
 }
 
 KmzError ChooseEntry(std::string_view zip, Entry* chosen) {
-  size_t end = FindEndOfDirectory(zip);
-  if (end == std::string_view::npos) return KmzError::kDamaged;
+  EndRecord record = FindEndOfDirectory(zip);
+  if (record.at == std::string_view::npos || record.ambiguous) return KmzError::kDamaged;
+  const size_t end = record.at;
   if (end >= 20 && U32(zip, end - 20) == kZip64Locator) return KmzError::kZip64;
   uint16_t entries = U16(zip, end + 10);
   uint32_t directory_size = U32(zip, end + 12);
   uint32_t directory_offset = U32(zip, end + 16);
-  if (entries == 0xFFFF || directory_size == 0xFFFFFFFF || directory_offset == 0xFFFFFFFF) return KmzError::kZip64;
+  // Values that only a ZIP64 archive has, without the ZIP64 record that such an archive has.
+  if (entries == 0xFFFF || directory_size == 0xFFFFFFFF || directory_offset == 0xFFFFFFFF) return KmzError::kDamaged;
   if (!Fits(zip, directory_offset, directory_size)) return KmzError::kDamaged;
   bool found = false;
   size_t at = directory_offset;
@@ -86,28 +102,34 @@ KmzError ChooseEntry(std::string_view zip, Entry* chosen) {
   return found ? KmzError::kNone : KmzError::kNoKml;
 }
 
-// Inflates raw deflate data into exactly `size` bytes.
+// Inflates raw deflate data into exactly `size` bytes. The output grows with what inflate
+// makes, never more than one byte beyond the declared size: a declared size is only a claim,
+// and random bytes that claim gigabytes are damaged long before memory for them is needed.
 KmzError Inflate(std::string_view data, uint32_t size, std::string* out) {
   z_stream stream = {};
   if (inflateInit2(&stream, -MAX_WBITS) != Z_OK) return KmzError::kOutOfMemory;
-  out->resize(size);
   stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
   stream.avail_in = static_cast<uInt>(data.size());
-  stream.next_out = reinterpret_cast<Bytef*>(out->data());
-  stream.avail_out = size;
-  int status = inflate(&stream, Z_FINISH);
-  bool overflow = false;
-  if (status == Z_BUF_ERROR && stream.avail_out == 0) {
-    // The room is full: one more byte tells whether the entry goes on.
-    unsigned char probe;
-    stream.next_out = &probe;
-    stream.avail_out = 1;
-    status = inflate(&stream, Z_FINISH);
-    overflow = stream.avail_out == 0 || status != Z_STREAM_END;
+  const size_t most = size_t{size} + 1;  // one byte more tells whether the entry goes on
+  out->clear();
+  int status = Z_OK;
+  while (status == Z_OK) {
+    if (stream.total_out == out->size()) {
+      if (out->size() == most) break;
+      const size_t first = std::max<size_t>(size_t{64} << 10, 4 * data.size());
+      out->resize(std::min(most, out->empty() ? first : 2 * out->size()));
+    }
+    stream.next_out = reinterpret_cast<Bytef*>(out->data() + stream.total_out);
+    stream.avail_out = static_cast<uInt>(std::min<size_t>(out->size() - stream.total_out, 1u << 30));
+    status = inflate(&stream, Z_NO_FLUSH);
+    // No progress with room to spare: the data ended before the stream did.
+    if (status == Z_BUF_ERROR && stream.avail_out > 0) break;
+    if (status == Z_BUF_ERROR) status = Z_OK;
   }
-  size_t produced = stream.total_out;
+  const size_t produced = stream.total_out;
   inflateEnd(&stream);
-  if (overflow || (status == Z_STREAM_END && produced > size)) return KmzError::kTooLarge;
+  out->resize(std::min(produced, out->size()));
+  if (produced > size) return KmzError::kTooLarge;
   if (status == Z_MEM_ERROR) return KmzError::kOutOfMemory;
   if (status != Z_STREAM_END) return KmzError::kDamaged;
   if (produced != size) return KmzError::kTooLarge;
@@ -116,7 +138,16 @@ KmzError Inflate(std::string_view data, uint32_t size, std::string* out) {
 
 }  // namespace
 
-bool IsKmz(std::string_view bytes) { return bytes.substr(0, 4) == std::string_view("PK\3\4", 4); }
+bool IsKmz(std::string_view bytes) {
+  // Any of ZIP's signatures at the start, or an end record that ends the file: an archive whose
+  // first bytes were damaged, or one with no entries, is still an archive, to be reported so.
+  if (bytes.size() >= 4 && bytes[0] == 'P' && bytes[1] == 'K') {
+    for (std::string_view signature : {"\1\2", "\3\4", "\5\6", "\6\6", "\6\7", "\7\x08", "00"}) {
+      if (bytes.substr(2, 2) == signature) return true;
+    }
+  }
+  return FindEndOfDirectory(bytes).exact;
+}
 
 KmzError ExtractKml(std::string_view zip, std::string* kml) {
   kml->clear();

@@ -5,13 +5,14 @@
 
 // KMZ: a ZIP archive that holds a KML document, as Google Earth saves it.
 
-// True when `bytes` begin with a ZIP local-file signature ("PK\3\4"): the file is a KMZ,
-// whatever its name.
+// True when `bytes` begin with a ZIP signature ("PK\3\4", "PK\5\6"...) or end with a ZIP
+// end-of-central-directory record: the file is a KMZ, whatever its name.
 bool IsKmz(std::string_view bytes);
 
 enum class KmzError {
   kNone,
-  kDamaged,        // the central directory or a local header is not where and what it should be
+  kDamaged,        // the central directory or a local header is not where and what it should be,
+                   // or the archive can be read in two ways
   kNoKml,          // no entry whose name ends in ".kml"
   kEncrypted,      // the KML entry is encrypted
   kZip64,          // the archive or the entry needs ZIP64

@@ -143,12 +143,15 @@ TEST_F(Cli, UsageErrorsExitWithTwo) {
 TEST_F(Cli, OutputsThatWouldCollideAreRefusedBeforeAnythingIsWritten) {
   for (const char* name : {"a.kml", "a.mif", "roads.kml", "roads.xml", "self.kml"}) WriteFileBytes(dir_ / name, kPointKml);
   fs::create_symlink("self.kml", dir_ / "link.kml");
+  fs::create_directory(dir_ / "sub");
   struct Case {
     const char* args;
     const char* error;
   } cases[] = {
       {"convert a.kml a.mif", "geovant: 'a.kml' would write over the input 'a.mif'\n"},
       {"convert roads.kml roads.xml", "geovant: 'roads.kml' and 'roads.xml' would both write 'roads.mif'\n"},
+      // Two names of one file collide, whatever their text.
+      {"convert roads.kml sub/../roads.xml", "geovant: 'roads.kml' and 'sub/../roads.xml' would both write 'sub/../roads.mif'\n"},
       {"convert self.kml -o link.kml", "geovant: 'self.kml' would be written over itself\n"},
       {"convert - -", "geovant: standard input may be named only once\n"},
   };
@@ -344,3 +347,23 @@ TEST_F(Cli, ExtractSaysWhenItsSearchWasCutShort) {
   EXPECT_GT(run.out.size(), 0u);
   EXPECT_LT(run.out.size(), 25000u * 74);
 }
+
+#ifndef GEOVANT_SANITIZED  // the sanitizers reserve more address space than the limit allows
+TEST_F(Cli, AnArchiveClaimingGigabytesIsDamagedBeforeMemoryIsTakenForThem) {
+  // 4 MB of random bytes as a deflated entry that declares 4 GB: refused as damaged, in 100 MB
+  // of address space, side by side with a second such archive.
+  std::string noise(4 << 20, '\0');
+  uint32_t state = 2026;
+  for (char& c : noise) c = static_cast<char>((state = state * 1664525u + 1013904223u) >> 24);
+  ZipEntry entry{"doc.kml", noise, /*deflate=*/false};
+  entry.method = 8;  // the noise itself is the deflated data
+  entry.declared_size = 0xFFFFFFFE;
+  std::string zip = MakeZip({entry});
+  WriteFileBytes(dir_ / "a.kmz", zip);
+  WriteFileBytes(dir_ / "b.kmz", zip);
+  Outcome run = Geovant("convert a.kmz b.kmz", dir_, "", "ulimit -v 100000;");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("geovant: a.kmz: the KMZ archive is damaged\n"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("geovant: b.kmz: the KMZ archive is damaged\n"), std::string::npos) << run.err;
+}
+#endif

@@ -69,3 +69,30 @@ TEST(Kmz, DamagedArchivesGiveAnErrorAndNoDocument) {
     }
   }
 }
+
+TEST(Kmz, ArchivesWithoutEntriesOrWithDamagedStartsAreArchivesAllTheSame) {
+  const std::string empty("PK\5\6" + std::string(18, '\0'));  // what zip writes for no files
+  EXPECT_TRUE(IsKmz(empty));
+  std::string kml = "stale";
+  EXPECT_EQ(ExtractKml(empty, &kml), KmzError::kNoKml);
+  std::string damaged_start = MakeZip({{"doc.kml", kKml}});
+  damaged_start.replace(0, 4, "XXXX");
+  EXPECT_TRUE(IsKmz(damaged_start));
+  EXPECT_EQ(ExtractKml(damaged_start, &kml), KmzError::kDamaged);
+  EXPECT_FALSE(IsKmz("<kml>PK</kml>"));
+}
+
+TEST(Kmz, AnEndRecordInsideTheCommentMakesTheArchiveDamagedNotZip64) {
+  std::string zip = MakeZip({{"doc.kml", kKml}});
+  const std::string comment = "PK\5\6" + std::string(18, '\xFF');
+  zip[zip.size() - 2] = static_cast<char>(comment.size());  // the comment length of the real record
+  zip += comment;
+  std::string kml;
+  EXPECT_EQ(ExtractKml(zip, &kml), KmzError::kDamaged);
+}
+
+TEST(Kmz, StoredEntriesHaveTheirCrcChecked) {
+  ZipEntry stored{"doc.kml", kKml, /*deflate=*/false};
+  stored.crc_xor = 1;
+  Unpacked({stored}, KmzError::kCrc);
+}
