@@ -1,8 +1,11 @@
 #include "features/attribute_table.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <utility>
 #include <unordered_set>
 
+#include "document/encoding.h"
 #include "mif/ordered_parallel.h"
 
 namespace {
@@ -55,16 +58,47 @@ std::string_view CutBetweenCharacters(std::string_view value, size_t limit) {
   return value.substr(0, end);
 }
 
+namespace {
+
+// The code point of a character of two GBK bytes; 0 for none.
+uint32_t CodePointOf(std::string_view pair) {
+  std::string utf8 = AnsiToUtf8(pair);
+  const auto* u = reinterpret_cast<const unsigned char*>(utf8.data());
+  if (utf8.size() == 2) return (u[0] & 0x1Fu) << 6 | (u[1] & 0x3Fu);
+  if (utf8.size() == 3) return (u[0] & 0x0Fu) << 12 | (u[1] & 0x3Fu) << 6 | (u[2] & 0x3Fu);
+  return 0;
+}
+
+// Letters and digits of the scripts that GBK holds: Latin with its accents (pinyin), Greek,
+// Cyrillic, kana, bopomofo, Chinese, and the full-width Latin letters and digits.
+bool IsLetterOrDigit(uint32_t c) {
+  static constexpr std::pair<uint32_t, uint32_t> kRanges[] = {
+      {0x00C0, 0x00D6}, {0x00D8, 0x00F6}, {0x00F8, 0x02AF}, {0x0370, 0x03FF}, {0x0400, 0x04FF},
+      {0x1E00, 0x1EFF}, {0x3005, 0x3007}, {0x3041, 0x3096}, {0x309D, 0x309E}, {0x30A1, 0x30FA},
+      {0x30FC, 0x30FE}, {0x3105, 0x312F}, {0x3400, 0x4DBF}, {0x4E00, 0x9FFF}, {0xF900, 0xFAFF},
+      {0xFF10, 0xFF19}, {0xFF21, 0xFF3A}, {0xFF41, 0xFF5A},
+  };
+  for (const auto& [low, high] : kRanges) {
+    if (c >= low && c <= high) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 std::string ColumnName(std::string_view name) {
   std::string out;
   for (size_t i = 0; i < name.size();) {
     auto c = static_cast<unsigned char>(name[i]);
     if (IsLead(c) && i + 1 < name.size()) {
-      // Rows A1 to A9 of GBK hold punctuation and symbols (also the full-width ones).
-      if (c >= 0xA1 && c <= 0xA9) {
-        out += '_';
+      // Rows A1 and A2 of GBK hold punctuation, symbols and numbering signs; elsewhere a
+      // letter or digit of any script stays and anything else is punctuation or a symbol.
+      std::string_view pair = name.substr(i, 2);
+      const bool keep = c > 0xA2 && IsLetterOrDigit(CodePointOf(pair));
+      if (keep) {
+        out.append(pair);
       } else {
-        out.append(name.substr(i, 2));
+        out += '_';
       }
       i += 2;
       continue;

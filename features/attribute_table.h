@@ -55,9 +55,11 @@ class AttributeTable {
   size_t cut_values_ = 0;
 };
 
-// A name as MapInfo takes a column name: each blank or punctuation mark (other than "_")
-// becomes "_", a name that begins with a digit gets "_" before it, and the name is cut to
-// 31 bytes between two characters. "站点 类型" gives "站点_类型".
+// A name as MapInfo takes a column name: letters and digits of any script that GBK holds stay
+// (Chinese, kana, Greek, Cyrillic, full-width Latin...); each blank, control character,
+// punctuation mark or symbol (other than "_") becomes "_"; a name that begins with a digit gets
+// "_" before it, and the name is cut to 31 bytes between two characters. "站点 类型" gives
+// "站点_类型", "データ" stays.
 std::string ColumnName(std::string_view name);
 
 // `value` cut to at most `limit` bytes between two characters (GBK).

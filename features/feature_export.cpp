@@ -248,10 +248,10 @@ bool ExportWithOptions(const ExportSource& source, const ConversionOptions& opti
   std::vector<bool> used(features ? features->placemarks.size() : 0, false);
   if (features) {
     for (Section& section : plan.sections) {
-      int hint = -1;
+      size_t hint = 0;
       for (PlannedRecord& r : section) {
-        r.placemark = features->PlacemarkAt(r.position, hint);
-        if (r.placemark >= 0) used[static_cast<size_t>(hint = r.placemark)] = true;
+        r.placemark = features->PlacemarkAt(r.position, &hint);
+        if (r.placemark >= 0) used[static_cast<size_t>(r.placemark)] = true;
       }
     }
   }

@@ -132,18 +132,27 @@ class ScopeReader {
     return DecodeEntities(DecodePart(AttributeValue(tag, name), encoding_));
   }
 
+  // The innermost open placemark: a placemark nested in another (invalid, but seen) is open
+  // until it closes, and the other is open again after it.
+  Placemark& Current() { return out_.placemarks[static_cast<size_t>(open_placemarks_.back())]; }
+
   // A placemark's name, description or styleUrl: the first one it has counts.
   void KeepFirst(ValueRef Placemark::*slot, TextSpan span, bool whole = false) {
-    Placemark& placemark = out_.placemarks.back();
+    Placemark& placemark = Current();
     const auto bit = static_cast<uint8_t>(slot == &Placemark::name ? 1 : slot == &Placemark::description ? 2 : 4);
     if (placemark.given & bit) return;
     placemark.given |= bit;
     placemark.*slot = out_.Keep(span, whole);
   }
 
-  void AddData(int field, TextSpan value) {
-    out_.data.push_back({field, out_.Keep(value)});
-    ++out_.placemarks.back().data_count;
+  // A placemark's values wait until it closes, so that those of each placemark lie together
+  // even when another placemark is nested in it.
+  void AddData(int field, TextSpan value) { pending_data_.back().push_back({field, out_.Keep(value)}); }
+
+  // The text from `span_start_` to `at` is the innermost open placemark's own.
+  void EndSpan(size_t at) {
+    if (at > span_start_) out_.spans.push_back({span_start_, at, open_placemarks_.back()});
+    span_start_ = at;
   }
 
   int FieldIndex(const std::string& name) {
@@ -154,10 +163,13 @@ class ScopeReader {
   void Opened(const Open& open, size_t begin) {
     switch (open.element) {
       case Element::kPlacemark: {
+        if (!open_placemarks_.empty()) EndSpan(begin);
         Placemark placemark;
         placemark.begin = begin;
-        placemark.first_data = static_cast<uint32_t>(out_.data.size());
+        open_placemarks_.push_back(static_cast<int>(out_.placemarks.size()));
+        pending_data_.emplace_back();
         out_.placemarks.push_back(placemark);
+        span_start_ = begin;
         break;
       }
       case Element::kFolder:
@@ -187,9 +199,17 @@ class ScopeReader {
     const bool in_placemark = !stack_.empty() && stack_[0].element == Element::kPlacemark;
     const Element parent = stack_.empty() ? Element::kOther : stack_.back().element;
     switch (open.element) {
-      case Element::kPlacemark:
-        out_.placemarks.back().end = end;
+      case Element::kPlacemark: {
+        Placemark& placemark = Current();
+        placemark.end = end;
+        EndSpan(end);
+        placemark.first_data = static_cast<uint32_t>(out_.data.size());
+        placemark.data_count = static_cast<uint32_t>(pending_data_.back().size());
+        out_.data.insert(out_.data.end(), pending_data_.back().begin(), pending_data_.back().end());
+        pending_data_.pop_back();
+        open_placemarks_.pop_back();
         break;
+      }
       case Element::kFolder:
         folders_.pop_back();
         break;
@@ -231,7 +251,7 @@ class ScopeReader {
         break;
       case Element::kStyle:
         if (parent == Element::kPlacemark) {
-          out_.placemarks.back().inline_style = static_cast<int>(out_.inline_styles.size());
+          Current().inline_style = static_cast<int>(out_.inline_styles.size());
           out_.inline_styles.push_back(style_);
         } else if (parent == Element::kPair) {
           pair_style_ = style_;
@@ -273,6 +293,9 @@ class ScopeReader {
   Encoding encoding_;
   KmlFeatures& out_;
   std::vector<Open> stack_;
+  std::vector<int> open_placemarks_;                 // indices into out_.placemarks, innermost last
+  std::vector<std::vector<DataValue>> pending_data_;  // of each open placemark
+  size_t span_start_ = 0;                            // where the innermost open placemark's own text resumed
   std::vector<int> folders_;  // open folders, innermost last
   std::unordered_map<std::string, int> field_index_;
   std::string data_name_;
@@ -308,11 +331,11 @@ Stretch ReadStretch(std::string_view text, Encoding encoding, size_t start, size
   auto visit = [&](const KmlTag& tag) {
     const Element element = ElementOf(tag.name);
     if (element == Element::kPlacemark && !tag.closing) {
-      if (tag.begin >= stop_from && tag.begin != start) {
+      // A stretch ends at a placemark outside every other; one inside another is nested in it.
+      if (tag.begin >= stop_from && tag.begin != start && placemark.Empty()) {
         stretch.stop = tag.begin;
         return false;
       }
-      placemark.CloseAll(tag.begin);  // one left open ends here
       placemark.Take(tag, element);
     } else if (!placemark.Empty() && !EndsOpenPlacemark(element, tag.closing)) {
       placemark.Take(tag, element);  // "</Placemark>" closes it
@@ -377,6 +400,11 @@ class StretchMerger {
     }
     const auto style_offset = static_cast<int>(features_.inline_styles.size());
     features_.inline_styles.insert(features_.inline_styles.end(), found.inline_styles.begin(), found.inline_styles.end());
+    const auto placemark_offset = static_cast<int>(features_.placemarks.size());
+    for (PlacemarkSpan span : found.spans) {
+      span.placemark += placemark_offset;
+      features_.spans.push_back(span);
+    }
 
     size_t next = 0;
     auto add_placemarks_to = [&](size_t end) {
@@ -491,19 +519,21 @@ std::string KmlFeatures::Text(TextSpan span) const {
   return CleanValue(DecodePart(raw, encoding_));
 }
 
-int KmlFeatures::PlacemarkAt(size_t at, int hint) const {
-  size_t p = hint >= 0 ? static_cast<size_t>(hint) : 0;
+int KmlFeatures::PlacemarkAt(size_t at, size_t* hint) const {
+  size_t s = *hint;
   // A few steps forward from the hint, else a binary search.
-  for (int step = 0; p < placemarks.size() && placemarks[p].end <= at; ++p) {
+  for (int step = 0; s < spans.size() && spans[s].end <= at; ++s) {
     if (++step == 8) {
-      auto it = std::upper_bound(placemarks.begin() + static_cast<ptrdiff_t>(p), placemarks.end(), at,
-                                 [](size_t position, const Placemark& pm) { return position < pm.begin; });
-      if (it == placemarks.begin()) return -1;
-      p = static_cast<size_t>(it - placemarks.begin()) - 1;
+      auto it = std::upper_bound(spans.begin() + static_cast<ptrdiff_t>(s), spans.end(), at,
+                                 [](size_t position, const PlacemarkSpan& span) { return position < span.begin; });
+      if (it == spans.begin()) return -1;
+      s = static_cast<size_t>(it - spans.begin()) - 1;
       break;
     }
   }
-  return p < placemarks.size() && placemarks[p].begin <= at && at < placemarks[p].end ? static_cast<int>(p) : -1;
+  if (s >= spans.size() || at < spans[s].begin || at >= spans[s].end) return -1;
+  *hint = s;
+  return spans[s].placemark;
 }
 
 std::string KmlFeatures::FolderPath(int folder) const {
@@ -516,13 +546,15 @@ std::string KmlFeatures::FolderPath(int folder) const {
 
 const KmlStyle* KmlFeatures::StyleOf(const Placemark& placemark) const {
   if (placemark.inline_style >= 0) return &inline_styles[static_cast<size_t>(placemark.inline_style)];
-  std::string_view url = Value(placemark.style_url);
-  std::string id(LocalId(url));
-  if (id.empty()) return nullptr;
-  if (auto style = styles.find(id); style != styles.end()) return &style->second;
-  if (auto inline_style = style_map_styles.find(id); inline_style != style_map_styles.end()) return &inline_style->second;
-  if (auto map = style_maps.find(id); map != style_maps.end()) {
-    if (auto style = styles.find(std::string(LocalId(map->second))); style != styles.end()) return &style->second;
+  // A StyleMap's normal style may be another StyleMap: followed 8 deep, so that a loop ends
+  // with the default style.
+  std::string id(LocalId(Value(placemark.style_url)));
+  for (int depth = 0; depth <= 8 && !id.empty(); ++depth) {
+    if (auto style = styles.find(id); style != styles.end()) return &style->second;
+    if (auto inline_style = style_map_styles.find(id); inline_style != style_map_styles.end()) return &inline_style->second;
+    auto map = style_maps.find(id);
+    if (map == style_maps.end()) break;
+    id = std::string(LocalId(map->second));
   }
   return nullptr;
 }

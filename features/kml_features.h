@@ -32,7 +32,7 @@ struct ValueRef {
 
 struct Placemark {
   size_t begin = 0;  // its opening tag
-  size_t end = 0;    // past its closing tag; else where the next Placemark begins, or the end
+  size_t end = 0;    // past its closing tag; else where a Folder or Document begins or ends, or the end
   ValueRef name;
   ValueRef description;
   ValueRef style_url;  // kept whole
@@ -41,6 +41,14 @@ struct Placemark {
   int inline_style = -1;    // its own Style, which takes the place of a shared one whole
   uint32_t first_data = 0;  // its ExtendedData values: data[first_data, first_data + data_count)
   uint32_t data_count = 0;
+};
+
+// A part of the text that belongs to one placemark: a placemark's own, less the placemarks
+// nested in it (invalid KML, but seen), which cut it in two.
+struct PlacemarkSpan {
+  uint64_t begin = 0;
+  uint64_t end = 0;
+  int placemark = -1;
 };
 
 struct KmlFolder {
@@ -59,7 +67,8 @@ class KmlFeatures {
   std::string_view text() const { return text_; }
   Encoding encoding() const { return encoding_; }
 
-  std::vector<Placemark> placemarks;  // in document order; they never overlap
+  std::vector<Placemark> placemarks;  // in the order they begin
+  std::vector<PlacemarkSpan> spans;   // in document order; they never overlap
   std::vector<KmlFolder> folders;
   std::vector<DataValue> data;
   std::vector<std::string> fields;    // ExtendedData names, in order of first appearance
@@ -76,13 +85,13 @@ class KmlFeatures {
   // The text cleaned, added to `values`, whole or its first kKeptBytes bytes.
   ValueRef Keep(TextSpan span, bool whole = false);
   std::string_view Value(ValueRef value) const { return std::string_view(values).substr(value.at, value.kept); }
-  // The placemark whose span holds the position `at` of the text, or -1; `hint`, a placemark
-  // at or before the one sought, saves the search when positions come in order.
-  int PlacemarkAt(size_t at, int hint = -1) const;
+  // The placemark whose own text holds the position `at`, or -1. `hint`, 0 at first, keeps
+  // where the last search ended: positions that come in order are found without a search.
+  int PlacemarkAt(size_t at, size_t* hint) const;
   // The names of the folders around `folder`, outermost first, joined with "/".
   std::string FolderPath(int folder) const;
   // The style of a placemark: its own, else the Style its styleUrl names, else the normal
-  // Style of the StyleMap it names; null for none.
+  // Style of the StyleMap it names (through up to 8 StyleMaps); null for none.
   const KmlStyle* StyleOf(const Placemark& placemark) const;
 
  private:
@@ -91,8 +100,9 @@ class KmlFeatures {
 };
 
 // Reads the features of `text`, a file's own bytes read with `encoding` (see SourceOf), which
-// must outlive them. A Placemark without its closing tag ends where the next Placemark or a
-// Folder or Document begins, where a Folder, Document or kml element ends, or at the end.
+// must outlive them. A Placemark inside another is nested in it: after it closes, the other is
+// open again. A Placemark without its closing tag ends where a Folder or Document begins, where
+// a Folder, Document or kml element ends, or at the end.
 // A text longer than `block` is read on up to `threads` threads, a stretch from each block
 // (the result is the same). With a `planner`, the tags of the export are found in the same
 // pass and handed to it in order, so that it makes the plan of PlanExport.

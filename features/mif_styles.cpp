@@ -58,10 +58,12 @@ std::string PlineClause(const KmlStyle* style) { return Pen(style, false); }
 
 std::string RegionClause(const KmlStyle* style) {
   std::string brush = "Brush (2,16728128,16777215)";
-  if (style && IsOff(style->fill)) {
+  std::optional<Color> fill = style ? ParseColor(style->poly_color) : std::nullopt;
+  // A fill colour with alpha 00 is how many tools write an outline-only polygon.
+  if (style && (IsOff(style->fill) || (fill && fill->alpha == 0))) {
     brush = "Brush (1,0)";
-  } else if (auto c = style ? ParseColor(style->poly_color) : std::nullopt) {
-    brush = "Brush (2," + std::to_string(c->rgb) + ")";
+  } else if (fill) {
+    brush = "Brush (2," + std::to_string(fill->rgb) + ")";
   }
   return Pen(style, true) + "\r\n    " + brush;
 }

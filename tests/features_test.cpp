@@ -55,6 +55,13 @@ TEST(AttributeTable, ColumnNamesAreTheDocumentsAsMapInfoTakesThem) {
   EXPECT_EQ(ColumnName("a-b.c(d)"), "a_b_c_d_");
   EXPECT_EQ(ColumnName("2020\xA3\xAC"), "_2020_");  // a digit first; a full-width comma
   EXPECT_EQ(ColumnName(""), "_");
+  // Letters of any script that GBK holds stay: データ, Имя, α角, ＡＢ; punctuation and symbols
+  // of the full-width rows go: （ and ①.
+  for (const char* letters : {"\xA5\xC7\xA9\x60\xA5\xBF", "\xA7\xBA\xA7\xDE\xA7\xF1", "\xA6\xC1\xBD\xC7",
+                              "\xA3\xC1\xA3\xC2"}) {
+    EXPECT_EQ(ColumnName(letters), letters);
+  }
+  EXPECT_EQ(ColumnName("\xA3\xA8x\xA2\xD9"), "_x_");
   EXPECT_EQ(ColumnName(std::string(15, 'x') + std::string(20, '\xD6')), std::string(15, 'x') + std::string(16, '\xD6'));
   EXPECT_EQ(CutBetweenCharacters("ab\xD6\xD0\xCE\xC4", 5), "ab\xD6\xD0");
 }
@@ -73,7 +80,7 @@ TEST(FeatureExport, AttributesGiveOneRowPerObjectInTheMifsOrder) {
     <Point><coordinates>7,7</coordinates></Point></Document></kml>)";
   ConvertedText out = Convert(kml, kAttributes);
   // 外/内 = CD E2 / C4 DA, 甲 乙 = BC D7 / D2 D2, 基站 编号 = BB F9 D5 BE, B1 E0 BA C5; 丙's line
-  // is unusable, so 丙 gives no row.
+  // is unusable, so 丙 gives no row; 乙, left open, holds 丙 and is open again after it.
   size_t columns = out.mif.find("Columns");
   EXPECT_EQ(out.mif.substr(columns, out.mif.find("Data\r\n") - columns),
             "Columns 5\r\n  Name Char(2)\r\n  Description Char(10)\r\n  Folder Char(5)\r\n"
@@ -81,7 +88,7 @@ TEST(FeatureExport, AttributesGiveOneRowPerObjectInTheMifsOrder) {
   EXPECT_EQ(out.mid,
             "\"\xBC\xD7\",\"<b>\"\"x\"\"</b>\",\"\xCD\xE2/\xC4\xDA\",\"B1\",\"s\"\r\n"  // 甲's point
             "\"\xD2\xD2\",\"\",\"\",\"\",\"\"\r\n"                                   // 乙's point
-            "\"\",\"\",\"\",\"\",\"\"\r\n"                                          // no placemark
+            "\"\xD2\xD2\",\"\",\"\",\"\",\"\"\r\n"                                   // 乙's point after 丙
             "\"\xBC\xD7\",\"<b>\"\"x\"\"</b>\",\"\xCD\xE2/\xC4\xDA\",\"B1\",\"s\"\r\n");  // 甲's line
 }
 
@@ -187,4 +194,37 @@ TEST(KmlFeatures, ReadInStretchesOnThreadsAsInOneGo) {
       EXPECT_EQ(coordinates(planner.plans()), coordinates(plan)) << block;
     }
   }
+}
+
+TEST(FeatureExport, TransparentColoursAndChainsOfStyleMaps) {
+  std::string kml = R"(<Document>
+    <Style id="outline"><LineStyle><color>00ff0000</color><width>2</width></LineStyle>
+      <PolyStyle><color>00ff0000</color></PolyStyle></Style>
+    <StyleMap id="a"><Pair><key>normal</key><styleUrl>#b</styleUrl></Pair></StyleMap>
+    <StyleMap id="b"><Pair><key>normal</key><styleUrl>#outline</styleUrl></Pair></StyleMap>
+    <StyleMap id="loop"><Pair><key>normal</key><styleUrl>#loop</styleUrl></Pair></StyleMap>
+    <Placemark><styleUrl>#a</styleUrl><LineString><coordinates>1,1 2,2</coordinates></LineString>
+      <LinearRing><coordinates>0,0 1,0 1,1 0,0</coordinates></LinearRing></Placemark>
+    <Placemark><styleUrl>#loop</styleUrl><LineString><coordinates>3,3 4,4</coordinates></LineString></Placemark></Document>)";
+  EXPECT_EQ(Records(Convert(kml, kStyles).mif),
+            "\r\n"
+            // A line of alpha 00 is drawn with no pen; a fill of alpha 00 is none.
+            "\r\nPline 2\r\n1 1\r\n2 2\r\n    Pen (2,1,255)"
+            "\r\nPline 2\r\n3 3\r\n4 4\r\n    Pen (3,2,2105599)"
+            "\r\n"
+            "\r\nRegion  1 \r\n  4\r\n0 0\r\n1 0\r\n1 1\r\n0 0\r\n    Pen (2,1,255)\r\n    Brush (1,0)");
+}
+
+TEST(FeatureExport, AfterANestedPlacemarkTheOuterOneIsOpenAgain) {
+  std::string kml = R"(<Document><Placemark><name>outer</name><Point><coordinates>1,1</coordinates></Point>
+    <Placemark><name>inner</name><ExtendedData><Data name="k"><value>in</value></Data></ExtendedData>
+      <Point><coordinates>2,2</coordinates></Point></Placemark>
+    <ExtendedData><Data name="k"><value>out</value></Data></ExtendedData>
+    <Point><coordinates>3,3</coordinates></Point></Placemark>
+    <Point><coordinates>4,4</coordinates></Point></Document>)";
+  EXPECT_EQ(Convert(kml, kAttributes).mid,
+            "\"outer\",\"\",\"\",\"out\"\r\n"
+            "\"inner\",\"\",\"\",\"in\"\r\n"
+            "\"outer\",\"\",\"\",\"out\"\r\n"
+            "\"\",\"\",\"\",\"\"\r\n");
 }
