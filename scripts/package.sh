@@ -22,6 +22,8 @@ mkdir -p "$stage/sample"
 crlf() { sed 's/\r*$/\r/' "$@"; }  # text files for Notepad
 
 cp "$build/Geovant.exe" "$build/geovant-cli.exe" "$stage/"
+# Without their symbols the programs are half the size; they need none to run.
+x86_64-w64-mingw32-strip "$stage/Geovant.exe" "$stage/geovant-cli.exe"
 cp "$top/examples/beijing.kml" "$stage/sample/"
 crlf "$top/LICENSE" > "$stage/LICENSE.txt"
 "$top/scripts/third_party_notices.sh" | crlf > "$stage/THIRD-PARTY-NOTICES.txt"

@@ -17,8 +17,17 @@ for file in Geovant.exe geovant-cli.exe sample/beijing.kml UserGuide.html LICENS
   [ -s "$package/$file" ] || { echo "FAIL the package lacks $file"; status=1; }
 done
 if grep -q 'src="images/' "$package/UserGuide.html"; then echo "FAIL the guide refers to images outside it"; status=1; fi
-for notice in MinGW-w64 "GCC runtime" Boost.Regex zlib; do
-  grep -q "^$notice" "$package/THIRD-PARTY-NOTICES.txt" || { echo "FAIL the notices lack $notice"; status=1; }
+notices=$package/THIRD-PARTY-NOTICES.txt
+for notice in "MinGW-w64 runtime" winpthreads "GCC runtime libraries" Boost.Regex zlib; do
+  grep -q "^$notice" "$notices" || { echo "FAIL the notices lack $notice"; status=1; }
+done
+# Each licence once, and nothing of the packaging of what is not in the programs.
+for text in "GCC RUNTIME LIBRARY EXCEPTION" "Boost Software License - Version 1.0" "LUCENT DISCLAIMS ALL WARRANTIES"; do
+  [ "$(grep -c "$text" "$notices")" = 1 ] || { echo "FAIL the notices hold \"$text\" other than once"; status=1; }
+done
+if grep -q -E "^(Files|Format|License):|GNU Lesser|Debian" "$notices"; then echo "FAIL the notices hold packaging stanzas"; status=1; fi
+for program in Geovant.exe geovant-cli.exe; do
+  if x86_64-w64-mingw32-objdump -h "$package/$program" | grep -q debug; then echo "FAIL $program is not stripped"; status=1; fi
 done
 "$native/geovant" convert -o "$work/native.mif" "$package/sample/beijing.kml"
 (cd "$package" && "$wine" geovant-cli.exe convert -o "Z:${work//\//\\}\\windows.mif" sample\\beijing.kml 2>/dev/null)
