@@ -180,7 +180,7 @@ std::vector<MainCommands::OutputFile> MainCommands::ExportFiles(const std::strin
                                                                 int type) {
   if (type != kMifWithMidType) return {{path, BuildMifText(geometry_, MakeDocument(document))}};
   // The conversion of `geovant convert --all`: a MIF file and the MID file beside it.
-  ConvertedText converted = ConvertInMemory(ExportSource{document, Encoding::kAnsi}, ConversionOptions{true, true, true, true});
+  ConvertedText converted = ConvertInMemory(ExportSource{document, Encoding::kAnsi}, ConversionOptions::All());
   return {{path, std::move(converted.mif)}, {MidPathFor(path), std::move(converted.mid)}};
 }
 

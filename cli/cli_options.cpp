@@ -2,7 +2,8 @@
 
 const char kUsage[] =
     "usage: geovant convert [--encoding utf-8|ansi] [-o OUTPUT] [--attributes] [--styles]\n"
-    "                       [--polygons] [--tracks] [--all] INPUT...\n"
+    "                       [--polygons] [--tracks] [--multi] [--typed] [--times] [--empty-rows]\n"
+    "                       [--plain-descriptions] [--links] [--all] INPUT...\n"
     "       geovant analyse [--encoding utf-8|ansi] INPUT\n"
     "       geovant tags [--encoding utf-8|ansi] INPUT\n"
     "       geovant extract [--encoding utf-8|ansi] INPUT TAG\n"
@@ -23,7 +24,15 @@ const char kUsage[] =
     "--styles      give each object its placemark's KML style (pen, brush, symbol)\n"
     "--polygons    one region per polygon, its holes included, instead of one per ring\n"
     "--tracks      one polyline per gx:Track, from its gx:coord\n"
-    "--all         all four of these\n"
+    "--multi       one object per placemark: a MultiGeometry's parts together (Region n,\n"
+    "              Pline Multiple, Multipoint, or a Collection of them)\n"
+    "--typed       Integer, Float and Logical columns from the <Schema> field types\n"
+    "--times       the columns TimeStamp, TimeBegin and TimeEnd\n"
+    "--empty-rows  a row, with no object, for each placemark without geometry\n"
+    "--plain-descriptions  the descriptions without their HTML markup\n"
+    "--links       also the documents that a KMZ archive's NetworkLinks name inside it\n"
+    "--all         all of these. --typed, --times, --empty-rows and --plain-descriptions\n"
+    "              write the MID file, as --attributes does\n"
     "An input may also be a KMZ archive: its KML document is read.\n";
 
 namespace {
@@ -39,13 +48,33 @@ bool ParseEncoding(const std::string& value, Encoding* encoding) {
   return true;
 }
 
-// The switch that a flag of convert sets; null for other arguments. --all sets them all.
-bool* ConversionFlag(const std::string& name, ConversionOptions* conversion) {
-  if (name == "--attributes" || name == "--all") return &conversion->attributes;
-  if (name == "--styles") return &conversion->styles;
-  if (name == "--polygons") return &conversion->polygons;
-  if (name == "--tracks") return &conversion->tracks;
-  return nullptr;
+// The switches of convert; --all sets them all.
+struct ConversionFlag {
+  const char* name;
+  bool ConversionOptions::*member;
+};
+const ConversionFlag kConversionFlags[] = {
+    {"--attributes", &ConversionOptions::attributes}, {"--styles", &ConversionOptions::styles},
+    {"--polygons", &ConversionOptions::polygons},     {"--tracks", &ConversionOptions::tracks},
+    {"--multi", &ConversionOptions::multi},           {"--typed", &ConversionOptions::typed},
+    {"--times", &ConversionOptions::times},           {"--empty-rows", &ConversionOptions::empty_rows},
+    {"--plain-descriptions", &ConversionOptions::plain_descriptions},
+    {"--links", &ConversionOptions::links},
+};
+
+// Sets the switch that `name` names; false for other arguments.
+bool SetConversionFlag(const std::string& name, ConversionOptions* conversion) {
+  if (name == "--all") {
+    *conversion = ConversionOptions::All();
+    return true;
+  }
+  for (const ConversionFlag& flag : kConversionFlags) {
+    if (name == flag.name) {
+      conversion->*flag.member = true;
+      return true;
+    }
+  }
+  return false;
 }
 
 }  // namespace
@@ -102,13 +131,11 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions* options, 
       value = arg.substr(eq + 1);
       has_value = true;
     }
-    if (bool* flag = ConversionFlag(name, &options->conversion); flag && !has_value) {
+    if (!has_value && SetConversionFlag(name, &options->conversion)) {
       if (options->command != CliCommand::kConvert) {
         *error = "option '" + name + "' belongs to convert";
         return false;
       }
-      *flag = true;
-      if (name == "--all") options->conversion = {true, true, true, true};
       continue;
     }
     bool takes_value = name == "--encoding" || name == "-o" || name == "--output";

@@ -15,7 +15,7 @@ struct CliOptions {
   std::string output;               // -o; empty: beside each input
   std::vector<std::string> inputs;  // "-" is standard input
   std::string tag;                  // extract only
-  ConversionOptions conversion;     // convert only: --attributes, --styles, --polygons, --tracks
+  ConversionOptions conversion;     // convert only: --attributes, --styles, --polygons, --tracks...
 };
 
 // Parses argv[1..]. On a usage error returns false and says why in `error`.

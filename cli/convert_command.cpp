@@ -19,6 +19,7 @@
 #include "document/kmz.h"
 #include "mif/analysis.h"
 #include "features/feature_export.h"
+#include "features/network_links.h"
 #include "mif/file_export.h"
 #include "mif/mif_writer.h"
 #include "mif/table_files.h"
@@ -46,15 +47,48 @@ class Input {
       ReportFileError(path, status.reason);
       return false;
     }
-    KmzError error = KmlBytesOf(file_.bytes(), &unpacked_, &kml_);
+    KmzError error = KmzError::kNone;
+    kml_ = file_.bytes();
+    if (IsKmz(kml_)) {
+      error = ExtractKml(kml_, &unpacked_, &entry_);
+      kml_ = unpacked_;
+    }
     if (error != KmzError::kNone) ReportFileError(path, KmzErrorText(error));
     return error == KmzError::kNone;
   }
   std::string_view kml() const { return kml_; }
+  bool archive() const { return !entry_.empty(); }
+
+  // With --links, the documents that the archive's NetworkLinks name take their places; without,
+  // a document that has links and no geometry says so.
+  void FollowLinksOf(const std::string& path, bool follow, Encoding encoding) {
+    if (!archive()) return;
+    if (!follow) {
+      size_t links = FindNetworkLinks(kml_, encoding).size();
+      std::string decoded;
+      std::array<size_t, 3> counts = CountGeometry(SourceOf(kml_, encoding, &decoded), 1);
+      if (links > 0 && counts[0] + counts[1] + counts[2] == 0) {
+        ReportFileError(path, "the document holds no geometry but " + std::to_string(links) +
+                                  " NetworkLinks: --links follows those that lead to documents inside the archive");
+      }
+      return;
+    }
+    FollowedLinks followed = FollowLinks(file_.bytes(), entry_, kml_, encoding);
+    if (!followed.not_followed.empty()) {
+      std::string hrefs;
+      for (const std::string& href : followed.not_followed) hrefs += (hrefs.empty() ? "" : ", ") + href;
+      ReportFileError(path, std::to_string(followed.not_followed.size()) +
+                                " NetworkLinks lead outside the archive and were not followed: " + hrefs);
+    }
+    linked_ = std::move(followed.text);
+    kml_ = linked_;
+  }
 
  private:
   InputFile file_;
   std::string unpacked_;
+  std::string entry_;   // the archive's entry read, empty for a KML file
+  std::string linked_;  // the document with its linked documents in place
   std::string_view kml_;
 };
 
@@ -80,8 +114,10 @@ int HardwareThreads() { return static_cast<int>(std::max(1u, std::thread::hardwa
 bool ConvertOneOrThrow(const Conversion& conversion, const CliOptions& options, int threads) {
   Input input;
   if (!input.Open(conversion.input)) return false;
+  const Encoding encoding = EncodingOf(options, input.kml());
+  input.FollowLinksOf(conversion.input, options.conversion.links, encoding);
   std::string decoded;
-  ExportSource source = SourceOf(input.kml(), EncodingOf(options, input.kml()), &decoded);
+  ExportSource source = SourceOf(input.kml(), encoding, &decoded);
   const std::string& output = conversion.output;
   const bool to_standard_output = output == "-";
   const std::string stale = to_standard_output || !conversion.mid.empty() ? "" : StaleMidBeside(output);
@@ -131,6 +167,10 @@ bool ConvertOneOrThrow(const Conversion& conversion, const CliOptions& options, 
   }
   if (report.cut_values) {
     ReportFileError(conversion.input, std::to_string(report.cut_values) + " values longer than 254 bytes were cut");
+  }
+  for (const ConversionReport::Invalid& invalid : report.invalid_values) {
+    ReportFileError(conversion.input, std::to_string(invalid.count) + " values of the " + invalid.type + " column '" +
+                                          invalid.column + "' are no such numbers and were left empty");
   }
   return true;
 }
@@ -190,7 +230,7 @@ bool PlanConversions(const CliOptions& options, std::vector<Conversion>* plan, s
   plan->clear();
   for (const std::string& input : inputs) {
     Conversion conversion{input, OutputPathFor(input, options.output), ""};
-    if (options.conversion.attributes) {
+    if (options.conversion.Table()) {
       if (conversion.output == "-") {
         *error = "--attributes writes a MID file beside the MIF file, which " + Quoted(input) +
                  " cannot have on standard output: name the output with -o";

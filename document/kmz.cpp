@@ -64,7 +64,8 @@ EndRecord FindEndOfDirectory(std::string_view zip) {
   return found;
 }
 
-KmzError ChooseEntry(std::string_view zip, Entry* chosen) {
+// The entry that `wanted` names: "" for the KML document (doc.kml, else the first .kml).
+KmzError ChooseEntry(std::string_view zip, std::string_view wanted, Entry* chosen) {
   EndRecord record = FindEndOfDirectory(zip);
   if (record.at == std::string_view::npos || record.ambiguous) return KmzError::kDamaged;
   const size_t end = record.at;
@@ -90,6 +91,11 @@ KmzError ChooseEntry(std::string_view zip, Entry* chosen) {
     if (!Fits(zip, at + kCentralHeaderSize, name_length + extra + comment)) return KmzError::kDamaged;
     entry.name = zip.substr(at + kCentralHeaderSize, name_length);
     at += kCentralHeaderSize + name_length + extra + comment;
+    if (!wanted.empty()) {
+      if (entry.name != wanted) continue;
+      *chosen = entry;
+      return KmzError::kNone;
+    }
     if (entry.name == "doc.kml") {
       *chosen = entry;
       return KmzError::kNone;
@@ -149,12 +155,17 @@ bool IsKmz(std::string_view bytes) {
   return FindEndOfDirectory(bytes).exact;
 }
 
-KmzError ExtractKml(std::string_view zip, std::string* kml) {
+KmzError ExtractKml(std::string_view zip, std::string* kml, std::string* entry_name) {
+  return ExtractEntry(zip, "", kml, entry_name);
+}
+
+KmzError ExtractEntry(std::string_view zip, std::string_view name, std::string* kml, std::string* entry_name) {
   kml->clear();
   try {
     Entry entry;
-    KmzError error = ChooseEntry(zip, &entry);
+    KmzError error = ChooseEntry(zip, name, &entry);
     if (error != KmzError::kNone) return error;
+    if (entry_name) entry_name->assign(entry.name);
     if (entry.flags & 1) return KmzError::kEncrypted;
     if (entry.size == 0xFFFFFFFF || entry.compressed == 0xFFFFFFFF || entry.local_offset == 0xFFFFFFFF) {
       return KmzError::kZip64;

@@ -26,7 +26,13 @@ enum class KmzError {
 // one, otherwise the first entry, in the central directory's order, whose name ends in
 // ".kml" (in any letter case). Every offset is checked against the archive's size; nothing
 // of a damaged, encrypted or unsupported entry is given.
-KmzError ExtractKml(std::string_view archive, std::string* kml);
+// `entry_name`, when given, receives the name of the entry read.
+KmzError ExtractKml(std::string_view archive, std::string* kml, std::string* entry_name = nullptr);
+
+// The entry of the archive named exactly `name` ("files/a.kml"), checked as ExtractKml checks
+// the KML document; kNoKml when there is none.
+KmzError ExtractEntry(std::string_view archive, std::string_view name, std::string* bytes,
+                      std::string* entry_name = nullptr);
 
 // The KML document that a file's `bytes` hold: the bytes themselves, or, for a KMZ archive,
 // its KML document, unpacked into `unpacked`.

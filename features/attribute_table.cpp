@@ -6,6 +6,7 @@
 #include <unordered_set>
 
 #include "document/encoding.h"
+#include "features/kml_values.h"
 #include "mif/ordered_parallel.h"
 
 namespace {
@@ -33,6 +34,47 @@ std::string UniqueName(const std::string& base, std::unordered_set<std::string>&
     name += suffix;
   }
   return name;
+}
+
+bool IsDigits(std::string_view s) {
+  return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// Whether `value` is a number of `type` as MapInfo stores it: an Integer fits 32 bits.
+bool IsNumber(std::string_view value, FieldType type) {
+  std::string_view digits = value.substr(!value.empty() && (value[0] == '+' || value[0] == '-'));
+  if (type == FieldType::kInteger) {
+    if (!IsDigits(digits)) return false;
+    const long long limit = value[0] == '-' ? 2147483648LL : 2147483647LL;
+    long long n = 0;
+    for (char c : digits) {
+      n = n * 10 + (c - '0');
+      if (n > limit) return false;
+    }
+    return true;
+  }
+  // Float: digits with a point, or a point with digits, and an exponent.
+  size_t e = digits.find_first_of("eE");
+  std::string_view mantissa = digits.substr(0, e);
+  size_t point = mantissa.find('.');
+  std::string_view whole = mantissa.substr(0, point);
+  std::string_view fraction = point == std::string_view::npos ? std::string_view() : mantissa.substr(point + 1);
+  if (!(IsDigits(whole) || (whole.empty() && IsDigits(fraction))) || (!fraction.empty() && !IsDigits(fraction))) {
+    return false;
+  }
+  if (e == std::string_view::npos) return true;
+  std::string_view exponent = digits.substr(e + 1);
+  if (!exponent.empty() && (exponent[0] == '+' || exponent[0] == '-')) exponent.remove_prefix(1);
+  return IsDigits(exponent);
+}
+
+// "T" or "F" for the values of a bool field, empty for others.
+std::string_view Logical(std::string_view value) {
+  std::string lower(value);
+  for (char& c : lower) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  if (lower == "1" || lower == "true") return "T";
+  if (lower == "0" || lower == "false") return "F";
+  return {};
 }
 
 void AppendQuoted(std::string_view value, std::string& row) {
@@ -111,56 +153,101 @@ std::string ColumnName(std::string_view name) {
   return std::string(CutBetweenCharacters(out, kLongestName));
 }
 
-AttributeTable::AttributeTable(const KmlFeatures& features, const std::vector<bool>& used, int threads)
-    : features_(features) {
+AttributeTable::AttributeTable(const KmlFeatures& features, const std::vector<bool>& used, int threads,
+                               TableOptions options)
+    : features_(features), options_(options) {
   std::unordered_set<std::string> taken;
   for (const char* fixed : {"Name", "Description", "Folder"}) names_.push_back(UniqueName(fixed, taken));
+  // The time columns that some row has a value for; they come last, and are never dropped.
+  bool times[3] = {false, false, false};
+  if (options.times) {
+    for (size_t i = 0; i < features.placemarks.size(); ++i) {
+      if (!used[i]) continue;
+      const Placemark& p = features.placemarks[i];
+      times[0] = times[0] || p.time_stamp.size > 0;
+      times[1] = times[1] || p.time_begin.size > 0;
+      times[2] = times[2] || p.time_end.size > 0;
+    }
+  }
+  const size_t room = kMostColumns - static_cast<size_t>(times[0] + times[1] + times[2]);
+  types_.assign(names_.size(), FieldType::kText);
   for (const std::string& field : features.fields) {
-    if (names_.size() == kMostColumns) {
+    if (names_.size() == room) {
       ++dropped_columns_;
       continue;
     }
     names_.push_back(UniqueName(ColumnName(field), taken));
+    FieldType type = FieldType::kText;
+    // A field that a <Data> element also uses has a value of no declared type.
+    if (auto declared = features.field_types.find(field); options.typed && declared != features.field_types.end() &&
+                                                          !features.untyped_fields.count(field)) {
+      type = declared->second;
+    }
+    types_.push_back(type);
+  }
+  time_columns_ = names_.size();
+  const char* time_names[3] = {"TimeStamp", "TimeBegin", "TimeEnd"};
+  for (int t = 0; t < 3; ++t) {
+    if (!times[t]) continue;
+    time_column_[t] = static_cast<int>(names_.size());
+    names_.push_back(UniqueName(time_names[t], taken));
+    types_.push_back(FieldType::kText);
   }
   widths_.assign(names_.size(), 1);
+  invalid_.assign(names_.size(), 0);
   for (size_t f = 0; f < features.folders.size(); ++f) folder_paths_.push_back(features.FolderPath(static_cast<int>(f)));
   const size_t chunks = (features.placemarks.size() + kChunk - 1) / kChunk;
   OrderedParallel<Rows>(
       chunks, chunks > 2 ? threads : 1, static_cast<size_t>(2 * threads),
       [&](size_t c) { return MakeRows(c * kChunk, used); },
       [&](size_t, Rows& rows) {
-        for (size_t c = 0; c < widths_.size(); ++c) widths_[c] = std::max(widths_[c], rows.widths[c]);
+        for (size_t c = 0; c < widths_.size(); ++c) {
+          widths_[c] = std::max(widths_[c], rows.widths[c]);
+          invalid_[c] += rows.invalid[c];
+        }
         cut_values_ += rows.cut_values;
         rows.widths = {};
+        rows.invalid = {};
         rows_.push_back(std::move(rows));
         return true;
       });
-  AppendRow(std::vector<std::string_view>(names_.size()), empty_row_);
+  AppendRow(std::vector<std::string_view>(names_.size()), empty_row_, nullptr);
+}
+
+std::vector<AttributeTable::Invalid> AttributeTable::invalid_values() const {
+  std::vector<Invalid> invalid;
+  for (size_t c = 0; c < names_.size(); ++c) {
+    if (invalid_[c]) invalid.push_back({names_[c], types_[c], invalid_[c]});
+  }
+  return invalid;
 }
 
 AttributeTable::Rows AttributeTable::MakeRows(size_t first, const std::vector<bool>& used) const {
   Rows rows;
   rows.widths.assign(names_.size(), 1);
+  rows.invalid.assign(names_.size(), 0);
   std::vector<std::string_view> values(names_.size());
   std::vector<size_t> sizes(names_.size());
   std::vector<bool> given;
+  std::string plain;
   const size_t end = std::min(features_.placemarks.size(), first + kChunk);
   for (size_t i = first; i < end; ++i) {
     rows.begins.push_back(static_cast<uint32_t>(rows.text.size()));
     if (!used[i]) continue;
-    Values(features_.placemarks[i], values, sizes, given);
+    Values(features_.placemarks[i], values, sizes, given, plain);
     for (size_t c = 0; c < values.size(); ++c) {
+      if (types_[c] != FieldType::kText) continue;
       if (sizes[c] > kLongestValue) ++rows.cut_values;
       rows.widths[c] = std::max(rows.widths[c], std::min(sizes[c], kLongestValue));
     }
-    AppendRow(values, rows.text);
+    AppendRow(values, rows.text, &rows.invalid);
   }
   rows.begins.push_back(static_cast<uint32_t>(rows.text.size()));
   return rows;
 }
 
 void AttributeTable::Values(const Placemark& placemark, std::vector<std::string_view>& values, std::vector<size_t>& sizes,
-                            std::vector<bool>& given_columns) const {
+                            std::vector<bool>& given_columns, std::string& plain) const {
   std::fill(values.begin(), values.end(), std::string_view());
   std::fill(sizes.begin(), sizes.end(), 0);
   std::vector<bool>& given = given_columns;
@@ -171,6 +258,15 @@ void AttributeTable::Values(const Placemark& placemark, std::vector<std::string_
   };
   set(0, placemark.name);
   set(1, placemark.description);
+  if (options_.plain_descriptions && placemark.description.size > 0) {
+    plain = PlainText(values[1]);
+    values[1] = plain;
+    sizes[1] = plain.size();
+  }
+  const ValueRef* times[3] = {&placemark.time_stamp, &placemark.time_begin, &placemark.time_end};
+  for (int t = 0; t < 3; ++t) {
+    if (time_column_[t] >= 0) set(static_cast<size_t>(time_column_[t]), *times[t]);
+  }
   if (placemark.folder >= 0) {
     values[2] = folder_paths_[static_cast<size_t>(placemark.folder)];
     sizes[2] = values[2].size();
@@ -178,7 +274,7 @@ void AttributeTable::Values(const Placemark& placemark, std::vector<std::string_
   for (uint32_t d = placemark.first_data; d < placemark.first_data + placemark.data_count; ++d) {
     const DataValue& value = features_.data[d];
     size_t column = kFixedColumns + static_cast<size_t>(value.field);
-    if (column >= names_.size() || given[column]) continue;  // dropped, or given twice: the first
+    if (column >= time_columns_ || given[column]) continue;  // dropped, or given twice: the first
     given[column] = true;
     set(column, value.value);
   }
@@ -187,15 +283,41 @@ void AttributeTable::Values(const Placemark& placemark, std::vector<std::string_
 std::string AttributeTable::MifColumns() const {
   std::string columns = "Columns " + std::to_string(names_.size()) + "\r\n";
   for (size_t c = 0; c < names_.size(); ++c) {
-    columns += "  " + names_[c] + " Char(" + std::to_string(widths_[c]) + ")\r\n";
+    columns += "  " + names_[c];
+    switch (types_[c]) {
+      case FieldType::kText: columns += " Char(" + std::to_string(widths_[c]) + ")\r\n"; break;
+      case FieldType::kInteger: columns += " Integer\r\n"; break;
+      case FieldType::kFloat: columns += " Float\r\n"; break;
+      case FieldType::kLogical: columns += " Logical\r\n"; break;
+    }
   }
   return columns;
 }
 
-void AttributeTable::AppendRow(const std::vector<std::string_view>& values, std::string& rows) {
+void AttributeTable::AppendRow(const std::vector<std::string_view>& values, std::string& rows,
+                               std::vector<size_t>* invalid) const {
   for (size_t c = 0; c < values.size(); ++c) {
     if (c > 0) rows += ',';
-    AppendQuoted(CutBetweenCharacters(values[c], kLongestValue), rows);
+    const std::string_view value = values[c];
+    switch (types_[c]) {
+      case FieldType::kText:
+        AppendQuoted(CutBetweenCharacters(value, kLongestValue), rows);
+        break;
+      case FieldType::kInteger:
+      case FieldType::kFloat:
+        if (IsNumber(value, types_[c])) {
+          rows.append(value);
+        } else if (!value.empty() && invalid) {
+          ++(*invalid)[c];
+        }
+        break;
+      case FieldType::kLogical: {
+        std::string_view logical = Logical(value);
+        rows.append(logical);
+        if (logical.empty() && !value.empty() && invalid) ++(*invalid)[c];
+        break;
+      }
+    }
   }
   rows += "\r\n";
 }

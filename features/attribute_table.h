@@ -7,9 +7,18 @@
 
 #include "features/kml_features.h"
 
+// What the table's columns hold beyond the names, descriptions, folders and ExtendedData.
+struct TableOptions {
+  bool typed = false;               // Integer, Float and Logical columns where a Schema types them
+  bool times = false;               // TimeStamp, TimeBegin and TimeEnd, those that occur
+  bool plain_descriptions = false;  // descriptions without their HTML (read whole)
+};
+
 // The attribute columns of a MIF file and the rows of its MID file, from the placemarks:
 // Name, Description, Folder, then one column per ExtendedData name, in order of first
-// appearance. Every column is Char(w), w the longest value in bytes (1 to 254).
+// appearance, then the time columns. A column is Char(w), w the longest value in bytes (1 to
+// 254), or, typed, Integer, Float or Logical: its values unquoted, as the KML writes them,
+// and empty where they are no number of the type (T and F for Logical).
 class AttributeTable {
  public:
   static constexpr size_t kMostColumns = 250;
@@ -17,7 +26,8 @@ class AttributeTable {
 
   // `used[i]` tells whether placemark i gives a row: the widths follow those rows. Many rows
   // are made on up to `threads` threads.
-  AttributeTable(const KmlFeatures& features, const std::vector<bool>& used, int threads = 1);
+  AttributeTable(const KmlFeatures& features, const std::vector<bool>& used, int threads = 1,
+                 TableOptions options = {});
 
   // "Columns 4\r\n  Name Char(5)\r\n  ...", in place of the MIF header's one column.
   std::string MifColumns() const;
@@ -27,6 +37,13 @@ class AttributeTable {
 
   size_t dropped_columns() const { return dropped_columns_; }  // beyond kMostColumns
   size_t cut_values() const { return cut_values_; }            // longer than kLongestValue
+  // The values of each typed column that are no number of its type, and were left empty.
+  struct Invalid {
+    std::string column;
+    FieldType type;
+    size_t count;
+  };
+  std::vector<Invalid> invalid_values() const;
 
  private:
   static constexpr size_t kChunk = 8192;  // placemarks whose rows are made together
@@ -37,16 +54,24 @@ class AttributeTable {
     std::string text;
     std::vector<uint32_t> begins;
     std::vector<size_t> widths;
+    std::vector<size_t> invalid;  // of each column
     size_t cut_values = 0;
   };
   Rows MakeRows(size_t first, const std::vector<bool>& used) const;
-  // The placemark's values, as much as is kept of each, and their sizes.
+  // The placemark's values, as much as is kept of each, and their sizes; `plain` holds the
+  // description without its HTML.
   void Values(const Placemark& placemark, std::vector<std::string_view>& values, std::vector<size_t>& sizes,
-              std::vector<bool>& given_columns) const;
-  static void AppendRow(const std::vector<std::string_view>& values, std::string& rows);
+              std::vector<bool>& given_columns, std::string& plain) const;
+  // Appends the row of `values`; counts in `invalid` the typed values left empty.
+  void AppendRow(const std::vector<std::string_view>& values, std::string& rows, std::vector<size_t>* invalid) const;
 
   const KmlFeatures& features_;
+  TableOptions options_;
   std::vector<std::string> names_;
+  std::vector<FieldType> types_;
+  size_t time_columns_ = 0;  // where the time columns begin
+  int time_column_[3] = {-1, -1, -1};  // TimeStamp, TimeBegin, TimeEnd: its column, or -1
+  std::vector<size_t> invalid_;
   std::vector<std::string> folder_paths_;  // of each folder
   std::vector<size_t> widths_;
   std::vector<Rows> rows_;  // by chunk

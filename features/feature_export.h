@@ -2,22 +2,20 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
+#include "features/conversion_options.h"
 #include "mif/file_export.h"
-
-// The conversion beyond the geometry: what the options of `geovant convert` add.
-struct ConversionOptions {
-  bool attributes = false;  // --attributes: a MID file of the placemarks' names, descriptions,
-                            // folders and ExtendedData
-  bool styles = false;      // --styles: each record with its placemark's KML style
-  bool polygons = false;    // --polygons: one Region per Polygon, its holes included
-  bool tracks = false;      // --tracks: one Pline per gx:Track, of its gx:coord
-  bool Any() const { return attributes || styles || polygons || tracks; }
-};
 
 struct ConversionReport {
   size_t dropped_columns = 0;  // ExtendedData names beyond the 250 columns a MIF file may have
   size_t cut_values = 0;       // values longer than 254 bytes, cut
+  struct Invalid {
+    std::string column;
+    const char* type;  // "Integer", "Float", "Logical"
+    size_t count;
+  };
+  std::vector<Invalid> invalid_values;  // of typed columns: no number of the type, left empty
 };
 
 // The MIF text of `source` with `options`, to `mif` in pieces; with attributes, the MID text

@@ -15,7 +15,8 @@ namespace {
 enum class Element : uint8_t {
   kOther, kPlacemark, kFolder, kDocument, kKml, kName, kDescription, kData, kValue, kSimpleData,
   kStyle, kStyleMap, kPair, kKey, kStyleUrl, kLineStyle, kPolyStyle, kIconStyle,
-  kColor, kWidth, kFill, kOutline, kScale,
+  kColor, kWidth, kFill, kOutline, kScale, kSimpleField, kCascadingStyle,
+  kTimeStamp, kTimeSpan, kWhen, kBegin, kEnd, kTrack,
 };
 
 template <size_t N>
@@ -29,12 +30,14 @@ Element ElementOf(std::string_view name) {
     case 3:
       if (Is(name, "key")) return Element::kKey;
       if (Is(name, "kml")) return Element::kKml;
+      if (Is(name, "end")) return Element::kEnd;
       break;
     case 4:
       if (Is(name, "name")) return Element::kName;
       if (Is(name, "Data")) return Element::kData;
       if (Is(name, "fill")) return Element::kFill;
       if (Is(name, "Pair")) return Element::kPair;
+      if (Is(name, "when")) return Element::kWhen;
       break;
     case 5:
       if (Is(name, "value")) return Element::kValue;
@@ -42,6 +45,8 @@ Element ElementOf(std::string_view name) {
       if (Is(name, "width")) return Element::kWidth;
       if (Is(name, "scale")) return Element::kScale;
       if (Is(name, "Style")) return Element::kStyle;
+      if (Is(name, "begin")) return Element::kBegin;
+      if (Is(name, "Track")) return Element::kTrack;
       break;
     case 6:
       if (Is(name, "Folder")) return Element::kFolder;
@@ -53,18 +58,24 @@ Element ElementOf(std::string_view name) {
       if (Is(name, "styleUrl")) return Element::kStyleUrl;
       if (Is(name, "StyleMap")) return Element::kStyleMap;
       if (Is(name, "Document")) return Element::kDocument;
+      if (Is(name, "TimeSpan")) return Element::kTimeSpan;
       break;
     case 9:
       if (Is(name, "Placemark")) return Element::kPlacemark;
       if (Is(name, "LineStyle")) return Element::kLineStyle;
       if (Is(name, "PolyStyle")) return Element::kPolyStyle;
       if (Is(name, "IconStyle")) return Element::kIconStyle;
+      if (Is(name, "TimeStamp")) return Element::kTimeStamp;
       break;
     case 10:
       if (Is(name, "SimpleData")) return Element::kSimpleData;
       break;
     case 11:
       if (Is(name, "description")) return Element::kDescription;
+      if (Is(name, "SimpleField")) return Element::kSimpleField;
+      break;
+    case 14:
+      if (Is(name, "CascadingStyle")) return Element::kCascadingStyle;
       break;
   }
   return Element::kOther;
@@ -90,7 +101,8 @@ struct Open {
 // one left open closes with the element around it.
 class ScopeReader {
  public:
-  ScopeReader(std::string_view text, Encoding encoding, KmlFeatures& out) : text_(text), encoding_(encoding), out_(out) {}
+  ScopeReader(std::string_view text, Encoding encoding, KmlFeatures& out, FeatureReading reading)
+      : text_(text), encoding_(encoding), out_(out), reading_(reading) {}
 
   void Take(const KmlTag& tag, Element element) {
     if (tag.closing) return CloseTo(tag, element);
@@ -131,18 +143,34 @@ class ScopeReader {
   std::string Attribute(std::string_view tag, std::string_view name) const {
     return DecodeEntities(DecodePart(AttributeValue(tag, name), encoding_));
   }
+  // An id, also as gx:CascadingStyle writes it: kml:id="x".
+  std::string Id(std::string_view tag) const {
+    std::string id = Attribute(tag, "id");
+    return id.empty() ? Attribute(tag, "kml:id") : id;
+  }
 
   // The innermost open placemark: a placemark nested in another (invalid, but seen) is open
   // until it closes, and the other is open again after it.
   Placemark& Current() { return out_.placemarks[static_cast<size_t>(open_placemarks_.back())]; }
 
-  // A placemark's name, description or styleUrl: the first one it has counts.
-  void KeepFirst(ValueRef Placemark::*slot, TextSpan span, bool whole = false) {
+  // A placemark's name, description, styleUrl or time: the first one it has counts.
+  void KeepFirst(ValueRef Placemark::*slot, uint8_t bit, TextSpan span, bool whole = false) {
     Placemark& placemark = Current();
-    const auto bit = static_cast<uint8_t>(slot == &Placemark::name ? 1 : slot == &Placemark::description ? 2 : 4);
     if (placemark.given & bit) return;
     placemark.given |= bit;
     placemark.*slot = out_.Keep(span, whole);
+  }
+
+  // A track's <when> elements give the placemark's begin and end when no TimeSpan does.
+  void TrackClosed() {
+    if (track_first_.end == 0 || open_placemarks_.empty()) return;
+    Placemark& placemark = Current();
+    if (!(placemark.given & (KmlFeatures::kTimeBegin | KmlFeatures::kTrackBegin))) {
+      placemark.time_begin = out_.Keep(track_first_, true);
+      placemark.given |= KmlFeatures::kTrackBegin;
+    }
+    if (!(placemark.given & KmlFeatures::kTimeEnd)) placemark.time_end = out_.Keep(track_last_, true);
+    track_first_ = track_last_ = {0, 0};
   }
 
   // A placemark's values wait until it closes, so that those of each placemark lie together
@@ -182,6 +210,9 @@ class ScopeReader {
       case Element::kStyle:
         style_ = KmlStyle();
         break;
+      case Element::kCascadingStyle:
+        cascading_id_ = Id(TagOf(open));
+        break;
       case Element::kPair:
         pair_key_.clear();
         pair_url_.clear();
@@ -198,6 +229,8 @@ class ScopeReader {
     if (open.element == Element::kOther) return;
     const bool in_placemark = !stack_.empty() && stack_[0].element == Element::kPlacemark;
     const Element parent = stack_.empty() ? Element::kOther : stack_.back().element;
+    // A TimeStamp or TimeSpan is the placemark's own when it stands in it, not in its view.
+    const bool placemark_time = stack_.size() >= 2 && stack_[stack_.size() - 2].element == Element::kPlacemark;
     switch (open.element) {
       case Element::kPlacemark: {
         Placemark& placemark = Current();
@@ -215,20 +248,56 @@ class ScopeReader {
         break;
       case Element::kName:
         if (parent == Element::kPlacemark) {
-          KeepFirst(&Placemark::name, {open.content_begin, content_end});
+          KeepFirst(&Placemark::name, KmlFeatures::kName, {open.content_begin, content_end});
         } else if (parent == Element::kFolder && !folders_.empty()) {
           out_.folders[static_cast<size_t>(folders_.back())].name = Text(open.content_begin, content_end);
         }
         break;
       case Element::kDescription:
-        if (parent == Element::kPlacemark) KeepFirst(&Placemark::description, {open.content_begin, content_end});
+        if (parent == Element::kPlacemark) {
+          KeepFirst(&Placemark::description, KmlFeatures::kDescription, {open.content_begin, content_end},
+                    reading_.whole_descriptions);
+        }
         break;
       case Element::kValue:
         if (parent == Element::kData && in_placemark) {
           AddData(FieldIndex(data_name_), {open.content_begin, content_end});
+          out_.untyped_fields[data_name_] = true;
           data_name_.clear();
         }
         break;
+      case Element::kWhen:
+        if (!in_placemark) break;
+        if (parent == Element::kTimeStamp && placemark_time) {
+          KeepFirst(&Placemark::time_stamp, KmlFeatures::kTimeStamp, {open.content_begin, content_end}, true);
+        } else if (parent == Element::kTrack) {
+          if (track_first_.end == 0) track_first_ = {open.content_begin, content_end};
+          track_last_ = {open.content_begin, content_end};
+        }
+        break;
+      case Element::kBegin:
+      case Element::kEnd:
+        if (in_placemark && parent == Element::kTimeSpan && placemark_time) {
+          const bool begin = open.element == Element::kBegin;
+          Placemark& placemark = Current();
+          const uint8_t bit = begin ? KmlFeatures::kTimeBegin : KmlFeatures::kTimeEnd;
+          if (placemark.given & bit) break;
+          placemark.given = static_cast<uint8_t>(placemark.given | bit);
+          (begin ? placemark.time_begin : placemark.time_end) = out_.Keep({open.content_begin, content_end}, true);
+        }
+        break;
+      case Element::kTrack:
+        TrackClosed();
+        break;
+      case Element::kSimpleField: {
+        const std::string type = Attribute(TagOf(open), "type");
+        FieldType field = FieldType::kText;
+        if (type == "int" || type == "short" || type == "ushort") field = FieldType::kInteger;
+        if (type == "uint" || type == "float" || type == "double") field = FieldType::kFloat;
+        if (type == "bool") field = FieldType::kLogical;
+        out_.AddFieldType(Attribute(TagOf(open), "name"), field);
+        break;
+      }
       case Element::kSimpleData:
         if (in_placemark) AddData(FieldIndex(Attribute(TagOf(open), "name")), {open.content_begin, content_end});
         break;
@@ -237,7 +306,7 @@ class ScopeReader {
         break;
       case Element::kStyleUrl:
         if (parent == Element::kPlacemark) {
-          KeepFirst(&Placemark::style_url, {open.content_begin, content_end}, /*whole=*/true);
+          KeepFirst(&Placemark::style_url, KmlFeatures::kStyleUrl, {open.content_begin, content_end}, /*whole=*/true);
         } else if (parent == Element::kPair) {
           pair_url_ = Text(open.content_begin, content_end);
         }
@@ -255,7 +324,10 @@ class ScopeReader {
           out_.inline_styles.push_back(style_);
         } else if (parent == Element::kPair) {
           pair_style_ = style_;
-        } else if (std::string id = Attribute(TagOf(open), "id"); !id.empty()) {
+        } else if (parent == Element::kCascadingStyle) {
+          // Google Earth Pro's shared styles: the id is the CascadingStyle's.
+          if (!cascading_id_.empty()) out_.styles.emplace(cascading_id_, style_);
+        } else if (std::string id = Id(TagOf(open)); !id.empty()) {
           out_.styles.emplace(id, style_);
         }
         break;
@@ -292,6 +364,7 @@ class ScopeReader {
   std::string_view text_;
   Encoding encoding_;
   KmlFeatures& out_;
+  FeatureReading reading_;
   std::vector<Open> stack_;
   std::vector<int> open_placemarks_;                 // indices into out_.placemarks, innermost last
   std::vector<std::vector<DataValue>> pending_data_;  // of each open placemark
@@ -300,7 +373,8 @@ class ScopeReader {
   std::unordered_map<std::string, int> field_index_;
   std::string data_name_;
   KmlStyle style_;
-  std::string pair_key_, pair_url_, pair_normal_url_;
+  std::string pair_key_, pair_url_, pair_normal_url_, cascading_id_;
+  TextSpan track_first_{0, 0}, track_last_{0, 0};  // of the open gx:Track
   std::optional<KmlStyle> pair_style_, pair_normal_style_;
 };
 
@@ -322,12 +396,13 @@ struct Stretch {
   std::vector<ScannedTag> export_tags;  // those that begin in [start, stop), when asked for
 };
 
-Stretch ReadStretch(std::string_view text, Encoding encoding, size_t start, size_t stop_from, bool export_tags) {
+Stretch ReadStretch(std::string_view text, Encoding encoding, size_t start, size_t stop_from, bool export_tags,
+                    FeatureReading reading) {
   Stretch stretch;
   stretch.start = start;
   stretch.stop = text.size();
   stretch.found = std::make_unique<KmlFeatures>(text, encoding);
-  ScopeReader placemark(text, encoding, *stretch.found);
+  ScopeReader placemark(text, encoding, *stretch.found, reading);
   auto visit = [&](const KmlTag& tag) {
     const Element element = ElementOf(tag.name);
     if (element == Element::kPlacemark && !tag.closing) {
@@ -376,8 +451,8 @@ size_t FirstPlacemarkTag(std::string_view text, size_t from, size_t to) {
 // Adds the stretches, in order, to the features of the whole document.
 class StretchMerger {
  public:
-  StretchMerger(KmlFeatures& features, ExportPlanner* planner)
-      : features_(features), outside_(features.text(), features.encoding(), features), planner_(planner) {}
+  StretchMerger(KmlFeatures& features, ExportPlanner* planner, FeatureReading reading)
+      : features_(features), outside_(features.text(), features.encoding(), features, reading), planner_(planner) {}
 
   void Add(Stretch& stretch) {
     if (planner_) planner_->Take(stretch.export_tags);
@@ -400,6 +475,8 @@ class StretchMerger {
     }
     const auto style_offset = static_cast<int>(features_.inline_styles.size());
     features_.inline_styles.insert(features_.inline_styles.end(), found.inline_styles.begin(), found.inline_styles.end());
+    for (const auto& [name, type] : found.field_types) features_.AddFieldType(name, type);
+    for (const auto& [name, untyped] : found.untyped_fields) features_.untyped_fields[name] = untyped;
     const auto placemark_offset = static_cast<int>(features_.placemarks.size());
     for (PlacemarkSpan span : found.spans) {
       span.placemark += placemark_offset;
@@ -415,6 +492,9 @@ class StretchMerger {
         placemark.name = moved(placemark.name);
         placemark.description = moved(placemark.description);
         placemark.style_url = moved(placemark.style_url);
+        placemark.time_stamp = moved(placemark.time_stamp);
+        placemark.time_begin = moved(placemark.time_begin);
+        placemark.time_end = moved(placemark.time_end);
         if (placemark.inline_style >= 0) placemark.inline_style += style_offset;
         features_.placemarks.push_back(placemark);
       }
@@ -442,13 +522,14 @@ std::string_view LocalId(std::string_view url) {
 
 }  // namespace
 
-KmlFeatures ReadFeatures(std::string_view text, Encoding encoding, int threads, size_t block, ExportPlanner* planner) {
+KmlFeatures ReadFeatures(std::string_view text, Encoding encoding, int threads, size_t block, ExportPlanner* planner,
+                         FeatureReading reading) {
   KmlFeatures features(text, encoding);
-  StretchMerger merger(features, planner);
+  StretchMerger merger(features, planner, reading);
   const bool export_tags = planner != nullptr;
   block = std::max<size_t>(block, 1);
   if (text.size() <= block || threads <= 1) {
-    Stretch whole = ReadStretch(text, encoding, 0, std::string_view::npos, export_tags);
+    Stretch whole = ReadStretch(text, encoding, 0, std::string_view::npos, export_tags, reading);
     merger.Add(whole);
     merger.Finish();
     return features;
@@ -464,12 +545,12 @@ KmlFeatures ReadFeatures(std::string_view text, Encoding encoding, int threads, 
       [&](size_t i) {
         const size_t block_end = std::min(text.size(), (i + 1) * block);
         size_t start = i == 0 ? 0 : FirstPlacemarkTag(text, i * block, block_end);
-        return start == std::string_view::npos ? Stretch() : ReadStretch(text, encoding, start, block_end, export_tags);
+        return start == std::string_view::npos ? Stretch() : ReadStretch(text, encoding, start, block_end, export_tags, reading);
       },
       [&](size_t i, Stretch& stretch) {
         const size_t block_end = std::min(text.size(), (i + 1) * block);
         if (walked_to >= block_end) return true;  // an earlier stretch ran past this block
-        if (stretch.start != walked_to) stretch = ReadStretch(text, encoding, walked_to, block_end, export_tags);
+        if (stretch.start != walked_to) stretch = ReadStretch(text, encoding, walked_to, block_end, export_tags, reading);
         merger.Add(stretch);
         walked_to = stretch.stop;
         return true;
@@ -534,6 +615,11 @@ int KmlFeatures::PlacemarkAt(size_t at, size_t* hint) const {
   if (s >= spans.size() || at < spans[s].begin || at >= spans[s].end) return -1;
   *hint = s;
   return spans[s].placemark;
+}
+
+void KmlFeatures::AddFieldType(const std::string& name, FieldType type) {
+  auto [it, added] = field_types.emplace(name, type);
+  if (!added && it->second != type) it->second = FieldType::kText;
 }
 
 std::string KmlFeatures::FolderPath(int folder) const {

@@ -34,9 +34,12 @@ struct Placemark {
   size_t begin = 0;  // its opening tag
   size_t end = 0;    // past its closing tag; else where a Folder or Document begins or ends, or the end
   ValueRef name;
-  ValueRef description;
-  ValueRef style_url;  // kept whole
-  uint8_t given = 0;   // which of the three it has: the first of each counts
+  ValueRef description;  // kept whole when the reading asks for it
+  ValueRef style_url;    // kept whole
+  // <TimeStamp><when>, <TimeSpan><begin> and <end>; without a TimeSpan, the first and the last
+  // <when> of its gx:Track elements.
+  ValueRef time_stamp, time_begin, time_end;
+  uint8_t given = 0;   // which of these it has: the first of each counts (bits of KmlFeatures::Given)
   int folder = -1;          // the innermost Folder around it
   int inline_style = -1;    // its own Style, which takes the place of a shared one whole
   uint32_t first_data = 0;  // its ExtendedData values: data[first_data, first_data + data_count)
@@ -61,8 +64,16 @@ struct DataValue {
   ValueRef value;
 };
 
+// How a <SimpleField> of a <Schema> types the values of its name.
+enum class FieldType : uint8_t { kText, kInteger, kFloat, kLogical };
+
 class KmlFeatures {
  public:
+  enum Given : uint8_t {
+    kName = 1, kDescription = 2, kStyleUrl = 4, kTimeStamp = 8, kTimeBegin = 16, kTimeEnd = 32,
+    kTrackBegin = 64,  // time_begin is a track's first <when>, until a TimeSpan gives one
+  };
+
   KmlFeatures(std::string_view text, Encoding encoding) : text_(text), encoding_(encoding) {}
   std::string_view text() const { return text_; }
   Encoding encoding() const { return encoding_; }
@@ -72,6 +83,10 @@ class KmlFeatures {
   std::vector<KmlFolder> folders;
   std::vector<DataValue> data;
   std::vector<std::string> fields;    // ExtendedData names, in order of first appearance
+  // The type of each name of a <SimpleField>: kText where two fields of one name differ.
+  void AddFieldType(const std::string& name, FieldType type);
+  std::unordered_map<std::string, FieldType> field_types;
+  std::unordered_map<std::string, bool> untyped_fields;  // names that a <Data> element uses
   std::vector<KmlStyle> inline_styles;
   std::unordered_map<std::string, KmlStyle> styles;            // Style by id
   std::unordered_map<std::string, std::string> style_maps;     // StyleMap id: its normal styleUrl
@@ -99,6 +114,11 @@ class KmlFeatures {
   Encoding encoding_;
 };
 
+// What a reading keeps beyond what it always keeps.
+struct FeatureReading {
+  bool whole_descriptions = false;  // descriptions whole, not only their first kKeptBytes bytes
+};
+
 // Reads the features of `text`, a file's own bytes read with `encoding` (see SourceOf), which
 // must outlive them. A Placemark inside another is nested in it: after it closes, the other is
 // open again. A Placemark without its closing tag ends where a Folder or Document begins, where
@@ -108,4 +128,4 @@ class KmlFeatures {
 // pass and handed to it in order, so that it makes the plan of PlanExport.
 constexpr size_t kFeatureBlock = size_t{4} << 20;
 KmlFeatures ReadFeatures(std::string_view text, Encoding encoding, int threads, size_t block = kFeatureBlock,
-                         ExportPlanner* planner = nullptr);
+                         ExportPlanner* planner = nullptr, FeatureReading reading = {});

@@ -55,6 +55,21 @@ size_t AppendEntity(std::string_view text, size_t at, std::string& out) {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
+char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// The name of the HTML tag that begins at html[at] == '<', lower case, with a leading "/" for
+// a closing tag: "</TD >" gives "/td".
+std::string TagName(std::string_view html, size_t at) {
+  std::string name;
+  size_t p = at + 1;
+  if (p < html.size() && html[p] == '/') name += html[p++];
+  while (p < html.size() && ((html[p] >= 'a' && html[p] <= 'z') || (html[p] >= 'A' && html[p] <= 'Z') ||
+                             (html[p] >= '0' && html[p] <= '9'))) {
+    name += Lower(html[p++]);
+  }
+  return name;
+}
+
 }  // namespace
 
 std::string DecodeEntities(std::string_view text) {
@@ -96,4 +111,69 @@ std::string CleanValue(std::string_view text) {
     clean += (c == '\r' || c == '\n' || c == '\t') ? ' ' : c;
   }
   return clean;
+}
+
+std::string PlainText(std::string_view html) {
+  std::string text;
+  text.reserve(html.size());
+  for (size_t at = 0; at < html.size();) {
+    if (html[at] != '<') {
+      text += html[at++];
+      continue;
+    }
+    const size_t close = html.find('>', at);
+    const std::string name = TagName(html, at);
+    const bool markup = at + 1 < html.size() && (html[at + 1] == '!' || html[at + 1] == '?');
+    if (close == std::string_view::npos || ((name.empty() || name == "/") && !markup)) {
+      text += html[at++];  // a "<" that begins no tag ("a < b") is text
+      continue;
+    }
+    size_t end = close + 1;
+    if (html.substr(at, 4) == "<!--") {
+      size_t comment_end = html.find("-->", at + 4);
+      end = comment_end == std::string_view::npos ? html.size() : comment_end + 3;
+    } else if (name == "script" || name == "style") {
+      // Their contents are no text: up to their closing tag.
+      size_t inner_end = at;
+      for (size_t lt = html.find('<', close); lt != std::string_view::npos; lt = html.find('<', lt + 1)) {
+        if (TagName(html, lt) == "/" + name) {
+          inner_end = lt;
+          break;
+        }
+      }
+      if (inner_end == at) {
+        end = html.size();
+      } else {
+        size_t gt = html.find('>', inner_end);
+        end = gt == std::string_view::npos ? html.size() : gt + 1;
+      }
+    } else if (name == "br" || name == "/p" || name == "/tr" || name == "/li") {
+      text += ' ';
+    } else if (name == "/td" || name == "/th") {
+      text += "; ";
+    }
+    at = end;
+  }
+  // The entities after the tags, so that an escaped "&lt;" stays text; &nbsp; is a blank.
+  std::string decoded;
+  decoded.reserve(text.size());
+  for (size_t at = 0; at < text.size();) {
+    if (text.compare(at, 6, "&nbsp;") == 0) {
+      decoded += ' ';
+      at += 6;
+    } else if (text[at] == '&') {
+      at = AppendEntity(text, at, decoded);
+    } else {
+      decoded += text[at++];
+    }
+  }
+  std::string plain;
+  plain.reserve(decoded.size());
+  for (char c : decoded) {
+    const bool blank = IsBlank(c);
+    if (blank && (plain.empty() || plain.back() == ' ')) continue;
+    plain += blank ? ' ' : c;
+  }
+  while (!plain.empty() && plain.back() == ' ') plain.pop_back();
+  return plain;
 }

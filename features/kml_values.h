@@ -12,3 +12,10 @@ std::string CleanValue(std::string_view text);
 
 // Entities decoded, nothing else: for attribute values such as names and ids.
 std::string DecodeEntities(std::string_view text);
+
+// The text of an HTML description, as a reader sees it: the tags removed, <br>, </p>, </tr>
+// and </li> as one blank, </td> and </th> as "; ", the contents of <script> and <style>
+// dropped, then the entities decoded (&nbsp; as a blank) and the blanks collapsed.
+// "<b>Name</b> = 北京<br><table><tr><td>a</td><td>1</td></tr></table>" gives
+// "Name = 北京 a; 1;".
+std::string PlainText(std::string_view html);

@@ -37,22 +37,37 @@ void CheckSameFeatures(const KmlFeatures& a, const KmlFeatures& b) {
   }
 }
 
+// The objects of the MIF text: a collection's parts are indented and not counted.
 size_t CountRecords(std::string_view mif) {
   size_t records = 0;
   for (size_t at = mif.find("\nData\r\n"); at != std::string_view::npos; at = mif.find('\n', at + 1)) {
-    std::string_view line = mif.substr(at + 1, 7);
-    records += line.substr(0, 6) == "Point " || line.substr(0, 6) == "Pline " || line == "Region ";
+    std::string_view line = mif.substr(at + 1, 11);
+    for (std::string_view object : {"Point ", "Pline ", "Region ", "Multipoint ", "Collection ", "None\r"}) {
+      records += line.substr(0, object.size()) == object;
+    }
   }
   return records;
 }
 
-// The MID rows: each has `columns` quoted values, inner quotes doubled.
+// The MID rows: each has `columns` values, quoted with inner quotes doubled, or (typed) a
+// number, T, F or nothing.
 size_t CountRows(std::string_view mid, size_t columns) {
   size_t rows = 0;
   while (!mid.empty()) {
     size_t values = 0;
     size_t at = 0;
     for (;;) {
+      if (at < mid.size() && mid[at] != '"') {
+        while (at < mid.size() && mid[at] != ',' && mid[at] != '\r') {
+          FUZZ_CHECK(std::string_view("0123456789+-.eETF").find(mid[at]) != std::string_view::npos);
+          ++at;
+        }
+        ++values;
+        if (mid.substr(at, 2) == "\r\n") break;
+        FUZZ_CHECK(at < mid.size() && mid[at] == ',');
+        ++at;
+        continue;
+      }
       FUZZ_CHECK(at < mid.size() && mid[at] == '"');
       for (++at;; ++at) {
         FUZZ_CHECK(at < mid.size() && mid[at] != '\r' && mid[at] != '\n');
@@ -102,7 +117,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   std::string decoded;
-  ConvertedText converted = ConvertInMemory(SourceOf(bytes, Encoding::kUtf8, &decoded), ConversionOptions{true, true, true, true});
+  ConvertedText converted = ConvertInMemory(SourceOf(bytes, Encoding::kUtf8, &decoded), ConversionOptions::All());
   const std::string& mif = converted.mif;
   const std::string& mid = converted.mid;
   size_t columns_at = mif.find("Columns ");

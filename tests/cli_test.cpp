@@ -367,3 +367,38 @@ TEST_F(Cli, AnArchiveClaimingGigabytesIsDamagedBeforeMemoryIsTakenForThem) {
   EXPECT_NE(run.err.find("geovant: b.kmz: the KMZ archive is damaged\n"), std::string::npos) << run.err;
 }
 #endif
+
+TEST_F(Cli, LinksFollowTheDocumentsThatAKmzArchiveHolds) {
+  const std::string doc =
+      "<kml><Document><Folder><name>layers</name>"
+      "<NetworkLink><name>roads</name><Link><href>files/roads.kml</href></Link></NetworkLink>"
+      "<NetworkLink><name>web</name><Link><href>https://example.org/a.kml</href></Link></NetworkLink>"
+      "<NetworkLink><name>up</name><Url><href>../outside.kml</href></Url></NetworkLink></Folder></Document></kml>";
+  const std::string roads =  // GBK, as it declares; its link back to doc.kml is left alone
+      "<?xml version=\"1.0\" encoding=\"GBK\"?><kml><Document>"
+      "<NetworkLink><name>back</name><Link><href>../doc.kml</href></Link></NetworkLink>"
+      "<Placemark><name>\xB5\xC0</name><LineString><coordinates>1,1 2,2</coordinates></LineString></Placemark>"
+      "</Document></kml>";
+  WriteFileBytes(dir_ / "a.kmz", MakeZip({{"doc.kml", doc}, {"files/roads.kml", roads}}));
+  Outcome run = Geovant("convert --links --attributes a.kmz", dir_);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err,
+            "geovant: a.kmz: 2 NetworkLinks lead outside the archive and were not followed: https://example.org/a.kml, "
+            "../outside.kml\n");
+  EXPECT_EQ(ReadFileBytes(dir_ / "a.mid"), "\"\xB5\xC0\",\"\",\"layers/roads\"\r\n");
+  // Without --links: the links are only named.
+  run = Geovant("convert a.kmz -o plain.mif", dir_);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.err,
+            "geovant: a.kmz: the document holds no geometry but 3 NetworkLinks: --links follows those that lead to "
+            "documents inside the archive\n");
+}
+
+TEST_F(Cli, OptionsAboutTheColumnsWriteTheMidFile) {
+  WriteFileBytes(dir_ / "a.kml", kPointKml);
+  for (const char* option : {"--typed", "--times", "--empty-rows", "--plain-descriptions"}) {
+    fs::remove(dir_ / "a.mid");
+    EXPECT_EQ(Geovant(std::string("convert ") + option + " a.kml", dir_).status, 0) << option;
+    EXPECT_EQ(ReadFileBytes(dir_ / "a.mid"), "\"\xB5\xE3\",\"\",\"\"\r\n") << option;
+  }
+}

@@ -228,3 +228,121 @@ TEST(FeatureExport, AfterANestedPlacemarkTheOuterOneIsOpenAgain) {
             "\"outer\",\"\",\"\",\"out\"\r\n"
             "\"\",\"\",\"\",\"\"\r\n");
 }
+
+namespace {
+
+ConversionOptions With(bool ConversionOptions::*flag, bool ConversionOptions::*other = nullptr) {
+  ConversionOptions options;
+  options.*flag = true;
+  if (other) options.*other = true;
+  return options;
+}
+
+}  // namespace
+
+TEST(FeatureExport, MultiGivesOneObjectPerPlacemark) {
+  std::string kml = R"(<Document>
+    <Placemark><name>a</name><MultiGeometry><Point><coordinates>1,1</coordinates></Point>
+      <MultiGeometry><Point><coordinates>2,2</coordinates></Point></MultiGeometry></MultiGeometry></Placemark>
+    <Placemark><name>b</name><MultiGeometry><LineString><coordinates>1,1 2,2</coordinates></LineString>
+      <LineString><coordinates>3,3 4,4 5,5</coordinates></LineString><LineString><coordinates>9,9</coordinates></LineString></MultiGeometry></Placemark>
+    <Point><coordinates>7,7</coordinates></Point>
+    <Placemark><name>c</name><MultiGeometry><Polygon><outerBoundaryIs><LinearRing><coordinates>0,0 4,0 4,4 0,0</coordinates></LinearRing></outerBoundaryIs>
+      <innerBoundaryIs><LinearRing><coordinates>1,1 2,1 2,2 1,1</coordinates></LinearRing></innerBoundaryIs></Polygon>
+      <Polygon><outerBoundaryIs><LinearRing><coordinates>5,5 6,5 6,6 5,5</coordinates></LinearRing></outerBoundaryIs></Polygon></MultiGeometry></Placemark>
+    <Placemark><name>d</name><MultiGeometry><Point><coordinates>8,8</coordinates></Point>
+      <LineString><coordinates>1,1 2,2</coordinates></LineString>
+      <Polygon><outerBoundaryIs><LinearRing><coordinates>0,0 1,0 1,1 0,0</coordinates></LinearRing></outerBoundaryIs></Polygon></MultiGeometry></Placemark>
+    <Placemark><name>e</name><Point><coordinates>3,3</coordinates></Point><LineString><coordinates>1,1</coordinates></LineString></Placemark>
+    </Document>)";
+  ConversionOptions options = With(&ConversionOptions::multi, &ConversionOptions::polygons);
+  options.attributes = true;
+  ConvertedText out = Convert(kml, options);
+  EXPECT_EQ(out.mif.substr(0, 15), "Version   650\r\n");
+  EXPECT_EQ(Records(out.mif),
+            "\r\nMultipoint 2\r\n1 1\r\n2 2\r\n    Symbol (35,0,12)"
+            "\r\nPline Multiple 2\r\n  2\r\n1 1\r\n2 2\r\n  3\r\n3 3\r\n4 4\r\n5 5\r\n    Pen (3,2,2105599)"
+            "\r\nPoint 7 7\r\n    Symbol (35,0,12)"
+            "\r\nRegion  3 \r\n  4\r\n0 0\r\n4 0\r\n4 4\r\n0 0\r\n  4\r\n1 1\r\n2 1\r\n2 2\r\n1 1\r\n  4\r\n5 5\r\n6 5\r\n6 6\r\n5 5\r\n"
+            "    Pen (3,2,2105599)\r\n    Brush (2,16728128,16777215)"
+            "\r\nCollection 3"
+            "\r\n  Region  1 \r\n  4\r\n0 0\r\n1 0\r\n1 1\r\n0 0\r\n    Pen (3,2,2105599)\r\n    Brush (2,16728128,16777215)"
+            "\r\n  Pline 2\r\n1 1\r\n2 2\r\n    Pen (3,2,2105599)"
+            "\r\n  Multipoint 1\r\n8 8\r\n    Symbol (35,0,12)"
+            // e's line is unusable: its point is a point.
+            "\r\nPoint 3 3\r\n    Symbol (35,0,12)\r\n");
+  EXPECT_EQ(out.mid, "\"a\",\"\",\"\"\r\n\"b\",\"\",\"\"\r\n\"\",\"\",\"\"\r\n\"c\",\"\",\"\"\r\n\"d\",\"\",\"\"\r\n\"e\",\"\",\"\"\r\n");
+  // Without a Multipoint or a Collection the file stays version 300.
+  EXPECT_EQ(Convert("<Placemark><Point><coordinates>1,1</coordinates></Point></Placemark>", options).mif.substr(0, 15),
+            "Version   300\r\n");
+}
+
+TEST(FeatureExport, EmptyRowsGivePlacemarksWithoutGeometryARowInDocumentOrder) {
+  std::string kml = R"(<Document><Placemark><name>a</name><Point><coordinates>1,1</coordinates></Point></Placemark>
+    <Placemark><name>address only</name><address>1 Main St</address></Placemark>
+    <Placemark><name>lost</name><LineString><coordinates>9,9</coordinates></LineString></Placemark>
+    <Placemark><name>b</name><LineString><coordinates>1,1 2,2</coordinates></LineString></Placemark></Document>)";
+  ConvertedText out = Convert(kml, With(&ConversionOptions::empty_rows));
+  EXPECT_EQ(Records(out.mif), "\r\nPoint 1 1\r\n    Symbol (35,0,12)\r\nNone\r\nNone\r\nPline 2\r\n1 1\r\n2 2\r\n    Pen (3,2,2105599)\r\n");
+  EXPECT_EQ(out.mid, "\"a\",\"\",\"\"\r\n\"address only\",\"\",\"\"\r\n\"lost\",\"\",\"\"\r\n\"b\",\"\",\"\"\r\n");
+}
+
+TEST(FeatureExport, TypedColumnsFromTheSchemas) {
+  std::string kml = R"(<Document><Schema name="s" id="s">
+      <SimpleField type="int" name="pop"/><SimpleField type="double" name="area"/><SimpleField type="bool" name="ok"/>
+      <SimpleField type="string" name="code"/><SimpleField type="int" name="mixed"/><SimpleField type="uint" name="mixed"/>
+      <SimpleField type="int" name="both"/></Schema>
+    <Placemark><ExtendedData><SchemaData schemaUrl="#s"><SimpleData name="pop">12</SimpleData>
+      <SimpleData name="area">1.5e3</SimpleData><SimpleData name="ok">true</SimpleData><SimpleData name="code">007</SimpleData>
+      <SimpleData name="mixed">1</SimpleData><SimpleData name="both">2</SimpleData></SchemaData></ExtendedData>
+      <Point><coordinates>1,1</coordinates></Point></Placemark>
+    <Placemark><ExtendedData><Data name="both"><value>x</value></Data><SchemaData schemaUrl="#s">
+      <SimpleData name="pop">3000000000</SimpleData><SimpleData name="area">.5</SimpleData><SimpleData name="ok">maybe</SimpleData>
+      </SchemaData></ExtendedData><Point><coordinates>2,2</coordinates></Point></Placemark></Document>)";
+  ConvertedText out = Convert(kml, With(&ConversionOptions::typed, &ConversionOptions::attributes));
+  const size_t columns = out.mif.find("Columns");
+  EXPECT_EQ(out.mif.substr(columns, out.mif.find("Data\r\n") - columns),
+            "Columns 9\r\n  Name Char(1)\r\n  Description Char(1)\r\n  Folder Char(1)\r\n  pop Integer\r\n  area Float\r\n"
+            "  ok Logical\r\n  code Char(3)\r\n  mixed Char(1)\r\n  both Char(1)\r\n");
+  EXPECT_EQ(out.mid, "\"\",\"\",\"\",12,1.5e3,T,\"007\",\"1\",\"2\"\r\n\"\",\"\",\"\",,.5,,\"\",\"\",\"x\"\r\n");
+  ASSERT_EQ(out.report.invalid_values.size(), 2u);
+  EXPECT_EQ(out.report.invalid_values[0].column, "pop");
+  EXPECT_EQ(out.report.invalid_values[1].count, 1u);
+}
+
+TEST(FeatureExport, TimeColumnsHoldTheTimesAsWritten) {
+  std::string kml = R"(<Document>
+    <Placemark><TimeStamp><when>2019-04-30T20:35:42.388Z</when></TimeStamp><Point><coordinates>1,1</coordinates></Point></Placemark>
+    <Placemark><gx:TimeSpan><begin>2020</begin><end>2021</end></gx:TimeSpan><LookAt><TimeStamp><when>1999</when></TimeStamp></LookAt>
+      <Point><coordinates>2,2</coordinates></Point></Placemark>
+    <Placemark><gx:MultiTrack><gx:Track><when>t1</when><when>t2</when><gx:coord>1 1 0</gx:coord><gx:coord>2 2 0</gx:coord></gx:Track>
+      <gx:Track><when>t3</when><when>t4</when></gx:Track></gx:MultiTrack><Point><coordinates>3,3</coordinates></Point></Placemark>
+    </Document>)";
+  ConvertedText out = Convert(kml, With(&ConversionOptions::times, &ConversionOptions::attributes));
+  EXPECT_NE(out.mif.find("  TimeStamp Char(24)\r\n  TimeBegin Char(4)\r\n  TimeEnd Char(4)\r\nData"), std::string::npos);
+  EXPECT_EQ(out.mid,
+            "\"\",\"\",\"\",\"2019-04-30T20:35:42.388Z\",\"\",\"\"\r\n"
+            "\"\",\"\",\"\",\"\",\"2020\",\"2021\"\r\n"
+            "\"\",\"\",\"\",\"\",\"t1\",\"t4\"\r\n");
+  // Only the columns that some placemark has.
+  EXPECT_EQ(Convert("<Placemark><Point><coordinates>1,1</coordinates></Point></Placemark>",
+                    With(&ConversionOptions::times, &ConversionOptions::attributes))
+                .mif.find("Time"),
+            std::string::npos);
+}
+
+TEST(FeatureExport, PlainDescriptionsAndCascadingStyles) {
+  EXPECT_EQ(PlainText("<b>Name</b> = \xB1\xB1\xBE\xA9<br><table><tr><td>a</td><td>1</td></tr></table>"),
+            "Name = \xB1\xB1\xBE\xA9 a; 1;");
+  EXPECT_EQ(PlainText("<p>x&nbsp;&lt;y&gt;</p><script>var a = '<b>';</script><style>p {}</style>a < b &amp; c"),
+            "x <y> a < b & c");
+  std::string kml = R"(<Document><gx:CascadingStyle kml:id="cs"><Style><IconStyle><color>ff0000ff</color></IconStyle></Style></gx:CascadingStyle>
+    <Placemark><styleUrl>#cs</styleUrl><description><![CDATA[<div>)" + std::string(300, 'x') + R"(</div><br>end]]></description>
+      <Point><coordinates>1,1</coordinates></Point></Placemark></Document>)";
+  ConversionOptions options = With(&ConversionOptions::plain_descriptions, &ConversionOptions::styles);
+  options.attributes = true;
+  ConvertedText out = Convert(kml, options);
+  EXPECT_EQ(Records(out.mif), "Point 1 1\r\n    Symbol (35,16711680,12)\r\n\r\n\r\n");
+  // The description is made plain whole, then cut to the column.
+  EXPECT_EQ(out.mid, "\"\",\"" + std::string(254, 'x') + "\",\"\"\r\n");
+}

@@ -1,0 +1,149 @@
+#include "features/object_plan.h"
+
+#include <algorithm>
+
+#include "mif/element_tags.h"
+
+namespace {
+
+size_t PositionIn(std::string_view text, std::string_view part) { return static_cast<size_t>(part.data() - text.data()); }
+
+// The parts of one kind of the geometry plan, those that `keep` keeps.
+template <typename Keep>
+void AddKind(std::string_view text, const KindPlan& kind, PartType type, ObjectPlan& plan, std::vector<Part>& parts,
+             Keep keep) {
+  parts.reserve(parts.size() + kind.coordinates.size());
+  for (const TextSpan& span : kind.coordinates) {
+    if (keep(span.begin)) parts.push_back({span.begin, text.substr(span.begin, span.end - span.begin), type, 0});
+  }
+  if (kind.joined_from_here.empty()) return;
+  plan.joined.push_back(std::make_unique<std::string>(JoinSpans(text, kind.joined_from_here)));
+  const auto joined = static_cast<uint32_t>(plan.joined.size());
+  ForEachJoinedCoordinates(kind, *plan.joined.back(), [&](std::string_view coordinates, size_t position) {
+    if (keep(position)) parts.push_back({position, coordinates, type, joined});
+  });
+}
+
+void SortByPosition(std::vector<Part>& parts) {
+  std::stable_sort(parts.begin(), parts.end(), [](const Part& a, const Part& b) { return a.position < b.position; });
+}
+
+// The parts of each kind: points, polylines (tracks among them), regions (polygons among
+// them). Polygons and tracks are planned as their elements' texts.
+std::array<std::vector<Part>, 3> PlanParts(std::string_view text, const std::array<KindPlan, 3>& kinds,
+                                           const ConversionOptions& options, ObjectPlan& plan, int threads) {
+  std::vector<std::string_view> names;
+  if (options.polygons) names.push_back("Polygon");
+  if (options.tracks) names.push_back("Track");
+  std::vector<std::vector<ElementMatch>> elements;
+  if (!names.empty()) elements = FindElementsOfEach(text, names, threads);
+  std::array<std::vector<Part>, 3> parts;
+  auto always = [](size_t) { return true; };
+  AddKind(text, kinds[0], PartType::kPoint, plan, parts[0], always);
+  AddKind(text, kinds[1], PartType::kLine, plan, parts[1], always);
+  if (options.tracks) {
+    for (const ElementMatch& track : elements.back()) {
+      parts[1].push_back({PositionIn(text, track.whole), track.group, PartType::kTrack, 0});
+    }
+    SortByPosition(parts[1]);
+  }
+  if (options.polygons) {
+    std::vector<TextSpan> extents;
+    for (const ElementMatch& polygon : elements.front()) {
+      const size_t position = PositionIn(text, polygon.whole);
+      extents.push_back({position, position + polygon.whole.size()});
+      parts[2].push_back({position, polygon.group, PartType::kPolygon, 0});
+    }
+    // A ring outside every Polygon is still a region of its own.
+    AddKind(text, kinds[2], PartType::kRing, plan, parts[2], [&](size_t position) {
+      auto after = std::upper_bound(extents.begin(), extents.end(), position,
+                                    [](size_t p, const TextSpan& s) { return p < s.begin; });
+      return after == extents.begin() || position >= std::prev(after)->end;
+    });
+    SortByPosition(parts[2]);
+  } else {
+    AddKind(text, kinds[2], PartType::kRing, plan, parts[2], always);
+  }
+  return parts;
+}
+
+std::string_view FirstGroup(std::string_view text, std::string_view name) {
+  std::vector<ElementMatch> found = FindNamedElements(text, name);
+  return found.empty() ? std::string_view() : found[0].group;
+}
+
+}  // namespace
+
+std::vector<std::string_view> RingsOf(std::string_view polygon) {
+  std::vector<std::string_view> rings{FirstGroup(FirstGroup(FirstGroup(polygon, "outerBoundaryIs"), "LinearRing"), "coordinates")};
+  for (const ElementMatch& inner : FindNamedElements(polygon, "innerBoundaryIs")) {
+    for (const ElementMatch& ring : FindNamedElements(inner.group, "LinearRing")) {
+      rings.push_back(FirstGroup(ring.group, "coordinates"));
+    }
+  }
+  return rings;
+}
+
+ObjectPlan MakeObjectPlan(std::string_view text, std::array<KindPlan, 3>& kinds, const ConversionOptions& options,
+                          const KmlFeatures* features, int threads) {
+  ObjectPlan plan;
+  std::array<std::vector<Part>, 3> parts = PlanParts(text, kinds, options, plan, threads);
+  kinds = {};  // its spans are parts now
+  const size_t placemarks = features ? features->placemarks.size() : 0;
+  plan.used.assign(placemarks, options.empty_rows);
+  // Each part's placemark: parts come in document order within a kind.
+  if (features) {
+    for (std::vector<Part>& kind : parts) {
+      size_t hint = 0;
+      for (Part& part : kind) {
+        part.placemark = features->PlacemarkAt(part.position, &hint);
+        if (part.placemark >= 0) plan.used[static_cast<size_t>(part.placemark)] = true;
+      }
+    }
+  }
+  plan.merged = options.multi || options.empty_rows;
+  if (!plan.merged) {
+    // One object per part, in the three sections of the file.
+    for (std::vector<Part>& kind : parts) {
+      std::vector<PlannedObject>& section = plan.sections.emplace_back();
+      section.reserve(kind.size());
+      for (Part& part : kind) {
+        section.push_back({part.position, static_cast<uint32_t>(plan.parts.size()), 1, part.placemark});
+        plan.parts.push_back(part);
+      }
+      kind = {};
+    }
+    return plan;
+  }
+  // Merged: the parts of each placemark together, in document order, and each part outside
+  // placemarks on its own; a placemark without parts at its opening tag.
+  for (std::vector<Part>& kind : parts) {
+    plan.parts.insert(plan.parts.end(), kind.begin(), kind.end());
+    kind = {};
+  }
+  auto outside = std::stable_partition(plan.parts.begin(), plan.parts.end(), [](const Part& p) { return p.placemark >= 0; });
+  std::stable_sort(plan.parts.begin(), outside, [](const Part& a, const Part& b) {
+    return a.placemark != b.placemark ? a.placemark < b.placemark : a.position < b.position;
+  });
+  const size_t inside = static_cast<size_t>(outside - plan.parts.begin());
+  std::vector<PlannedObject>& objects = plan.sections.emplace_back();
+  std::vector<bool> has_parts(placemarks, false);
+  for (size_t i = 0; i < plan.parts.size();) {
+    const int placemark = plan.parts[i].placemark;
+    size_t end = i + 1;
+    if (i < inside) {
+      while (end < inside && plan.parts[end].placemark == placemark) ++end;
+      has_parts[static_cast<size_t>(placemark)] = true;
+    }
+    objects.push_back({plan.parts[i].position, static_cast<uint32_t>(i), static_cast<uint32_t>(end - i), placemark});
+    i = end;
+  }
+  if (options.empty_rows) {
+    for (size_t p = 0; p < placemarks; ++p) {
+      if (!has_parts[p]) objects.push_back({features->placemarks[p].begin, 0, 0, static_cast<int>(p)});
+    }
+  }
+  std::stable_sort(objects.begin(), objects.end(),
+                   [](const PlannedObject& a, const PlannedObject& b) { return a.position < b.position; });
+  return plan;
+}
