@@ -3,7 +3,8 @@
 const char kUsage[] =
     "usage: geovant convert [--encoding utf-8|ansi] [-o OUTPUT] [--attributes] [--styles]\n"
     "                       [--polygons] [--tracks] [--multi] [--typed] [--times] [--empty-rows]\n"
-    "                       [--plain-descriptions] [--links] [--all] INPUT...\n"
+    "                       [--plain-descriptions] [--links] [--all]\n"
+    "                       [--crs wgs84|cgcs2000|gk3[:ZONE]|gk6[:ZONE] [--no-zone-prefix]] INPUT...\n"
     "       geovant analyse [--encoding utf-8|ansi] INPUT\n"
     "       geovant tags [--encoding utf-8|ansi] INPUT\n"
     "       geovant extract [--encoding utf-8|ansi] INPUT TAG\n"
@@ -33,6 +34,11 @@ const char kUsage[] =
     "--links       also the documents that a KMZ archive's NetworkLinks name inside it\n"
     "--all         all of these. --typed, --times, --empty-rows and --plain-descriptions\n"
     "              write the MID file, as --attributes does\n"
+    "--crs NAME    the coordinate system of the MIF file (not part of --all): wgs84 or cgcs2000\n"
+    "              name the datum, coordinates as written; gk3[:ZONE] and gk6[:ZONE] project\n"
+    "              them to CGCS2000 Gauss-Kruger zones of 3 degrees (25-45) or 6 (13-23), in\n"
+    "              metres, the zone number before the easting; without ZONE, the data's zone\n"
+    "--no-zone-prefix  with gk3 and gk6: the easting without the zone number (500000 m)\n"
     "An input may also be a KMZ archive: its KML document is read.\n";
 
 namespace {
@@ -109,6 +115,7 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions* options, 
 
   std::vector<std::string> operands;
   bool options_ended = false;
+  bool zone_prefix = true;
   for (size_t i = 1; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (options_ended || arg == "-" || arg.empty() || arg[0] != '-') {
@@ -138,7 +145,15 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions* options, 
       }
       continue;
     }
-    bool takes_value = name == "--encoding" || name == "-o" || name == "--output";
+    if (name == "--no-zone-prefix" && !has_value) {
+      if (options->command != CliCommand::kConvert) {
+        *error = "option '" + name + "' belongs to convert";
+        return false;
+      }
+      zone_prefix = false;
+      continue;
+    }
+    bool takes_value = name == "--encoding" || name == "-o" || name == "--output" || name == "--crs";
     if (!takes_value) {
       *error = "unknown option '" + arg + "'";
       return false;
@@ -154,7 +169,13 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions* options, 
       *error = "option '" + name + "' needs a value";
       return false;
     }
-    if (name == "--encoding") {
+    if (name == "--crs") {
+      if (options->command != CliCommand::kConvert) {
+        *error = "option '" + name + "' belongs to convert";
+        return false;
+      }
+      if (!ParseCoordinateSystem(value, &options->conversion.crs, error)) return false;
+    } else if (name == "--encoding") {
       if (!ParseEncoding(value, &options->encoding)) {
         *error = "unknown encoding '" + value + "' (use utf-8 or ansi)";
         return false;
@@ -169,6 +190,13 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions* options, 
     }
   }
 
+  if (!zone_prefix) {
+    if (!options->conversion.crs.Projected()) {
+      *error = "--no-zone-prefix goes with --crs gk3 or gk6";
+      return false;
+    }
+    options->conversion.crs.zone_prefix = false;
+  }
   size_t wanted = options->command == CliCommand::kExtract ? 2 : 1;
   if (operands.size() < wanted ||
       (options->command != CliCommand::kConvert && operands.size() > wanted)) {

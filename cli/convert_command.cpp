@@ -168,6 +168,21 @@ bool ConvertOneOrThrow(const Conversion& conversion, const CliOptions& options, 
   if (report.cut_values) {
     ReportFileError(conversion.input, std::to_string(report.cut_values) + " values longer than 254 bytes were cut");
   }
+  if (report.skipped_objects) {
+    ReportFileError(conversion.input, std::to_string(report.skipped_objects) +
+                                          " objects with a coordinate that is no number (or beyond the projection) were left out");
+  }
+  const CoordinateSystem& crs = options.conversion.crs;
+  if (crs.Projected() && !IsChineseZone(crs.kind, report.zone)) {
+    ReportFileError(conversion.input, "the data lie in zone " + std::to_string(report.zone) +
+                                          ", outside the CGCS2000 zones over China; written in that zone all the same");
+  }
+  if (report.far_vertices) {
+    ReportFileError(conversion.input, std::to_string(report.far_vertices) + " vertices lie farther than " +
+                                          (options.conversion.crs.kind == CoordinateSystem::Kind::kGaussKruger3 ? "1.5" : "3") +
+                                          " degrees from the central meridian of zone " + std::to_string(report.zone) +
+                                          ", where the zone's distortion is larger; they were projected all the same");
+  }
   for (const ConversionReport::Invalid& invalid : report.invalid_values) {
     ReportFileError(conversion.input, std::to_string(invalid.count) + " values of the " + invalid.type + " column '" +
                                           invalid.column + "' are no such numbers and were left empty");

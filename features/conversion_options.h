@@ -1,5 +1,7 @@
 #pragma once
 
+#include "mif/coordinate_system.h"
+
 // What the options of `geovant convert` add to the conversion; none of them is on by default,
 // and without any the MIF file is that of the plain export.
 struct ConversionOptions {
@@ -14,11 +16,14 @@ struct ConversionOptions {
   bool empty_rows = false;  // --empty-rows: a row, of no object, for each placemark without geometry
   bool plain_descriptions = false;  // --plain-descriptions: descriptions without their HTML
   bool links = false;       // --links: the documents a KMZ archive's NetworkLinks name inside it
+  CoordinateSystem crs{};   // --crs: the frame of the MIF file; not part of --all
 
   // Every option: --all.
-  static ConversionOptions All() { return {true, true, true, true, true, true, true, true, true, true}; }
+  static ConversionOptions All() { return {true, true, true, true, true, true, true, true, true, true, {}}; }
 
   // Whether a MID file is written: --attributes, or an option about its columns.
   bool Table() const { return attributes || typed || times || empty_rows || plain_descriptions; }
-  bool Any() const { return Table() || styles || polygons || tracks || multi || links; }
+  bool Any() const {
+    return Table() || styles || polygons || tracks || multi || links || crs.kind != CoordinateSystem::Kind::kDefault;
+  }
 };

@@ -16,6 +16,11 @@ struct ConversionReport {
     size_t count;
   };
   std::vector<Invalid> invalid_values;  // of typed columns: no number of the type, left empty
+  // Projected (--crs gk3, gk6): the zone, the objects skipped for a coordinate that is no
+  // number, and the vertices beyond the zone's width from its central meridian.
+  int zone = 0;
+  size_t skipped_objects = 0;
+  size_t far_vertices = 0;
 };
 
 // The MIF text of `source` with `options`, to `mif` in pieces; with attributes, the MID text

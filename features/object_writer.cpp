@@ -16,23 +16,6 @@ void PutCount(std::string_view head, size_t count, MifWriter& mif) {
   mif.Append("\r\n");
 }
 
-// The vertex line of a gx:coord, "lon lat [alt]" separated by blanks; false for fewer fields.
-bool PutCoord(std::string_view coord, Encoding encoding, MifWriter& lines) {
-  std::string_view x, y;
-  size_t fields = 0;
-  ForEachTuple(coord, [&](std::string_view field) {
-    if (fields == 0) x = field;
-    if (fields == 1) y = field;
-    ++fields;
-  });
-  if (fields < 2) return false;
-  lines.Append(DecodePart(x, encoding));
-  lines.Append(" ");
-  lines.Append(DecodePart(y, encoding));
-  lines.Append("\r\n");
-  return true;
-}
-
 }  // namespace
 
 ObjectWriter::ObjectWriter(const ExportSource& source, const ObjectPlan& plan, const ConversionOptions& options,
@@ -46,17 +29,36 @@ const Clauses* ObjectWriter::StyleOf(int placemark) const {
 
 void ObjectWriter::UseTextOf(const Part& part) {
   emitter_.SetText(part.joined == 0 ? source_.text : std::string_view(*plan_.joined[part.joined - 1]));
+  const bool parsed = parsed_ && (part.type == PartType::kPoint || part.type == PartType::kLine || part.type == PartType::kRing);
+  emitter_.UseParsed(parsed ? &(*parsed_)[static_cast<size_t>(&part - plan_.parts.data())] : nullptr);
 }
 
 void ObjectWriter::Write(const PlannedObject& object, MifWriter& mif, MifWriter& mid) {
   const Clauses* style = StyleOf(object.placemark);
   bool written = false;
   if (options_.multi && object.count > 0) {
+    const size_t before = mif.text().size(), far_before = emitter_.far_vertices();
+    emitter_.ClearInvalid();
     written = WriteTogether(object, style, mif);
+    if (emitter_.invalid()) {  // projecting: a part with a field that is no number
+      mif.Truncate(before);
+      written = false;
+      ++skipped_;
+      far_dropped_ += emitter_.far_vertices() - far_before;
+    }
     if (written && table_) mid.Append(table_->Row(object.placemark));
   } else {
     for (uint32_t i = object.first; i < object.first + object.count; ++i) {
-      if (!WritePart(plan_.parts[i], style, mif)) continue;
+      const size_t before = mif.text().size(), far_before = emitter_.far_vertices();
+      emitter_.ClearInvalid();
+      bool part = WritePart(plan_.parts[i], style, mif);
+      if (emitter_.invalid()) {
+        mif.Truncate(before);
+        part = false;
+        ++skipped_;
+        far_dropped_ += emitter_.far_vertices() - far_before;
+      }
+      if (!part) continue;
       written = true;
       if (table_) mid.Append(table_->Row(object.placemark));
     }
@@ -129,7 +131,7 @@ void ObjectWriter::Collect(const Part& part, Lists& lists) {
     case PartType::kTrack: {
       size_t count = 0;
       for (const ElementMatch& coord : FindNamedElements(part.text, "coord")) {
-        count += PutCoord(coord.group, source_.encoding, lists.lines);
+        count += emitter_.CollectCoord(coord.group, lists.lines);
       }
       if (count >= 2) return close(count);
       lists.lines.Truncate(before);
@@ -217,6 +219,32 @@ bool ObjectWriter::WriteTogether(const PlannedObject& object, const Clauses* sty
   return true;
 }
 
+bool ObjectWriter::AddToExtent(const Part& part, RecordEmitter::Extent& extent, std::vector<double>& pairs,
+                               RecordEmitter::Parsed* parsed) {
+  UseTextOf(part);
+  switch (part.type) {
+    case PartType::kPoint:
+    case PartType::kLine:
+    case PartType::kRing: {
+      const size_t stored = pairs.size();
+      parsed->valid = emitter_.AddToExtent(part.text, part.type == PartType::kPoint, extent, &pairs);
+      parsed->count = (pairs.size() - stored) / 2;
+      return parsed->valid;
+    }
+    case PartType::kPolygon:
+    case PartType::kTrack: {
+      // Their vertices as they are written, gathered to be measured.
+      Lists lists;
+      Collect(part, lists);
+      std::string lines(lists.lines.text());
+      for (char& c : lines) c = c == ' ' ? ',' : c;
+      emitter_.SetText(lines);
+      return emitter_.AddToExtent(lines, false, extent);
+    }
+  }
+  return true;
+}
+
 namespace {
 
 // How many vertices the first tuples of `text` give, up to two: enough to tell whether a
@@ -271,9 +299,11 @@ bool NeedsVersion650(const ObjectPlan& plan, const ConversionOptions& options) {
   return false;
 }
 
-std::string MifHeaderWith(const AttributeTable* table, bool version_650) {
+std::string MifHeaderWith(const AttributeTable* table, bool version_650, const std::string& coord_sys) {
   std::string header(MifHeader);
   if (version_650) header.replace(header.find("300"), 3, "650");
+  const size_t line = header.find("CoordSys");
+  header.replace(line, header.find("\r\n", line) - line, coord_sys);
   if (!table) return header;
   size_t columns = header.find("Columns 1\r\n");
   size_t data = header.find("Data\r\n");

@@ -1,6 +1,8 @@
 #include "mif/record_emitter.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 
@@ -9,6 +11,7 @@
 #endif
 
 #include "mif/coordinates.h"
+#include "mif/decimal_text.h"
 
 namespace {
 
@@ -18,8 +21,26 @@ constexpr std::string_view kPointTail = "    Symbol (35,0,12)\r\n";
 
 bool Usable(const Tuple& t) { return t.comma && t.comma != t.begin && t.y_end != t.comma + 1; }
 
-// Room for a vertex line: the line, or the 32 bytes that PutVertexLine may store.
-size_t LineBound(const Tuple& t) { return std::max<size_t>(static_cast<size_t>(t.y_end - t.begin) + 2, 32); }
+// Room for a projected vertex line: two numbers below 1e9 with 3 decimals and the bytes that
+// PutThousandths may store past the second.
+constexpr size_t kProjectedLine = 48;
+// Vertices projected at a time into a claim of the output.
+constexpr size_t kParsedBlock = 4096;
+
+// Room for a vertex line: the line, the 32 bytes that PutVertexLine may store, or a
+// projected line.
+size_t LineBound(const Tuple& t) {
+  return std::max<size_t>(static_cast<size_t>(t.y_end - t.begin) + 2, std::max<size_t>(32, kProjectedLine));
+}
+
+// The longitude and latitude of a usable tuple; false when either is no number, or no
+// coordinate on the earth.
+bool ParseTuple(const Tuple& t, const char* readable_end, double* longitude, double* latitude) {
+  using decimal_text::ParseNumber;
+  return !t.high && ParseNumber(t.begin, t.comma, readable_end, longitude) &&
+         ParseNumber(t.comma + 1, t.y_end, readable_end, latitude) &&
+         std::fabs(*longitude) <= 360.0 && std::fabs(*latitude) <= 90.0;
+}
 
 // The tuple that begins at `p`, byte by byte.
 Tuple ScalarTuple(const char* p, const char* end) {
@@ -130,22 +151,154 @@ inline char* PutVertexLine(char* p, const Tuple& t, Encoding encoding) {
 
 }  // namespace
 
+char* RecordEmitter::PutLine(char* p, const Tuple& t) {
+  if (!grid_) return PutVertexLine(p, t, encoding_);
+  double longitude, latitude;
+  if (!ParseTuple(t, readable_end_, &longitude, &latitude)) {
+    invalid_ = true;
+    return p;
+  }
+  return PutProjected(p, longitude, latitude);
+}
+
+char* RecordEmitter::PutProjected(char* p, double longitude, double latitude) {
+  if (std::fabs(longitude - grid_->projection().central_meridian()) > half_width_) ++far_vertices_;
+  double x, y;
+  grid_->Forward(longitude, latitude, &x, &y);
+  // A quarter of the earth from the central meridian the projection has no values.
+  if (!std::isfinite(x) || !std::isfinite(y) || std::fabs(x) >= 1e9 || std::fabs(y) >= 1e9) {
+    invalid_ = true;
+    return p;
+  }
+  p = decimal_text::PutThousandths(p, x);
+  *p++ = ' ';
+  p = decimal_text::PutThousandths(p, y);
+  *p++ = '\r';
+  *p++ = '\n';
+  return p;
+}
+
+char* RecordEmitter::PutParsed(char* p, size_t from, size_t count) {
+  const double* pair = parsed_->pairs + 2 * from;
+  for (size_t i = 0; i < count && !invalid_; ++i, pair += 2) p = PutProjected(p, pair[0], pair[1]);
+  return p;
+}
+
 bool RecordEmitter::AppendPoint(std::string_view coordinates, MifWriter& out, std::string_view tail) {
+  invalid_ = parsed_ && !parsed_->valid;
   const char* p = coordinates.data();
   Tuple t;
-  if (!NextTuple(p, coordinates.data() + coordinates.size(), readable_end_, t) || !Usable(t)) return false;
+  if (parsed_ ? parsed_->count == 0
+              : !NextTuple(p, coordinates.data() + coordinates.size(), readable_end_, t) || !Usable(t)) {
+    return false;
+  }
   if (tail.empty()) tail = kPointTail;
-  char* q = out.Claim(kPointHead.size() + LineBound(t) + tail.size());
+  char* q = out.Claim(kPointHead.size() + (parsed_ ? kProjectedLine : LineBound(t)) + tail.size());
+  char* const start = q;
   q = Put(q, kPointHead);
-  q = PutVertexLine(q, t, encoding_);
+  q = parsed_ ? PutParsed(q, 0, 1) : PutLine(q, t);
+  if (invalid_) {
+    out.Advance(start);
+    return false;
+  }
   out.Advance(Put(q, tail));
   return true;
 }
 
+bool RecordEmitter::CollectPoint(std::string_view coordinates, MifWriter& lines) {
+  if (parsed_) {
+    invalid_ |= !parsed_->valid;
+    if (parsed_->count == 0) return false;
+    char* start = lines.Claim(kProjectedLine);
+    char* end = PutParsed(start, 0, 1);
+    lines.Advance(end);
+    return end != start;
+  }
+  const char* p = coordinates.data();
+  Tuple t;
+  if (!NextTuple(p, coordinates.data() + coordinates.size(), readable_end_, t) || !Usable(t)) return false;
+  char* start = lines.Claim(LineBound(t));
+  char* end = PutLine(start, t);
+  lines.Advance(end);
+  return end != start;
+}
+
+bool RecordEmitter::CollectCoord(std::string_view coord, MifWriter& lines) {
+  // "lon lat [alt]": the first two blank-separated fields, as a tuple's two fields.
+  const char* p = coord.data();
+  const char* const end = p + coord.size();
+  auto field = [&](const char** begin, const char** stop) {
+    while (p < end && IsTupleSeparator(*p)) ++p;
+    *begin = p;
+    while (p < end && !IsTupleSeparator(*p)) ++p;
+    *stop = p;
+    return *begin != *stop;
+  };
+  const char *x_begin, *x_end, *y_begin, *y_end;
+  if (!field(&x_begin, &x_end) || !field(&y_begin, &y_end)) return false;
+  if (!grid_) {
+    lines.Append(DecodePart(std::string_view(x_begin, static_cast<size_t>(x_end - x_begin)), encoding_));
+    lines.Append(" ");
+    lines.Append(DecodePart(std::string_view(y_begin, static_cast<size_t>(y_end - y_begin)), encoding_));
+    lines.Append("\r\n");
+    return true;
+  }
+  // The same line as a tuple "x,y" gives: x_end takes the comma's place.
+  std::string tuple(x_begin, x_end);
+  tuple += ',';
+  tuple.append(y_begin, y_end);
+  Tuple t{tuple.data(), tuple.data() + tuple.size(), tuple.data() + (x_end - x_begin), tuple.data() + tuple.size(),
+          HasHighByte(tuple), false};
+  char* start = lines.Claim(LineBound(t));
+  lines.Advance(PutLine(start, t));
+  return true;
+}
+
+void RecordEmitter::Extent::Add(const Extent& other) {
+  min_lon = std::min(min_lon, other.min_lon);
+  max_lon = std::max(max_lon, other.max_lon);
+  min_lat = std::min(min_lat, other.min_lat);
+  max_lat = std::max(max_lat, other.max_lat);
+}
+
+bool RecordEmitter::AddToExtent(std::string_view coordinates, bool first_only, Extent& extent,
+                                std::vector<double>* pairs) {
+  Extent found;
+  const size_t stored = pairs ? pairs->size() : 0;
+  const char* p = coordinates.data();
+  const char* const end = p + coordinates.size();
+  for (Tuple t; NextTuple(p, end, readable_end_, t);) {
+    if (!Usable(t)) {
+      if (first_only) break;
+      continue;
+    }
+    double longitude, latitude;
+    if (!ParseTuple(t, readable_end_, &longitude, &latitude)) {
+      if (pairs) pairs->resize(stored);
+      return false;
+    }
+    found.Add({longitude, longitude, latitude, latitude});
+    if (pairs) {
+      pairs->push_back(longitude);
+      pairs->push_back(latitude);
+    }
+    if (first_only) break;
+  }
+  extent.Add(found);
+  return true;
+}
+
 size_t RecordEmitter::CollectVertices(std::string_view coordinates, MifWriter& lines) {
+  if (parsed_) {
+    invalid_ |= !parsed_->valid;
+    lines.Advance(PutParsed(lines.Claim(parsed_->count * kProjectedLine), 0, parsed_->count));
+    return parsed_->count;
+  }
   // Every usable tuple of n >= 3 bytes takes one blank at least and gives n + 2 bytes, and
-  // the last line may store 32 bytes.
-  char* const first = lines.Claim(coordinates.size() + coordinates.size() / 3 + 64);
+  // the last line may store 32 bytes; projected, it gives two numbers of at most 14
+  // characters (a projected coordinate stays below 1e9 metres).
+  const size_t bound = grid_ ? (coordinates.size() / 4 + 2) * 40 : coordinates.size() + coordinates.size() / 3 + 64;
+  char* const first = lines.Claim(bound);
   char* q = first;
   size_t count = 0;
   const char* p = coordinates.data();
@@ -153,7 +306,7 @@ size_t RecordEmitter::CollectVertices(std::string_view coordinates, MifWriter& l
   for (Tuple t; NextTuple(p, end, readable_end_, t);) {
     if (!Usable(t)) continue;
     ++count;
-    q = PutVertexLine(q, t, encoding_);
+    q = PutLine(q, t);
   }
   lines.Advance(q);
   return count;
@@ -162,10 +315,23 @@ size_t RecordEmitter::CollectVertices(std::string_view coordinates, MifWriter& l
 bool RecordEmitter::AppendVertices(std::string_view coordinates, const VertexSectionParams& params, MifWriter& out,
                                    std::string_view tail) {
   if (tail.empty()) tail = params.tail;
+  invalid_ = false;
+  if (parsed_) {
+    // The number is known: the lines go straight to the output.
+    if (!parsed_->valid) invalid_ = true;
+    if (parsed_->count < 2 || invalid_) return false;
+    PutHead(parsed_->count, params.head, out);
+    for (size_t from = 0; from < parsed_->count; from += kParsedBlock) {
+      const size_t n = std::min(kParsedBlock, parsed_->count - from);
+      out.Advance(PutParsed(out.Claim(n * kProjectedLine), from, n));
+    }
+    out.Append(tail);
+    return !invalid_;
+  }
   if (coordinates.size() > kLargestCollected) return AppendLargeVertices(coordinates, params, out, tail);
   vertices_.Clear();
   size_t count = CollectVertices(coordinates, vertices_);
-  if (count < 2) return false;
+  if (count < 2 || invalid_) return false;
   PutHead(count, params.head, out);
   out.Append(vertices_.text());
   out.Append(tail);
@@ -179,12 +345,20 @@ bool RecordEmitter::AppendLargeVertices(std::string_view coordinates, const Vert
   const char* const end = coordinates.data() + coordinates.size();
   size_t count = 0;
   const char* p = coordinates.data();
-  for (Tuple t; NextTuple(p, end, readable_end_, t);) count += Usable(t);
+  for (Tuple t; NextTuple(p, end, readable_end_, t);) {
+    if (!Usable(t)) continue;
+    ++count;
+    double longitude, latitude;
+    if (grid_ && !ParseTuple(t, readable_end_, &longitude, &latitude)) {
+      invalid_ = true;
+      return false;
+    }
+  }
   if (count < 2) return false;
   PutHead(count, params.head, out);
   p = coordinates.data();
   for (Tuple t; NextTuple(p, end, readable_end_, t);) {
-    if (Usable(t)) out.Advance(PutVertexLine(out.Claim(LineBound(t)), t, encoding_));
+    if (Usable(t)) out.Advance(PutLine(out.Claim(LineBound(t)), t));
   }
   out.Append(tail);
   return true;

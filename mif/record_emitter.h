@@ -2,9 +2,11 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "document/text_io.h"
 #include "mif/mif_writer.h"
+#include "mif/projection_grid.h"
 #include "mif/section_builders.h"
 
 // One tuple of a coordinates text: [begin, end), its first comma (null when it has none) and
@@ -43,10 +45,59 @@ class RecordEmitter {
                       std::string_view tail = {});
 
   // Appends the vertex lines of the usable tuples of `coordinates` to `lines`, and returns
-  // their number: for records of several vertex lists.
+  // their number: for records of several vertex lists. When projecting, a field that is no
+  // number makes invalid() true.
   size_t CollectVertices(std::string_view coordinates, MifWriter& lines);
+  // Appends the vertex line of the first tuple of `coordinates` to `lines` when it is usable,
+  // as a point record has it.
+  bool CollectPoint(std::string_view coordinates, MifWriter& lines);
+
+  // Appends the vertex line of a gx:coord ("lon lat [alt]", separated by blanks); false for
+  // fewer than two fields.
+  bool CollectCoord(std::string_view coord, MifWriter& lines);
+
+  // From now on the fields of each vertex are parsed as longitude and latitude, projected, and
+  // written in metres with 3 decimals; a record with a field that is no number is none.
+  // Vertices farther than `half_width` degrees from the central meridian are counted.
+  void Project(const ProjectionGrid* grid, double half_width) {
+    grid_ = grid;
+    half_width_ = half_width;
+  }
+  // Whether a field that is no number was met since the last call that reset it: the
+  // Append calls reset it, and so does ClearInvalid.
+  bool invalid() const { return invalid_; }
+  void ClearInvalid() { invalid_ = false; }
+  size_t far_vertices() const { return far_vertices_; }
+
+  // The longitudes and latitudes of the usable tuples of `coordinates` (the first only, for a
+  // point), added to [min_lon, max_lon] x [min_lat, max_lat]; nothing for a text with a field
+  // that is no number, and then false.
+  struct Extent {
+    double min_lon = 1e300, max_lon = -1e300, min_lat = 1e300, max_lat = -1e300;
+    void Add(const Extent& other);
+    bool empty() const { return min_lon > max_lon; }
+  };
+  // `pairs`, when given, gains the longitude and latitude of each usable tuple.
+  bool AddToExtent(std::string_view coordinates, bool first_only, Extent& extent, std::vector<double>* pairs = nullptr);
+
+  // The usable tuples of a part as AddToExtent parsed them, in order (of the first only, for a
+  // point); `valid` is false when a field of the part was no number.
+  struct Parsed {
+    const double* pairs = nullptr;
+    size_t count = 0;
+    bool valid = true;
+  };
+  // While projecting, the Append and Collect calls take their vertices from `parsed` instead
+  // of reading the coordinates text; null returns to the text.
+  void UseParsed(const Parsed* parsed) { parsed_ = parsed; }
 
  private:
+  // The vertex line of a tuple at `p`: copied, decoded or projected.
+  char* PutLine(char* p, const Tuple& t);
+  char* PutProjected(char* p, double longitude, double latitude);
+  // The lines of `count` parsed vertices from the `from`th; stops at a vertex that cannot be
+  // projected, with invalid() true.
+  char* PutParsed(char* p, size_t from, size_t count);
   bool AppendLargeVertices(std::string_view coordinates, const VertexSectionParams& params, MifWriter& out,
                            std::string_view tail);
   void PutHead(size_t count, std::string_view head, MifWriter& out);
@@ -54,4 +105,9 @@ class RecordEmitter {
   Encoding encoding_;
   const char* readable_end_;
   MifWriter vertices_;  // the vertex lines of the record being built
+  const ProjectionGrid* grid_ = nullptr;
+  const Parsed* parsed_ = nullptr;
+  double half_width_ = 0;
+  bool invalid_ = false;
+  size_t far_vertices_ = 0;
 };

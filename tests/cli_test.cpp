@@ -402,3 +402,28 @@ TEST_F(Cli, OptionsAboutTheColumnsWriteTheMidFile) {
     EXPECT_EQ(ReadFileBytes(dir_ / "a.mid"), "\"\xB5\xE3\",\"\",\"\"\r\n") << option;
   }
 }
+
+TEST_F(Cli, CoordinateSystemsAreNamedAndProjected) {
+  WriteFileBytes(dir_ / "a.kml", "<kml><Point><coordinates>116.39,39.9</coordinates></Point>"
+                                 "<Point><coordinates>121.0,39.9</coordinates></Point>"
+                                 "<LineString><coordinates>1,x 2,2</coordinates></LineString></kml>");
+  Outcome run = Geovant("convert --crs gk3:39 -o - a.kml", dir_);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_NE(run.out.find("\r\nPoint 39447833.664 4418603.794\r\n"), std::string::npos) << run.out;
+  EXPECT_EQ(run.err,
+            "geovant: a.kml: 1 objects with a coordinate that is no number (or beyond the projection) were left out\n"
+            "geovant: a.kml: 1 vertices lie farther than 1.5 degrees from the central meridian of zone 39, where the "
+            "zone's distortion is larger; they were projected all the same\n");
+  EXPECT_NE(Geovant("convert --crs gk6 --no-zone-prefix -o - a.kml", dir_).out.find("Point 447833.664 4418603.794"),
+            std::string::npos);
+  WriteFileBytes(dir_ / "paris.kml", "<kml><Point><coordinates>2.35,48.85</coordinates></Point></kml>");
+  EXPECT_EQ(Geovant("convert --crs gk3 -o - paris.kml", dir_).err,
+            "geovant: paris.kml: the data lie in zone 1, outside the CGCS2000 zones over China; written in that zone all "
+            "the same\n");
+  EXPECT_NE(Geovant("convert --all --crs cgcs2000 a.kml", dir_).status, 2);
+  EXPECT_NE(ReadFileBytes(dir_ / "a.mif").find("CoordSys Earth Projection 1, 104\r\n"), std::string::npos);
+  for (const char* args : {"convert --crs gk3:46 a.kml", "convert --crs utm a.kml", "convert --no-zone-prefix a.kml",
+                           "analyse --crs gk3 a.kml"}) {
+    EXPECT_EQ(Geovant(args, dir_).status, 2) << args;
+  }
+}

@@ -3,12 +3,17 @@
 
 #include <cstdio>
 #include <algorithm>
+#include <cmath>
+#include <iterator>
+#include <map>
 #include <set>
 #include <sstream>
 
 #include "document/encoding.h"
 #include "document/text_io.h"
 #include "features/feature_export.h"
+#include "mif/coordinate_system.h"
+#include "mif/transverse_mercator.h"
 #include "mif/mif_export.h"
 #include "tests/test_support.h"
 
@@ -248,10 +253,11 @@ TEST(Corpus, GdalReadsBackEveryRecordWrittenWithEveryOption) {
   ASSERT_EQ(std::system("ogrinfo --version > /dev/null 2>&1"), 0) << "ogrinfo (gdal-bin) is needed";
   // --all holds every option; the names are checked with --attributes, one object per
   // placemark with --multi alone.
-  ConversionOptions multi;
+  ConversionOptions multi, attributes;
   multi.multi = true;
+  attributes.attributes = true;
   const std::pair<const char*, ConversionOptions> runs[] = {
-      {"", {}}, {"attributes", {true, false, false, false}}, {"multi", multi}, {"all", ConversionOptions::All()}};
+      {"", {}}, {"attributes", attributes}, {"multi", multi}, {"all", ConversionOptions::All()}};
   ScopedTempDir dir;
   int files = 0, records = 0, holes = 0, tracks = 0, collections = 0;
   for (const auto& kml : CorpusFiles()) {
@@ -295,8 +301,10 @@ TEST(Corpus, GdalReadsBackEveryRecordWrittenWithEveryOption) {
 TEST(Corpus, StylesReadBackWithTheKmlColours) {
   // geovant_styles.kml, colours as KML writes them (aabbggrr) and as GDAL reports them (#rrggbb).
   std::string mid;
-  std::string mif = Convert(ReadFileBytes(std::filesystem::path(GEOVANT_CORPUS_DIR) / "geovant_styles.kml"),
-                            {false, true, false, false}, &mid);
+  ConversionOptions with_styles;
+  with_styles.styles = true;
+  std::string mif =
+      Convert(ReadFileBytes(std::filesystem::path(GEOVANT_CORPUS_DIR) / "geovant_styles.kml"), with_styles, &mid);
   ScopedTempDir dir;
   WriteFileBytes(dir / "styles.mif", mif);
   std::vector<std::string> styles;
@@ -340,4 +348,120 @@ TEST(Corpus, TypedColumnsReadBackAsNumbers) {
                             "TrailHeadName (String) = Mount Everest"}) {
     EXPECT_NE(out.find(value), std::string::npos) << value << "\n" << out;
   }
+}
+
+namespace {
+
+// The vertices of each object of a MIF text ("x y" lines, and a Point's own), in order.
+std::vector<std::vector<std::pair<std::string, std::string>>> VerticesByObject(const std::string& mif) {
+  std::vector<std::vector<std::pair<std::string, std::string>>> objects;
+  std::istringstream lines(mif.substr(mif.find("\nData\r\n") + 7));
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    std::istringstream tokens(line);
+    std::vector<std::string> words{std::istream_iterator<std::string>(tokens), std::istream_iterator<std::string>()};
+    if (line.empty() || line[0] == ' ') continue;  // styles, counts
+    if (words.size() == 3 && words[0] == "Point") {
+      objects.push_back({{words[1], words[2]}});
+    } else if (words.size() == 2 && words[0] != "Pline" && words[0] != "Region" && words[0] != "Multipoint") {
+      objects.back().emplace_back(words[0], words[1]);
+    } else {
+      objects.emplace_back();
+    }
+  }
+  return objects;
+}
+
+bool IsNumber(const std::string& s, double* value) {
+  char* end = nullptr;
+  *value = std::strtod(s.c_str(), &end);
+  return !s.empty() && *end == '\0' && std::isfinite(*value);
+}
+
+}  // namespace
+
+// PROJ's eastings and northings of "lon lat" pairs in a CGCS2000 3-degree zone with its number.
+std::vector<std::pair<double, double>> ProjOf(const std::vector<std::pair<std::string, std::string>>& lonlat, int zone,
+                                              const ScopedTempDir& dir) {
+  std::string text;
+  for (const auto& [lon, lat] : lonlat) text += lon + " " + lat + "\n";
+  WriteFileBytes(dir / "in.txt", text);
+  std::istringstream out(::Run("gdaltransform -s_srs EPSG:4490 -t_srs EPSG:" + std::to_string(4513 + zone - 25) +
+                               " -output_xy < '" + (dir / "in.txt").string() + "'"));
+  std::vector<std::pair<double, double>> xy(lonlat.size());
+  for (auto& [x, y] : xy) out >> x >> y;
+  return xy;
+}
+
+TEST(Corpus, GaussKrugerVerticesAgreeWithProjAndGdalReadsTheFrame) {
+  ConversionOptions gk3;
+  std::string error;
+  ASSERT_TRUE(ParseCoordinateSystem("gk3", &gk3.crs, &error));
+  ScopedTempDir dir;
+  size_t compared = 0;
+  // Every vertex in China's longitudes and latitudes, in the zone it lies in.
+  std::map<int, std::vector<std::pair<std::string, std::string>>> by_zone;
+  for (const auto& kml : CorpusFiles()) {
+    SCOPED_TRACE(kml.filename().string());
+    const std::string bytes = ReadFileBytes(kml);
+    std::string mid;
+    const std::string plain = Convert(bytes, {}, &mid), projected = Convert(bytes, gk3, &mid);
+    const int meridian = std::stoi(projected.substr(projected.find("\"m\", ") + 5));
+    const int zone = meridian / 3;
+    // The objects whose vertices are all numbers are those projected, in the same order.
+    std::vector<std::pair<std::string, std::string>> lonlat, xy;
+    auto projected_objects = VerticesByObject(projected);
+    size_t next = 0;
+    for (const auto& object : VerticesByObject(plain)) {
+      double lon, lat;
+      bool numbers = std::all_of(object.begin(), object.end(), [&](const auto& v) {
+        return IsNumber(v.first, &lon) && IsNumber(v.second, &lat) && std::fabs(lon) <= 360 && std::fabs(lat) <= 90;
+      });
+      if (!numbers || object.empty()) continue;
+      ASSERT_LT(next, projected_objects.size());
+      ASSERT_EQ(projected_objects[next].size(), object.size());
+      for (size_t i = 0; i < object.size(); ++i) {
+        IsNumber(object[i].first, &lon);
+        IsNumber(object[i].second, &lat);
+        if (lon < 73 || lon > 136 || lat < 3 || lat > 54) continue;
+        by_zone[ZoneOf(CoordinateSystem::Kind::kGaussKruger3, lon)].push_back(object[i]);
+        if (std::fabs(lon - meridian) > 4) continue;
+        lonlat.push_back(object[i]);
+        xy.push_back(projected_objects[next][i]);
+      }
+      ++next;
+    }
+    if (lonlat.empty() || zone < 25 || zone > 45) continue;
+    // The file as written: each vertex within 4 degrees of its zone's meridian.
+    std::vector<std::pair<double, double>> reference = ProjOf(lonlat, zone, dir);
+    for (size_t i = 0; i < xy.size(); ++i) {
+      EXPECT_NEAR(std::stod(xy[i].first), reference[i].first, 0.001);
+      EXPECT_NEAR(std::stod(xy[i].second), reference[i].second, 0.001);
+      ++compared;
+    }
+    // GDAL reads the header as the zone's frame.
+    WriteFileBytes(dir / "gk.mif", projected);
+    std::string frame = ::Run("gdalsrsinfo -o proj4 '" + (dir / "gk.mif").string() + "'");
+    EXPECT_NE(frame.find("+proj=tmerc +lat_0=0 +lon_0=" + std::to_string(meridian) + " +k=1 +x_0=" +
+                         std::to_string(zone) + "500000 "),
+              std::string::npos)
+        << frame;
+  }
+  for (const auto& [zone, lonlat] : by_zone) {
+    if (zone < 25 || zone > 45) continue;  // China's zones, those with EPSG codes
+    CoordinateSystem crs;
+    crs.kind = CoordinateSystem::Kind::kGaussKruger3;
+    TransverseMercator projection(TransverseMercator::kCgcs2000Axis, TransverseMercator::kCgcs2000InverseFlattening,
+                                  CentralMeridianOf(crs.kind, zone), 1.0, FalseEastingOf(crs, zone), 0.0);
+    std::vector<std::pair<double, double>> reference = ProjOf(lonlat, zone, dir);
+    for (size_t i = 0; i < lonlat.size(); ++i) {
+      double x, y;
+      projection.Forward(std::stod(lonlat[i].first), std::stod(lonlat[i].second), &x, &y);
+      EXPECT_NEAR(x, reference[i].first, 0.001) << lonlat[i].first << " " << lonlat[i].second;
+      EXPECT_NEAR(y, reference[i].second, 0.001) << lonlat[i].first << " " << lonlat[i].second;
+      ++compared;
+    }
+  }
+  EXPECT_GT(compared, 100u);
 }

@@ -346,3 +346,33 @@ TEST(FeatureExport, PlainDescriptionsAndCascadingStyles) {
   // The description is made plain whole, then cut to the column.
   EXPECT_EQ(out.mid, "\"\",\"" + std::string(254, 'x') + "\",\"\"\r\n");
 }
+
+TEST(FeatureExport, GaussKrugerCoordinatesAreProjectedToMillimetres) {
+  std::string kml = R"(<Document><Placemark><Point><coordinates>116.39,39.9,0</coordinates></Point></Placemark>
+    <Placemark><LineString><coordinates>116.39,39.9 abc,39.9</coordinates></LineString></Placemark>
+    <Placemark><LineString><coordinates>116.39,39.9 120.0,40.0</coordinates></LineString></Placemark></Document>)";
+  ConversionOptions options;
+  std::string error;
+  ASSERT_TRUE(ParseCoordinateSystem("gk3", &options.crs, &error));
+  ConvertedText out = Convert(kml, options);
+  EXPECT_EQ(out.mif,
+            "Version   300\r\nCharset \"WindowsSimpChinese\"\r\nDelimiter \",\"\r\n"
+            "CoordSys Earth Projection 8, 104, \"m\", 117, 0, 1, 39500000, 0 "
+            "Bounds (39446833.000, 4417425.000) (39757576.000, 4434843.000)\r\n"
+            "Columns 1\r\n  GOOD Char(10)\r\nData\r\n"
+            "Point 39447833.664 4418603.794\r\n    Symbol (35,0,12)\r\n"
+            "\r\n"
+            // The line with a longitude that is no number is left out, and counted.
+            "\r\nPline 2\r\n39447833.664 4418603.794\r\n39756202.129 4433842.594\r\n    Pen (3,2,2105599)"
+            "\r\n");
+  EXPECT_EQ(out.report.skipped_objects, 1u);
+  EXPECT_EQ(out.report.far_vertices, 1u);  // 120 degrees is 3 from the central meridian
+  EXPECT_EQ(out.report.zone, 39);
+  ASSERT_TRUE(ParseCoordinateSystem("gk6", &options.crs, &error));
+  options.crs.zone_prefix = false;
+  EXPECT_NE(Convert(kml, options).mif.find("Point 447833.664 4418603.794\r\n"), std::string::npos);
+  // A named datum changes only the header.
+  ASSERT_TRUE(ParseCoordinateSystem("wgs84", &options.crs, &error));
+  std::string plain = Convert(kml, {}).mif;
+  EXPECT_EQ(Convert(kml, options).mif, plain.replace(plain.find("1, 0\r\n"), 4, "1, 104"));
+}
