@@ -73,7 +73,60 @@ std::string ReplaceQuestion(const std::vector<std::string>& paths, const std::st
   return question;
 }
 
-MainCommands::MainCommands(MainView& view, GeometryState& geometry) : view_(view), geometry_(geometry) {}
+MainCommands::MainCommands(MainView& view, GeometryState& geometry) : view_(view), geometry_(geometry) {
+  CoordinateSystemChoice choice;
+  choice.items = {{Ui(u8"WGS 84 经纬度（默认，与原来相同）"), false},
+                  {Ui(u8"CGCS2000 经纬度"), false},
+                  {Ui(u8"CGCS2000 高斯-克吕格 3° 带（自动带号）"), true},
+                  {Ui(u8"CGCS2000 高斯-克吕格 6° 带（自动带号）"), true}};
+  choice.check = [](const CoordinateSystemChoice& made) {
+    CoordinateSystem crs;
+    std::string error;
+    return ChosenCoordinateSystem(made, &crs, &error) ? std::string() : error;
+  };
+  通用对话框2.coordinate_system = std::move(choice);
+}
+
+bool ChosenCoordinateSystem(const CoordinateSystemChoice& choice, CoordinateSystem* crs, std::string* error) {
+  static const char* const kNames[] = {"", "cgcs2000", "gk3", "gk6"};
+  *crs = CoordinateSystem();
+  if (choice.chosen <= 0 || choice.chosen > 3) return true;
+  std::string name = kNames[choice.chosen];
+  // The zone box counts only where it is enabled; blanks around the number are forgiven.
+  std::string zone = choice.zone;
+  zone.erase(0, zone.find_first_not_of(' '));
+  zone.erase(zone.find_last_not_of(' ') + 1);
+  if (choice.items[static_cast<size_t>(choice.chosen)].takes_zone && !zone.empty()) name += ":" + zone;
+  std::string english;
+  if (!ParseCoordinateSystem(name, crs, &english)) {
+    const ZoneRange range = ChineseZonesOf(choice.chosen == 2 ? CoordinateSystem::Kind::kGaussKruger3
+                                                               : CoordinateSystem::Kind::kGaussKruger6);
+    *error = Ui(u8"带号应为 ") + std::to_string(range.first) + Ui(u8" 至 ") + std::to_string(range.last) +
+             Ui(u8" 之间的整数；留空则按数据的经度自动选择。");
+    return false;
+  }
+  crs->zone_prefix = !(crs->Projected() && choice.no_zone_prefix);
+  return true;
+}
+
+std::string ConversionNotes(const ConversionReport& report, const CoordinateSystem& crs) {
+  std::string notes;
+  if (!crs.Projected()) return notes;
+  if (report.skipped_objects) {
+    notes += std::to_string(report.skipped_objects) + Ui(u8" 个对象的坐标不是数字或超出投影范围，未写入。\r\n");
+  }
+  if (!IsChineseZone(crs.kind, report.zone)) {
+    notes += Ui(u8"数据位于第 ") + std::to_string(report.zone) +
+             Ui(u8" 带，不在我国 CGCS2000 的带号范围内，仍按该带写入。\r\n");
+  }
+  if (report.far_vertices) {
+    notes += std::to_string(report.far_vertices) + Ui(u8" 个顶点距第 ") + std::to_string(report.zone) +
+             (crs.kind == CoordinateSystem::Kind::kGaussKruger3 ? Ui(u8" 带中央经线超过 1.5°") : Ui(u8" 带中央经线超过 3°")) +
+             Ui(u8"，变形较大，仍已投影。\r\n");
+  }
+  if (!notes.empty()) notes.resize(notes.size() - 2);
+  return notes;
+}
 
 void MainCommands::OnCreated() {
   view_.SetChecked(Control::单选框6, true);
@@ -177,10 +230,16 @@ void MainCommands::OnAnalyse(GeometryKind kind) {
 }
 
 std::vector<MainCommands::OutputFile> MainCommands::ExportFiles(const std::string& document, const std::string& path,
-                                                                int type) {
-  if (type != kMifWithMidType) return {{path, BuildMifText(geometry_, MakeDocument(document))}};
-  // The conversion of `geovant convert --all`: a MIF file and the MID file beside it.
-  ConvertedText converted = ConvertInMemory(ExportSource{document, Encoding::kAnsi}, ConversionOptions::All());
+                                                                int type, ConversionReport* report) {
+  const bool default_crs = export_crs_ == CoordinateSystem();
+  if (type != kMifWithMidType && default_crs) return {{path, BuildMifText(geometry_, MakeDocument(document))}};
+  // The conversion of `geovant convert [--all] [--crs ...]`: with --all, a MIF file and the MID
+  // file beside it.
+  ConversionOptions options = type == kMifWithMidType ? ConversionOptions::All() : ConversionOptions();
+  options.crs = export_crs_;
+  ConvertedText converted = ConvertInMemory(ExportSource{document, Encoding::kAnsi}, options);
+  if (report) *report = converted.report;
+  if (type != kMifWithMidType) return {{path, std::move(converted.mif)}};
   return {{path, std::move(converted.mif)}, {MidPathFor(path), std::move(converted.mid)}};
 }
 
@@ -195,14 +254,27 @@ void MainCommands::OnExportMif() {
   通用对话框2.title = Ui(u8"生成MIF");
   if (!document_path_.empty()) 通用对话框2.file_name = ReplaceExtension(document_path_, ".mif");
   if (view_.ShowFileDialog(通用对话框2)) {
+    std::string error;
+    if (!ChosenCoordinateSystem(*通用对话框2.coordinate_system, &export_crs_, &error)) {
+      export_crs_ = CoordinateSystem();
+      view_.ShowMessage(error, Ui(u8"生成MIF"), MessageIcon::kError);
+      通用对话框2.file_name.clear();
+      return;
+    }
     std::string path = WithExtension(通用对话框2.file_name, ".mif");
-    if (通用对话框2.filter_index == kMifWithMidType) {
+    const int type = 通用对话框2.filter_index;
+    ConversionReport report;
+    bool written;
+    if (type == kMifWithMidType || export_crs_ != CoordinateSystem()) {
       view_.ShowBusy();
-      WriteFiles(ExportFiles(document, path, kMifWithMidType), Ui(u8"生成MIF"));
+      std::vector<OutputFile> files = ExportFiles(document, path, type, &report);
+      written = WriteFiles(files, Ui(u8"生成MIF"), files.size() == 1 ? StaleMidBeside(path) : "");
     } else {
       // A MIF file written alone takes away the MID file of the MIF file it replaces.
-      WriteFiles({{path, std::move(mif)}}, Ui(u8"生成MIF"), StaleMidBeside(path));
+      written = WriteFiles({{path, std::move(mif)}}, Ui(u8"生成MIF"), StaleMidBeside(path));
     }
+    const std::string notes = ConversionNotes(report, export_crs_);
+    if (written && !notes.empty()) view_.ShowMessage(notes, Ui(u8"生成MIF"), MessageIcon::kNone);
   }
   通用对话框2.file_name.clear();
 }
@@ -237,7 +309,7 @@ void MainCommands::ConvertFiles(const std::vector<std::string>& paths) {
   if (!existing.empty() && !view_.AskYesNo(ReplaceQuestion(existing), command)) return;
   const Encoding chosen = view_.IsChecked(Control::单选框5) ? Encoding::kAnsi : Encoding::kUtf8;
   size_t written = 0;
-  std::string failures;
+  std::string failures, notes;
   std::string last_read;
   for (const std::string& path : paths) {
     std::string bytes;
@@ -248,10 +320,13 @@ void MainCommands::ConvertFiles(const std::vector<std::string>& paths) {
       const Encoding encoding = ReadingEncoding(bytes, chosen);
       std::string document = DecodeDocument(std::move(bytes), encoding);
       const std::string mif = ReplaceExtension(path, ".mif");
-      std::vector<OutputFile> files = ExportFiles(document, mif, type);
+      ConversionReport report;
+      std::vector<OutputFile> files = ExportFiles(document, mif, type, &report);
       std::vector<std::pair<std::string, std::string_view>> views;
       for (const OutputFile& file : files) views.emplace_back(file.path, file.bytes);
       status = WriteFilesTogether(views, files.size() == 1 ? StaleMidBeside(mif) : "", &failed);
+      const std::string file_notes = ConversionNotes(report, export_crs_);
+      if (status.ok && !file_notes.empty()) notes += Ui(u8"\r\n") + Quoted(path) + Ui(u8"：") + file_notes;
     }
     if (status.ok) {
       ++written;
@@ -262,6 +337,7 @@ void MainCommands::ConvertFiles(const std::vector<std::string>& paths) {
   if (!last_read.empty()) OpenDocument(last_read);
   std::string message = Ui(u8"已生成 ") + std::to_string(written) +
                         (type == kMifWithMidType ? Ui(u8" 个 MIF 文件及其 MID 文件。") : Ui(u8" 个 MIF 文件。"));
+  if (!notes.empty()) message += Ui(u8"\r\n") + notes;
   if (!failures.empty()) message += Ui(u8"\r\n\r\n以下文件未能转换：") + failures;
   view_.ShowMessage(message, command, failures.empty() ? MessageIcon::kNone : MessageIcon::kError);
 }

@@ -7,6 +7,8 @@
 #include "app/main_view.h"
 #include "document/file_io.h"
 #include "document/text_io.h"
+#include "features/feature_export.h"
+#include "mif/coordinate_system.h"
 #include "mif/element_search.h"
 
 extern const std::string kKmlFilter;  // "KML文件|*.kml"
@@ -47,8 +49,10 @@ class MainCommands {
   bool OpenDocument(const std::string& path);
   void SaveDocument(const std::string& filter, const char* extension, const std::string& command);
   bool ReadDocumentFile(const std::string& path, const std::string& command, std::string* bytes);
-  // The files of one export of `document` (ANSI) to `path`, of the export's file `type`.
-  std::vector<OutputFile> ExportFiles(const std::string& document, const std::string& path, int type);
+  // The files of one export of `document` (ANSI) to `path`, of the export's file `type`, in
+  // the coordinate system chosen last; `report`, when given, tells what the conversion left.
+  std::vector<OutputFile> ExportFiles(const std::string& document, const std::string& path, int type,
+                                      ConversionReport* report = nullptr);
   // Writes the files as one, after one question about those that exist: all are new
   // afterwards, or all as they were; `stale`, a MID file that no longer belongs to its MIF
   // file, goes in the same step. False when nothing was written.
@@ -59,7 +63,14 @@ class MainCommands {
   GeometryState& geometry_;
   std::string document_path_;             // the file opened last; empty before any
   Encoding document_encoding_ = Encoding::kAnsi;  // how it was read: what a save keeps
+  CoordinateSystem export_crs_;           // chosen in the export's Save dialog; kept for the run
 };
+
+// The coordinate system of a choice in the export's Save dialog; false, with what is wrong in
+// `error`, for a zone that is none of the item's.
+bool ChosenCoordinateSystem(const CoordinateSystemChoice& choice, CoordinateSystem* crs, std::string* error);
+// What a projected export left out or warns about, one line each; empty for nothing.
+std::string ConversionNotes(const ConversionReport& report, const CoordinateSystem& crs);
 
 // The text of the error box for a file that could not be read or written.
 std::string ReadErrorMessage(const std::string& path, const std::string& reason);

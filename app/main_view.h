@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,6 +14,22 @@
 // Ui(u8"打开").
 inline std::string Ui(std::u8string_view text) { return std::string(text.begin(), text.end()); }
 
+// A choice below the file types of a Save dialog: the coordinate system of an export, from a
+// drop-down list, with a box for the zone and the check box 不加带号 for the items that
+// take them.
+struct CoordinateSystemChoice {
+  struct Item {
+    std::string caption;
+    bool takes_zone = false;
+  };
+  std::vector<Item> items;
+  int chosen = 0;               // from 0
+  std::string zone;             // as typed; empty for the zone of the data
+  bool no_zone_prefix = false;
+  // What is wrong with a choice, or nothing: the dialog says it and stays open.
+  std::function<std::string(const CoordinateSystemChoice&)> check;
+};
+
 // A file dialog object of the main window: it keeps its kind, filter and file name from one
 // use to the next.
 struct FileDialog {
@@ -22,6 +39,9 @@ struct FileDialog {
   std::string file_name;  // full path; after a confirmed dialog, the path chosen
   int filter_index = 1;   // the file type shown first; after a confirmed dialog, the one chosen
   std::string title;      // empty: the system's own
+  // A Save dialog with the choice of a coordinate system; after a confirmed dialog, the
+  // choice made.
+  std::optional<CoordinateSystemChoice> coordinate_system{};
 };
 
 // The controls that the commands read and write.

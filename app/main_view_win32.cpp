@@ -3,7 +3,9 @@
 #include <commdlg.h>
 
 #include <algorithm>
+#include <memory>
 
+#include "app/coordinate_system_box_win32.h"
 #include "app/main_window_win32.h"
 #include "document/wide_text_win32.h"
 
@@ -136,6 +138,11 @@ bool Win32MainView::ShowFileDialog(FileDialog& dialog) {
   ofn.nMaxFile = static_cast<DWORD>(file.size());
   ofn.lpstrTitle = title.empty() ? nullptr : title.c_str();
   ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR;
+  std::unique_ptr<CoordinateSystemBox> box;
+  if (dialog.kind == FileDialog::Kind::kSave && dialog.coordinate_system) {
+    box = std::make_unique<CoordinateSystemBox>(*dialog.coordinate_system);
+    box->AttachTo(ofn);
+  }
   BOOL confirmed;
   if (dialog.kind == FileDialog::Kind::kOpen) {
     ofn.Flags |= OFN_FILEMUSTEXIST;

@@ -6,14 +6,6 @@
 
 namespace {
 
-struct ZoneRange {
-  int first, last;
-};
-
-ZoneRange RangeOf(CoordinateSystem::Kind kind) {
-  return kind == CoordinateSystem::Kind::kGaussKruger3 ? ZoneRange{25, 45} : ZoneRange{13, 23};
-}
-
 std::string Fixed(double value) {
   char buffer[64];
   std::snprintf(buffer, sizeof buffer, "%.3f", value);
@@ -21,6 +13,10 @@ std::string Fixed(double value) {
 }
 
 }  // namespace
+
+ZoneRange ChineseZonesOf(CoordinateSystem::Kind kind) {
+  return kind == CoordinateSystem::Kind::kGaussKruger3 ? ZoneRange{25, 45} : ZoneRange{13, 23};
+}
 
 bool ParseCoordinateSystem(std::string_view name, CoordinateSystem* crs, std::string* error) {
   *crs = CoordinateSystem();
@@ -37,7 +33,7 @@ bool ParseCoordinateSystem(std::string_view name, CoordinateSystem* crs, std::st
     crs->kind = kind == "gk3" ? CoordinateSystem::Kind::kGaussKruger3 : CoordinateSystem::Kind::kGaussKruger6;
     if (kind.size() == name.size()) return true;
     std::string_view zone = name.substr(kind.size() + 1);
-    const ZoneRange range = RangeOf(crs->kind);
+    const ZoneRange range = ChineseZonesOf(crs->kind);
     auto [end, result] = std::from_chars(zone.data(), zone.data() + zone.size(), crs->zone);
     if (result == std::errc() && end == zone.data() + zone.size() && crs->zone >= range.first &&
         crs->zone <= range.last) {
@@ -57,7 +53,7 @@ int ZoneOf(CoordinateSystem::Kind kind, double longitude) {
 }
 
 bool IsChineseZone(CoordinateSystem::Kind kind, int zone) {
-  const ZoneRange range = RangeOf(kind);
+  const ZoneRange range = ChineseZonesOf(kind);
   return zone >= range.first && zone <= range.last;
 }
 

@@ -23,7 +23,11 @@ bool ParseCoordinateSystem(std::string_view name, CoordinateSystem* crs, std::st
 
 // The zone of a longitude: 3 degrees, floor((lon + 1.5) / 3); 6 degrees, floor(lon / 6) + 1.
 int ZoneOf(CoordinateSystem::Kind kind, double longitude);
-// Whether a zone is one of those over China that CGCS2000 defines (25 to 45, or 13 to 23).
+// The zones over China that CGCS2000 defines: 25 to 45 of 3 degrees, 13 to 23 of 6.
+struct ZoneRange {
+  int first, last;
+};
+ZoneRange ChineseZonesOf(CoordinateSystem::Kind kind);
 bool IsChineseZone(CoordinateSystem::Kind kind, int zone);
 // A zone's central meridian (3 x zone, or 6 x zone - 3) and false easting (500000 m, after the
 // zone number when it leads: 39 gives 39500000).

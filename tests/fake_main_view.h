@@ -20,6 +20,9 @@ class FakeMainView : public MainView {
     bool confirm;
     std::string file_name;  // what the user picks; empty keeps the proposed name
     int filter_index = 1;   // the file type chosen
+    int coordinate_system = -1;  // the item chosen in the Save dialog's drop-down; -1 leaves it
+    std::string zone = "";
+    bool no_zone_prefix = false;
   };
 
   std::string Text(Control c) const override {
@@ -56,6 +59,19 @@ class FakeMainView : public MainView {
     if (answers.empty()) return false;
     DialogAnswer answer = answers.front();
     answers.pop_front();
+    if (answer.confirm && answer.coordinate_system >= 0 && dialog.coordinate_system) {
+      CoordinateSystemChoice made = *dialog.coordinate_system;
+      made.chosen = answer.coordinate_system;
+      made.zone = answer.zone;
+      made.no_zone_prefix = answer.no_zone_prefix;
+      // The dialog refuses a wrong choice; the user then gives up.
+      const std::string wrong = made.check ? made.check(made) : "";
+      if (!wrong.empty()) {
+        refused.push_back(wrong);
+        return false;
+      }
+      *dialog.coordinate_system = made;
+    }
     if (answer.confirm && !answer.file_name.empty()) dialog.file_name = answer.file_name;
     if (answer.confirm) dialog.filter_index = answer.filter_index;
     return answer.confirm;
@@ -72,6 +88,7 @@ class FakeMainView : public MainView {
   std::deque<bool> yes_no_answers;  // none left: No
   std::vector<std::string> questions;  // "text|caption"
   std::vector<FileDialog> shown_dialogs;  // as they were when shown
+  std::vector<std::string> refused;       // what the dialogs said about a wrong choice
   bool closed = false;
   std::string document_name;
 };

@@ -294,6 +294,30 @@ TEST_F(Commands, ExportProposesTheDocumentsNameAndRemembersTheFileType) {
   EXPECT_EQ(commands_.通用对话框2.file_name, "");
 }
 
+TEST_F(Commands, TheCoordinateSystemChosenOnSaveIsWrittenAndKeptForTheRun) {
+  view_.SetText(Control::编辑框1, "<kml><Point><coordinates>116.39,39.9</coordinates></Point>"
+                                  "<Point><coordinates>1,x</coordinates></Point></kml>");
+  view_.answers = {{true, Path("gk"), 1, 2},
+                   {true, Path("gk6"), 2, 3, " 20 ", true},
+                   {true, Path("wrong"), 1, 2, "46"},
+                   {true, Path("again"), 1}};
+  commands_.OnExportMif();
+  const std::string gk = ReadFileBytes(dir_ / "gk.mif");
+  EXPECT_NE(gk.find("CoordSys Earth Projection 8, 104, \"m\", 117, 0, 1, 39500000, 0 Bounds"), std::string::npos);
+  EXPECT_NE(gk.find("\r\nPoint 39447833.664 4418603.794\r\n"), std::string::npos);
+  // The record whose coordinate is no number is left out, and the window says so.
+  EXPECT_EQ(view_.messages.back().text, Ui(u8"1 个对象的坐标不是数字或超出投影范围，未写入。"));
+  commands_.OnExportMif();
+  EXPECT_EQ(view_.shown_dialogs.back().coordinate_system->chosen, 2);  // the choice is offered again
+  EXPECT_NE(ReadFileBytes(dir_ / "gk6.mif").find("\r\nPoint 447833.664 4418603.794\r\n"), std::string::npos);
+  EXPECT_TRUE(std::filesystem::exists(dir_ / "gk6.mid"));
+  commands_.OnExportMif();
+  EXPECT_EQ(view_.refused, std::vector<std::string>{Ui(u8"带号应为 25 至 45 之间的整数；留空则按数据的经度自动选择。")});
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "wrong.mif"));
+  commands_.OnExportMif();  // the same choice as the last confirmed: zone 20 of 6 degrees
+  EXPECT_NE(ReadFileBytes(dir_ / "again.mif").find("Point 447833.664 4418603.794"), std::string::npos);
+}
+
 TEST_F(Commands, AMifWrittenAloneTakesTheStaleMidAwayAfterAskingAboutIt) {
   view_.SetText(Control::编辑框1, kKml);
   view_.answers = {{true, Path("a"), 2}, {true, Path("a"), 1}};

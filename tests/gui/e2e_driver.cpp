@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "app/coordinate_system_box_win32.h"
 #include "app/main_commands.h"
 #include "app/main_window_win32.h"
 #include "document/encoding.h"
@@ -56,17 +57,18 @@ std::wstring ClassOf(HWND h) {
   return name;
 }
 
-// A visible dialog (file dialog or message box) of Geovant's process.
-HWND FindDialog() {
+// A visible dialog (file dialog or message box) of Geovant's process, other than `other`.
+HWND FindDialog(HWND other = nullptr) {
   struct Search {
-    HWND found = nullptr;
-  } search;
+    HWND other, found = nullptr;
+  } search{other};
   EnumWindows(
       [](HWND h, LPARAM p) -> BOOL {
+        auto* search = reinterpret_cast<Search*>(p);
         DWORD pid = 0;
         GetWindowThreadProcessId(h, &pid);
-        if (pid == process_id && IsWindowVisible(h) && ClassOf(h) == L"#32770") {
-          reinterpret_cast<Search*>(p)->found = h;
+        if (pid == process_id && h != search->other && IsWindowVisible(h) && ClassOf(h) == L"#32770") {
+          search->found = h;
           return FALSE;
         }
         return TRUE;
@@ -75,9 +77,9 @@ HWND FindDialog() {
   return search.found;
 }
 
-HWND WaitDialog() {
+HWND WaitDialog(HWND other = nullptr) {
   HWND dialog = nullptr;
-  WaitFor([&] { return (dialog = FindDialog()) != nullptr; });
+  WaitFor([&] { return (dialog = FindDialog(other)) != nullptr; });
   Sleep(500);  // let it finish setting up
   return dialog;
 }
@@ -215,25 +217,58 @@ bool CloseAndEnd(PROCESS_INFORMATION& pi) {
   return ended && code == 0;
 }
 
-// Types `path` into a file dialog and confirms it.
-// `file_type`, when given, is the 1-based file type chosen in the dialog's list of types.
-bool AnswerFileDialog(const std::string& path, const char* shot = nullptr, int file_type = 0) {
-  HWND dialog = WaitDialog();
-  if (!dialog || !GetDlgItem(dialog, 0x47C)) return false;
-  if (file_type > 0) {
-    HWND types = GetDlgItem(dialog, 0x470);
-    SendMessageW(types, CB_SETCURSEL, static_cast<WPARAM>(file_type - 1), 0);
-    // What a choice made with the mouse notifies; Wine's dialog takes the type on SELENDOK.
-    for (WORD notification : {CBN_SELCHANGE, CBN_SELENDOK}) {
-      SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(0x470, notification), reinterpret_cast<LPARAM>(types));
-    }
+// The 坐标系 list, the zone box and 不加带号 of the export's Save dialog, set as a user sets
+// them; true when the zone box is enabled for the Gauss-Krüger items alone.
+bool ChooseCoordinateSystem(HWND dialog, int item, const std::string& zone, bool no_zone_prefix) {
+  HWND box = FindWindowExW(dialog, nullptr, L"#32770", nullptr);
+  HWND list = box ? GetDlgItem(box, kIdCoordinateSystem) : nullptr;
+  if (!list) return false;
+  SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(item), 0);
+  SendMessageW(box, WM_COMMAND, MAKEWPARAM(kIdCoordinateSystem, CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+  SendMessageW(GetDlgItem(box, kIdZone), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Utf8ToWide(zone).c_str()));
+  SendMessageW(GetDlgItem(box, kIdNoZonePrefix), BM_SETCHECK, no_zone_prefix ? BST_CHECKED : BST_UNCHECKED, 0);
+  return (IsWindowEnabled(GetDlgItem(box, kIdZone)) != FALSE) == (item >= 2);
+}
+
+// The item of the 坐标系 list shown, or -1 for none.
+int ShownCoordinateSystem(HWND dialog) {
+  HWND box = FindWindowExW(dialog, nullptr, L"#32770", nullptr);
+  return box ? static_cast<int>(SendDlgItemMessageW(box, kIdCoordinateSystem, CB_GETCURSEL, 0, 0)) : -1;
+}
+
+// Chooses the 1-based file type in the dialog's list of types.
+void ChooseFileType(HWND dialog, int file_type) {
+  HWND types = GetDlgItem(dialog, 0x470);
+  SendMessageW(types, CB_SETCURSEL, static_cast<WPARAM>(file_type - 1), 0);
+  // What a choice made with the mouse notifies; Wine's dialog takes the type on SELENDOK.
+  for (WORD notification : {CBN_SELCHANGE, CBN_SELENDOK}) {
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(0x470, notification), reinterpret_cast<LPARAM>(types));
   }
+}
+
+void TypeFileName(HWND dialog, const std::string& path) {
   // For the screenshots, the name alone, as a user types it: the dialogs open in the folder
   // of the test's files.
   std::string typed = Utf8Environment(L"GEOVANT_SHOTS").empty() ? path : path.substr(path.rfind('\\') + 1);
   SendMessageW(GetDlgItem(dialog, 0x47C), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Utf8ToWide(typed).c_str()));
-  if (shot) Shot(shot);
+}
+
+void PressOk(HWND dialog) {
   PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+}
+
+// Types `path` into a file dialog and confirms it.
+// `file_type`, when given, is the 1-based file type chosen in the dialog's list of types;
+// `prepare`, when given, sets the dialog's other controls first.
+bool AnswerFileDialog(const std::string& path, const char* shot = nullptr, int file_type = 0,
+                      const std::function<bool(HWND)>& prepare = nullptr) {
+  HWND dialog = WaitDialog();
+  if (!dialog || !GetDlgItem(dialog, 0x47C)) return false;
+  if (file_type > 0) ChooseFileType(dialog, file_type);
+  if (prepare && !prepare(dialog)) return false;
+  TypeFileName(dialog, path);
+  if (shot) Shot(shot);
+  PressOk(dialog);
   WaitDialogGone(dialog);
   return true;
 }
@@ -362,6 +397,57 @@ int main() {
   Check(ReadBytes(with_attributes + ".mif") == ReadBytes(cli_out + "\\reference-all.mif") &&
             ReadBytes(with_attributes + ".mid") == ReadBytes(cli_out + "\\reference-all.mid"),
         "the window's MIF and MID equal the command line's, byte for byte");
+
+  // The coordinate system chosen in the Save dialog, with either file type, as convert --crs
+  // writes it; the choice is offered again, and a wrong zone keeps the dialog open.
+  Press(kId按钮7);
+  AnswerMessageBox();
+  Check(AnswerFileDialog(work + Ui(u8"\\北京高斯"), "10-export-coordinate-system", 1,
+                         [](HWND d) { return ChooseCoordinateSystem(d, 2, "", false); }),
+        "the Save dialog takes Gauss-Krüger zones of 3 degrees");
+  Check(WaitFor([&] { return !ReadBytes(work + Ui(u8"\\北京高斯.mif")).empty(); }), "北京高斯.mif is written");
+  Check(Run(quoted(cli) + " convert --crs gk3 -o " + quoted(cli_out + "\\reference-gk3.mif") + " " + quoted(kml)),
+        "geovant-cli converts the same file with --crs gk3");
+  Check(ReadBytes(work + Ui(u8"\\北京高斯.mif")) == ReadBytes(cli_out + "\\reference-gk3.mif"),
+        "the window's projected MIF equals the command line's, byte for byte");
+  Press(kId按钮7);
+  AnswerMessageBox();
+  int offered = -1;
+  Check(AnswerFileDialog(work + "\\gk6", nullptr, 2,
+                         [&](HWND d) {
+                           offered = ShownCoordinateSystem(d);
+                           return ChooseCoordinateSystem(d, 3, "20", true);
+                         }),
+        "the Save dialog takes zone 20 of 6 degrees without its number, and the second file type");
+  Check(offered == 2, "the coordinate system chosen last is offered again");
+  Check(WaitFor([&] { return !ReadBytes(work + "\\gk6.mid").empty(); }), "gk6.mif and gk6.mid are written");
+  Check(Run(quoted(cli) + " convert --all --crs gk6:20 --no-zone-prefix -o " + quoted(cli_out + "\\reference-gk6.mif") +
+            " " + quoted(kml)),
+        "geovant-cli converts the same file with --all --crs gk6:20 --no-zone-prefix");
+  Check(ReadBytes(work + "\\gk6.mif") == ReadBytes(cli_out + "\\reference-gk6.mif") &&
+            ReadBytes(work + "\\gk6.mid") == ReadBytes(cli_out + "\\reference-gk6.mid"),
+        "the window's projected MIF and MID equal the command line's, byte for byte");
+  Press(kId按钮7);
+  AnswerMessageBox();
+  {
+    HWND dialog = WaitDialog();
+    Check(ChooseCoordinateSystem(dialog, 2, "46", false), "zone 46 is typed");
+    TypeFileName(dialog, work + "\\wrong-zone");
+    PressOk(dialog);
+    HWND refusal = WaitDialog(dialog);
+    Check(refusal && WideToUtf8(ControlText(GetDlgItem(refusal, 0xFFFF))) ==
+                         Ui(u8"带号应为 25 至 45 之间的整数；留空则按数据的经度自动选择。"),
+          "a zone that is none of the 3-degree zones is refused with the zones named");
+    if (refusal) PostMessageW(refusal, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(refusal, IDOK)));
+    if (refusal) WaitDialogGone(refusal);
+    Check(IsWindowVisible(dialog) && ReadBytes(work + "\\wrong-zone.mif").empty(), "the dialog stays open, nothing written");
+    ChooseCoordinateSystem(dialog, 0, "", false);  // back to today's file for the checks below
+    ChooseFileType(dialog, 1);
+    PressOk(dialog);
+    WaitDialogGone(dialog);
+    Check(WaitFor([&] { return ReadBytes(work + "\\wrong-zone.mif") == ReadBytes(reference); }),
+          "WGS 84, the first item, writes today's MIF file");
+  }
 
   // Save and Save As: the bytes agree with the document's declaration of UTF-8.
   const std::string saved_bytes = BytesToSave(document, Encoding::kUtf8);
