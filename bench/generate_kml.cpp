@@ -1,7 +1,9 @@
 // Writes a Google-Earth-layout KML document of about the given size in megabytes to standard
 // output: placemarks with Chinese names, one point, one line and one polygon with a hole in
-// turn, coordinates on their own lines with a space after each tuple. With "points", every
-// placemark is a small one with a point, as an export of places of interest is.
+// turn, coordinates on their own lines with a space after each tuple, 6 decimals. With "full",
+// the coordinates have the 16 or 17 significant digits and the altitude that Google Earth Pro
+// writes (116.39747712345678,39.90869212345678,0). With "points", every placemark is a small
+// one with a point, as an export of places of interest is.
 #include <cstdio>
 #include <cstdlib>
 #include <random>
@@ -10,11 +12,18 @@
 namespace {
 
 std::mt19937 random_source(2026);
+bool full_precision = false;
 
 void Tuple(std::string& out) {
   char buffer[64];
-  std::uniform_int_distribution<int> micro(0, 999999);
-  int n = std::snprintf(buffer, sizeof buffer, "116.%06d,39.%06d,0 ", micro(random_source), micro(random_source));
+  int n;
+  if (full_precision) {
+    std::uniform_int_distribution<long long> digits(0, 99999999999999);
+    n = std::snprintf(buffer, sizeof buffer, "116.%014lld,39.%014lld,0 ", digits(random_source), digits(random_source));
+  } else {
+    std::uniform_int_distribution<int> micro(0, 999999);
+    n = std::snprintf(buffer, sizeof buffer, "116.%06d,39.%06d,0 ", micro(random_source), micro(random_source));
+  }
   out.append(buffer, static_cast<size_t>(n));
 }
 
@@ -34,12 +43,14 @@ void Coordinates(std::string& out, const char* indent, int tuples, bool closed) 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2 || argc > 3 || (argc == 3 && std::string(argv[2]) != "points")) {
-    std::fprintf(stderr, "usage: generate_kml MEGABYTES [points] > file.kml\n");
+  const std::string layout = argc == 3 ? argv[2] : "";
+  if (argc < 2 || argc > 3 || (argc == 3 && layout != "points" && layout != "full")) {
+    std::fprintf(stderr, "usage: generate_kml MEGABYTES [points|full] > file.kml\n");
     return 2;
   }
   const size_t target = static_cast<size_t>(std::atof(argv[1]) * 1e6);
-  const bool points_only = argc == 3;
+  const bool points_only = layout == "points";
+  full_precision = layout == "full";
   size_t written = 0;
   std::string out =
       "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "cli/console.h"
+#include "cli/processors.h"
 #include "document/declared_encoding.h"
 #include "document/file_io.h"
 #include "document/file_names.h"
@@ -105,7 +106,6 @@ bool Emit(const std::string& path, std::string_view bytes) {
   return status.ok;
 }
 
-int HardwareThreads() { return static_cast<int>(std::max(1u, std::thread::hardware_concurrency())); }
 
 // The input is searched as it lies in memory, and the MIF text goes to its file in pieces
 // as they are built, so that a conversion holds little more than its input. The MIF file and
@@ -277,7 +277,7 @@ int RunConvert(const CliOptions& options) {
     return 2;
   }
   // One input uses every core; several convert side by side, one core each.
-  const int threads_per_input = plan.size() == 1 ? HardwareThreads() : 1;
+  const int threads_per_input = plan.size() == 1 ? UsableProcessors() : 1;
   std::atomic<size_t> next{0};
   std::atomic<bool> failed{false};
   auto work = [&] {
@@ -285,7 +285,7 @@ int RunConvert(const CliOptions& options) {
       if (!ConvertOne(plan[i], options, threads_per_input)) failed = true;
     }
   };
-  size_t workers = std::min<size_t>(plan.size(), static_cast<size_t>(HardwareThreads()));
+  size_t workers = std::min<size_t>(plan.size(), static_cast<size_t>(UsableProcessors()));
   std::vector<std::thread> threads;
   try {
     for (size_t t = 1; t < workers; ++t) threads.emplace_back(work);
@@ -302,7 +302,7 @@ int RunAnalyse(const CliOptions& options) {
   if (!input.Open(options.inputs[0])) return 1;
   std::string decoded;
   std::array<size_t, 3> counts =
-      CountGeometry(SourceOf(input.kml(), EncodingOf(options, input.kml()), &decoded), HardwareThreads());
+      CountGeometry(SourceOf(input.kml(), EncodingOf(options, input.kml()), &decoded), UsableProcessors());
   std::string lines = "points: " + std::to_string(counts[0]) + "\nlines: " + std::to_string(counts[1]) +
                       "\npolygons: " + std::to_string(counts[2]) + "\n";
   return Emit("-", lines) ? 0 : 1;
