@@ -92,6 +92,14 @@ void ExportPlanner::Take(const std::vector<ScannedTag>& tags) {
       state.coordinates_tags.clear();
     }
   }
+  // Room for the rest of the text's coordinates at the rate found so far, so that the lists
+  // are not copied again and again as they grow (which faults in twice their memory).
+  if (tags.empty() || count_only_) return;
+  const double rest = static_cast<double>(text_.size()) / static_cast<double>(std::max<uint64_t>(tags.back().end, 1));
+  for (KindPlan& plan : plans_) {
+    const size_t expected = static_cast<size_t>(static_cast<double>(plan.coordinates.size()) * rest * 1.05);
+    if (plan.coordinates.capacity() < expected) plan.coordinates.reserve(expected);
+  }
 }
 
 // The element text [open_end, group_end) is complete: its coordinates elements, found as the
@@ -141,14 +149,19 @@ bool ExportPlanner::EndsInsideATag(const ScannedTag& closing, uint64_t group_beg
 
 std::array<KindPlan, 3> PlanExport(std::string_view text, int threads, bool count_only) {
   ExportPlanner planner(text, count_only);
+  Pool<std::vector<ScannedTag>> pool;
   ScanBlocksInOrder<std::vector<ScannedTag>>(
       text.size(), kScanBlock, threads,
       [&](size_t from, size_t to) {
-        std::vector<ScannedTag> tags;
+        std::vector<ScannedTag> tags = pool.Take();
         ScanExportTags(text, from, to, tags);
         return tags;
       },
-      [&](const std::vector<ScannedTag>& tags) { planner.Take(tags); });
+      [&](std::vector<ScannedTag>& tags) {
+        planner.Take(tags);
+        tags.clear();
+        pool.Give(tags);
+      });
   return std::move(planner.plans());
 }
 

@@ -85,7 +85,7 @@ class ExportPlanner {
 std::array<KindPlan, 3> PlanExport(std::string_view text, int threads, bool count_only = false);
 
 // A large text is scanned in blocks of this size, on several threads.
-constexpr size_t kScanBlock = size_t{8} << 20;
+constexpr size_t kScanBlock = size_t{2} << 20;
 
 // The spans' texts, each followed by CR LF.
 std::string JoinSpans(std::string_view text, const std::vector<TextSpan>& spans);

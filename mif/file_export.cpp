@@ -11,7 +11,7 @@
 namespace {
 
 // Records are built in pieces of about 1 MB of coordinates.
-constexpr size_t kRecordChunk = size_t{1} << 20;
+constexpr size_t kRecordChunk = size_t{256} << 10;
 
 // Appends the record of one coordinates text of `kind`.
 void AppendRecord(int kind, std::string_view coordinates, RecordEmitter& emitter, MifWriter& out) {
@@ -22,7 +22,8 @@ void AppendRecord(int kind, std::string_view coordinates, RecordEmitter& emitter
   }
 }
 
-bool ExportKind(const ExportSource& source, const KindPlan& plan, int kind, int threads, const MifSink& sink) {
+bool ExportKind(const ExportSource& source, const KindPlan& plan, int kind, int threads, Pool<MifWriter>& pool,
+                const MifSink& sink) {
   std::string_view text = source.text;
   std::vector<size_t> bounds = PieceBounds(plan.coordinates.size(), kRecordChunk, [&](size_t i) {
     return plan.coordinates[i].end - plan.coordinates[i].begin;
@@ -31,7 +32,7 @@ bool ExportKind(const ExportSource& source, const KindPlan& plan, int kind, int 
       bounds.size() - 1, ThreadsFor(text.size(), threads), static_cast<size_t>(3 * threads),
       [&](size_t c) {
         RecordEmitter emitter(source.encoding, text);
-        MifWriter out;
+        MifWriter out = pool.Take();
         // Records are shorter than their coordinates texts, but for those of a few tuples.
         size_t bound = 0;
         for (size_t i = bounds[c]; i < bounds[c + 1]; ++i) {
@@ -44,7 +45,12 @@ bool ExportKind(const ExportSource& source, const KindPlan& plan, int kind, int 
         }
         return out;
       },
-      [&](size_t, MifWriter& records) { return records.text().empty() || sink(records.text()); });
+      [&](size_t, MifWriter& records) {
+        const bool written = records.text().empty() || sink(records.text());
+        records.Clear();
+        pool.Give(records);
+        return written;
+      });
   if (!ok || plan.joined_from_here.empty()) return ok;
   MifWriter out;
   const std::string joined = JoinSpans(text, plan.joined_from_here);
@@ -70,9 +76,10 @@ ExportSource SourceOf(std::string_view bytes, Encoding encoding, std::string* de
 bool ExportMif(const ExportSource& source, int threads, const MifSink& sink) {
   std::array<KindPlan, 3> plans = PlanExport(source.text, threads);
   if (!sink(MifHeader)) return false;
+  Pool<MifWriter> pool;
   for (int kind = 0; kind < 3; ++kind) {
     if (kind > 0 && !sink("\r\n")) return false;
-    if (!ExportKind(source, plans[kind], kind, threads, sink)) return false;
+    if (!ExportKind(source, plans[kind], kind, threads, pool, sink)) return false;
   }
   return true;
 }

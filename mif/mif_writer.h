@@ -24,7 +24,7 @@ class MifWriter {
     Advance(p + s.size());
   }
 
-  // Room for `n` bytes in all, taken at once.
+  // Room for `n` bytes in all, taken at once (more, for a writer that had room already).
   void Reserve(size_t n);
 
   std::string_view text() const { return {data_.get(), used_}; }

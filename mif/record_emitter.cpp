@@ -27,10 +27,10 @@ constexpr size_t kProjectedLine = 48;
 // Vertices projected at a time into a claim of the output.
 constexpr size_t kParsedBlock = 4096;
 
-// Room for a vertex line: the line, the 32 bytes that PutVertexLine may store, or a
+// Room for a vertex line: the line, the 64 bytes that PutVertexLine may store, or a
 // projected line.
 size_t LineBound(const Tuple& t) {
-  return std::max<size_t>(static_cast<size_t>(t.y_end - t.begin) + 2, std::max<size_t>(32, kProjectedLine));
+  return std::max<size_t>(static_cast<size_t>(t.y_end - t.begin) + 2, std::max<size_t>(64, kProjectedLine));
 }
 
 // The longitude and latitude of a usable tuple; false when either is no number, or no
@@ -44,7 +44,7 @@ bool ParseTuple(const Tuple& t, const char* readable_end, double* longitude, dou
 
 // The tuple that begins at `p`, byte by byte.
 Tuple ScalarTuple(const char* p, const char* end) {
-  Tuple t{p, p, nullptr, nullptr, false, false};
+  Tuple t{p, p, nullptr, nullptr, false, 0};
   const char* second = nullptr;
   for (; t.end != end && !IsTupleSeparator(*t.end); ++t.end) {
     if (*t.end == ',') {
@@ -71,40 +71,63 @@ uint32_t BlankMask(__m128i v) {
 uint32_t CommaMask(__m128i v) {
   return static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(','))));
 }
+
+// The blanks, commas and bytes above 0x7F of 16 bytes, as bit masks.
+struct Masks16 {
+  uint32_t blanks, commas, high;
+};
+Masks16 MasksOf(const char* p) {
+  __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  return {BlankMask(v), CommaMask(v), static_cast<uint32_t>(_mm_movemask_epi8(v))};
+}
 #endif
 
 // Finds the next tuple at or after `p` in the text that ends at `end`, and moves `p` past it.
 // Tuples of real coordinates are short: 32 bytes at a time give their end and commas as byte
-// masks, also near the end of the text as long as 32 bytes can be read there (bytes past the
-// end count as blanks). A longer tuple takes the byte-by-byte path. False at the end.
+// masks, and 64 for the 38-40 bytes of Google Earth's full-precision tuples, also near the
+// end of the text as long as the bytes can be read there (bytes past the end count as
+// blanks). A longer tuple takes the byte-by-byte path. False at the end.
 inline bool NextTuple(const char*& p, const char* end, const char* readable_end, Tuple& t) {
   for (;;) {
 #ifdef __SSE2__
     if (p < end && readable_end - p >= 32) {
-      __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-      __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
-      uint32_t blanks = BlankMask(low) | BlankMask(high) << 16;
-      if (end - p < 32) blanks |= ~0u << (end - p);
+      Masks16 m0 = MasksOf(p), m1 = MasksOf(p + 16);
+      uint64_t blanks = m0.blanks | m1.blanks << 16;
+      uint64_t commas = m0.commas | m1.commas << 16;
+      uint64_t high = m0.high | m1.high << 16;
+      unsigned window = 32;
+      if (end - p < 32) blanks |= ~0ull << (end - p);
+      if ((blanks & 0xFFFFFFFFull) == 0 && readable_end - p >= 64) {
+        // No blank and no end in the first 32 bytes: the next 32 as well.
+        Masks16 m2 = MasksOf(p + 32), m3 = MasksOf(p + 48);
+        blanks |= static_cast<uint64_t>(m2.blanks | m3.blanks << 16) << 32;
+        commas |= static_cast<uint64_t>(m2.commas | m3.commas << 16) << 32;
+        high |= static_cast<uint64_t>(m2.high | m3.high << 16) << 32;
+        window = 64;
+        if (end - p < 64) blanks |= ~0ull << (end - p);
+      }
+      const uint64_t in_window = window == 64 ? ~0ull : 0xFFFFFFFFull;
+      blanks &= in_window;
       if (blanks & 1) {  // blanks first: skip them
-        uint32_t others = ~blanks;
-        p = others ? p + __builtin_ctz(others) : std::min(end, p + 32);
+        uint64_t others = ~blanks & in_window;
+        p = others ? p + __builtin_ctzll(others) : std::min(end, p + window);
         continue;
       }
       if (blanks) {
-        unsigned length = static_cast<unsigned>(__builtin_ctz(blanks));
-        uint32_t commas = (CommaMask(low) | CommaMask(high) << 16) & ((1u << length) - 1);
-        t = Tuple{p, p + length, nullptr, p + length, false, true};
+        unsigned length = static_cast<unsigned>(__builtin_ctzll(blanks));
+        commas &= (1ull << length) - 1;
+        t = Tuple{p, p + length, nullptr, p + length, false, static_cast<uint8_t>(window)};
         if (commas) {
-          t.comma = p + __builtin_ctz(commas);
+          t.comma = p + __builtin_ctzll(commas);
           commas &= commas - 1;
-          if (commas) t.y_end = p + __builtin_ctz(commas);
+          if (commas) t.y_end = p + __builtin_ctzll(commas);
         }
-        uint32_t signs = static_cast<uint32_t>(_mm_movemask_epi8(low)) | static_cast<uint32_t>(_mm_movemask_epi8(high)) << 16;
-        t.high = (signs & ((1u << (t.y_end - p)) - 1)) != 0;
+        t.high = (high & ((1ull << (t.y_end - p)) - 1)) != 0;
         // The blanks after the tuple, from the same mask when they end within it.
-        uint32_t after = ~blanks >> length;
+        uint64_t after = ~blanks & in_window;
+        after >>= length;
         p += length;
-        if (after) p += __builtin_ctz(after);
+        if (after) p += __builtin_ctzll(after);
         return true;
       }
     }
@@ -127,15 +150,16 @@ char* PutDecodedLine(char* p, const Tuple& t, Encoding encoding) {
   return p;
 }
 
-// Field 1, a space, field 2, CR LF at `p`; may store up to 32 bytes, past the line's end.
+// Field 1, a space, field 2, CR LF at `p`; may store up to 64 bytes, past the line's end.
 inline char* PutVertexLine(char* p, const Tuple& t, Encoding encoding) {
   if (t.high) return PutDecodedLine(p, t, encoding);
   size_t length = static_cast<size_t>(t.y_end - t.begin);
 #ifdef __SSE2__
-  if (t.readable32) {
-    // The tuple and what follows it, 32 bytes at once: cheaper than a copy of its length.
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm_loadu_si128(reinterpret_cast<const __m128i*>(t.begin)));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 16), _mm_loadu_si128(reinterpret_cast<const __m128i*>(t.begin + 16)));
+  if (t.window) {
+    // The tuple and what follows it, 32 or 64 bytes at once: cheaper than a copy of its length.
+    for (unsigned i = 0; i < t.window; i += 16) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(p + i), _mm_loadu_si128(reinterpret_cast<const __m128i*>(t.begin + i)));
+    }
   } else {
     std::memcpy(p, t.begin, length);
   }
@@ -295,7 +319,7 @@ size_t RecordEmitter::CollectVertices(std::string_view coordinates, MifWriter& l
     return parsed_->count;
   }
   // Every usable tuple of n >= 3 bytes takes one blank at least and gives n + 2 bytes, and
-  // the last line may store 32 bytes; projected, it gives two numbers of at most 14
+  // the last line may store 64 bytes; projected, it gives two numbers of at most 14
   // characters (a projected coordinate stays below 1e9 metres).
   const size_t bound = grid_ ? (coordinates.size() / 4 + 2) * 40 : coordinates.size() + coordinates.size() / 3 + 64;
   char* const first = lines.Claim(bound);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -11,14 +12,15 @@
 
 // One tuple of a coordinates text: [begin, end), its first comma (null when it has none) and
 // the end of its second field (the second comma, or the end); `high` tells whether the two
-// fields hold a byte above 0x7F; `readable32` whether 32 bytes from `begin` lie in the text.
+// fields hold a byte above 0x7F; `window` how many bytes from `begin` lie in the text and may
+// be copied at once (32 or 64), or 0.
 struct Tuple {
   const char* begin;
   const char* end;
   const char* comma;
   const char* y_end;
   bool high;
-  bool readable32;
+  uint8_t window;
 };
 
 // Writes the MIF records of coordinates texts taken from the file's own bytes, giving exactly
