@@ -318,22 +318,36 @@ size_t RecordEmitter::CollectVertices(std::string_view coordinates, MifWriter& l
     lines.Advance(PutParsed(lines.Claim(parsed_->count * kProjectedLine), 0, parsed_->count));
     return parsed_->count;
   }
+  char* const first = lines.Claim(LinesBound(coordinates));
+  size_t count = 0;
+  lines.Advance(PutVertexLines(coordinates, first, &count));
+  return count;
+}
+
+size_t RecordEmitter::LinesBound(std::string_view coordinates) const {
   // Every usable tuple of n >= 3 bytes takes one blank at least and gives n + 2 bytes, and
   // the last line may store 64 bytes; projected, it gives two numbers of at most 14
   // characters (a projected coordinate stays below 1e9 metres).
-  const size_t bound = grid_ ? (coordinates.size() / 4 + 2) * 40 : coordinates.size() + coordinates.size() / 3 + 64;
-  char* const first = lines.Claim(bound);
-  char* q = first;
-  size_t count = 0;
+  return grid_ ? (coordinates.size() / 4 + 2) * 40 : coordinates.size() + coordinates.size() / 3 + 64;
+}
+
+char* RecordEmitter::PutVertexLines(std::string_view coordinates, char* q, size_t* count) {
   const char* p = coordinates.data();
   const char* const end = p + coordinates.size();
+  if (!grid_) {  // the loop of nearly every conversion, without a call for each line
+    for (Tuple t; NextTuple(p, end, readable_end_, t);) {
+      if (!Usable(t)) continue;
+      ++*count;
+      q = PutVertexLine(q, t, encoding_);
+    }
+    return q;
+  }
   for (Tuple t; NextTuple(p, end, readable_end_, t);) {
     if (!Usable(t)) continue;
-    ++count;
+    ++*count;
     q = PutLine(q, t);
   }
-  lines.Advance(q);
-  return count;
+  return q;
 }
 
 bool RecordEmitter::AppendVertices(std::string_view coordinates, const VertexSectionParams& params, MifWriter& out,
@@ -353,12 +367,23 @@ bool RecordEmitter::AppendVertices(std::string_view coordinates, const VertexSec
     return !invalid_;
   }
   if (coordinates.size() > kLargestCollected) return AppendLargeVertices(coordinates, params, out, tail);
-  vertices_.Clear();
-  size_t count = CollectVertices(coordinates, vertices_);
+  // The lines are written once, in place: after room for the head with as many digits as the
+  // number of lines will likely have (that of the text's size at the bytes per line of the
+  // last record), and moved when the guess was wrong.
+  const size_t guessed = static_cast<size_t>(static_cast<double>(coordinates.size()) / bytes_per_tuple_);
+  const size_t guessed_head = HeadSize(params.head, std::max<size_t>(guessed, 1));
+  char* const start = out.Claim(guessed_head + LinesBound(coordinates) + tail.size());
+  size_t count = 0;
+  char* end = PutVertexLines(coordinates, start + guessed_head, &count);
   if (count < 2 || invalid_) return false;
-  PutHead(count, params.head, out);
-  out.Append(vertices_.text());
-  out.Append(tail);
+  bytes_per_tuple_ = static_cast<double>(coordinates.size()) / static_cast<double>(count);
+  const size_t head = HeadSize(params.head, count);
+  if (head != guessed_head) {
+    std::memmove(start + head, start + guessed_head, static_cast<size_t>(end - (start + guessed_head)));
+    end += static_cast<ptrdiff_t>(head) - static_cast<ptrdiff_t>(guessed_head);
+  }
+  PutHead(start, count, params.head);
+  out.Advance(Put(end, tail));
   return true;
 }
 
@@ -389,10 +414,20 @@ bool RecordEmitter::AppendLargeVertices(std::string_view coordinates, const Vert
 }
 
 void RecordEmitter::PutHead(size_t count, std::string_view head, MifWriter& out) {
-  std::string digits = std::to_string(count);
-  char* p = out.Claim(2 + head.size() + digits.size() + 2);
+  out.Advance(PutHead(out.Claim(HeadSize(head, count)), count, head));
+}
+
+size_t RecordEmitter::HeadSize(std::string_view head, size_t count) {
+  size_t digits = 1;
+  for (size_t rest = count; rest >= 10; rest /= 10) ++digits;
+  return 2 + head.size() + digits + 2;
+}
+
+char* RecordEmitter::PutHead(char* p, size_t count, std::string_view head) {
+  char digits[24];
+  char* const digits_end = std::to_chars(digits, digits + sizeof digits, count).ptr;
   p = Put(p, "\r\n");
   p = Put(p, head);
-  p = Put(p, digits);
-  out.Advance(Put(p, "\r\n"));
+  p = Put(p, std::string_view(digits, static_cast<size_t>(digits_end - digits)));
+  return Put(p, "\r\n");
 }

@@ -103,10 +103,17 @@ class RecordEmitter {
   bool AppendLargeVertices(std::string_view coordinates, const VertexSectionParams& params, MifWriter& out,
                            std::string_view tail);
   void PutHead(size_t count, std::string_view head, MifWriter& out);
+  // "\r\nHEAD COUNT\r\n", and its size.
+  static char* PutHead(char* p, size_t count, std::string_view head);
+  static size_t HeadSize(std::string_view head, size_t count);
+  // The vertex lines of the usable tuples of `coordinates` at `q`, at most LinesBound bytes
+  // (and what PutVertexLine stores past them); their number is added to `count`.
+  char* PutVertexLines(std::string_view coordinates, char* q, size_t* count);
+  size_t LinesBound(std::string_view coordinates) const;
 
   Encoding encoding_;
   const char* readable_end_;
-  MifWriter vertices_;  // the vertex lines of the record being built
+  double bytes_per_tuple_ = 24;  // of the last record: how many lines the next will have
   const ProjectionGrid* grid_ = nullptr;
   const Parsed* parsed_ = nullptr;
   double half_width_ = 0;
