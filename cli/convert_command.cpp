@@ -28,8 +28,6 @@
 
 namespace {
 
-constexpr size_t kOutputPiece = size_t{1} << 20;
-
 void ReportFileError(const std::string& path, const std::string& reason) {
   PrintError("geovant: " + (path == "-" ? std::string("standard input") : path) + ": " + reason);
 }
@@ -313,19 +311,10 @@ int RunTags(const CliOptions& options) {
   if (!input.Open(options.inputs[0])) return 1;
   std::string decoded;
   ExportSource source = SourceOf(input.kml(), EncodingOf(options, input.kml()), &decoded);
-  MifWriter lines;
-  lines.Reserve(kOutputPiece + 4096);
-  bool ok = true;
-  ForEachTagItemOfFile(source.text, source.encoding, [&](std::string_view item) {
-    char* p = Put(lines.Claim(item.size() + 1), item);
-    *p++ = '\n';
-    lines.Advance(p);
-    if (lines.text().size() >= kOutputPiece) {
-      ok = ok && Emit("-", lines.text());
-      lines.Clear();
-    }
-  });
-  return ok && Emit("-", lines.text()) ? 0 : 1;
+  return WriteTagLinesOfFile(source.text, source.encoding, UsableProcessors(),
+                             [](std::string_view lines) { return Emit("-", lines); })
+             ? 0
+             : 1;
 }
 
 int RunExtract(const CliOptions& options) {

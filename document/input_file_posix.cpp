@@ -25,7 +25,7 @@ FileStatus InputFile::Open(const std::string& path) {
   if (fd < 0) return FileStatus::Failed(std::strerror(errno));
   struct stat st;
   if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
-    void* mapped = mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+    void* mapped = mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
     if (mapped != MAP_FAILED) {
       close(fd);
       mapped_ = static_cast<const char*>(mapped);

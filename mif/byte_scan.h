@@ -66,25 +66,29 @@ void ForEachByte(std::string_view text, size_t from, size_t to, char c, Visit&& 
   }
 }
 
-// Calls visit(begin, end) for every match of "<[^<]*>" in `text`, leftmost first: a "<", the
-// longest run without "<", and a ">", so each match runs from a "<" to the last ">" before
-// the next "<". A "<" with no ">" before the next "<" begins no match. One pass forward over
-// both bytes: looking back for the ">" would read the text between the tags again.
+// Calls visit(begin, end) for every match of "<[^<]*>" in `text` whose "<" lies in
+// text[from, to), leftmost first: a "<", the longest run without "<", and a ">", so each match
+// runs from a "<" to the last ">" before the next "<". A "<" with no ">" before the next "<"
+// begins no match. One pass forward over both bytes (looking back for the ">" would read the
+// text between the tags again), which reads on past `to` up to the next "<": so a text can be
+// searched in pieces, on several threads.
 template <typename Visit>
-void ForEachAngleTag(std::string_view text, Visit&& visit) {
+void ForEachAngleTag(std::string_view text, size_t from, size_t to, Visit&& visit) {
   constexpr size_t kNone = static_cast<size_t>(-1);
   size_t open = kNone;
   size_t last_gt = kNone;
+  // Takes the "<" or ">" at `at`; false at the first "<" past the piece.
   auto see = [&](size_t at) {
     if (text[at] == '>') {
       last_gt = at;
-      return;
+      return true;
     }
     if (open != kNone && last_gt != kNone && last_gt > open) visit(open, last_gt + 1);
-    open = at;
+    open = at < to ? at : kNone;
+    return at < to;
   };
   const char* const base = text.data();
-  size_t at = 0;
+  size_t at = from;
 #ifdef __SSE2__
   const __m128i lt = _mm_set1_epi8('<'), gt = _mm_set1_epi8('>');
   for (; at + 16 <= text.size(); at += 16) {
@@ -92,13 +96,34 @@ void ForEachAngleTag(std::string_view text, Visit&& visit) {
     auto bits = static_cast<uint32_t>(
         _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(block, lt), _mm_cmpeq_epi8(block, gt))));
     while (bits) {
-      see(at + static_cast<size_t>(__builtin_ctz(bits)));
+      if (!see(at + static_cast<size_t>(__builtin_ctz(bits)))) return;
       bits &= bits - 1;
     }
   }
 #endif
   for (; at < text.size(); ++at) {
-    if (base[at] == '<' || base[at] == '>') see(at);
+    if ((base[at] == '<' || base[at] == '>') && !see(at)) return;
   }
   if (open != kNone && last_gt != kNone && last_gt > open) visit(open, last_gt + 1);
+}
+
+template <typename Visit>
+void ForEachAngleTag(std::string_view text, Visit&& visit) {
+  ForEachAngleTag(text, 0, text.size(), visit);
+}
+
+// Whether a byte of p[0, n) is above 0x7F, eight at a time where 8 bytes can be read from
+// each group.
+inline bool HasHighByteIn(const char* p, size_t n, const char* readable_end) {
+  for (; n > 0 && readable_end - p >= 8; p += 8) {
+    uint64_t word;
+    std::memcpy(&word, p, 8);
+    if (n < 8) word &= ~0ull >> (8 * (8 - n));
+    if (word & 0x8080808080808080ull) return true;
+    n = n < 8 ? 0 : n - 8;
+  }
+  for (; n > 0; ++p, --n) {
+    if (static_cast<unsigned char>(*p) > 0x7F) return true;
+  }
+  return false;
 }

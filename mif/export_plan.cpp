@@ -44,6 +44,34 @@ size_t NameBegin(std::string_view text, size_t at) {
   return SkipPrefix(text, at);
 }
 
+// False when the "<" at text[at] can begin none of the export's tags (none but geometry
+// tags, with `geometry_only`), told from its first bytes: a name that starts otherwise than
+// theirs and ends before any colon (no prefix). Most tags of a document are not the
+// export's; they end here without a call.
+inline bool MayBeExportTag(std::string_view text, size_t at, bool geometry_only) {
+#ifdef __SSE2__
+  const size_t name = at + 1 + (at + 1 < text.size() && text[at + 1] == '/');
+  if (name + 16 > text.size()) return true;
+  const char first = text[name], second = text[name + 1];
+  if ((first == 'P' && second == 'o') || (first == 'L' && second == 'i') ||
+      (first == 'c' && second == 'o' && !geometry_only)) {
+    return true;
+  }
+  __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + name));
+  __m128i stop = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('>')), _mm_cmpeq_epi8(v, _mm_set1_epi8(' '))),
+                              _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('/')), _mm_cmpeq_epi8(v, _mm_set1_epi8('\n'))));
+  auto stops = static_cast<uint32_t>(_mm_movemask_epi8(stop));
+  auto colons = static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8(':'))));
+  // The name run ends before any colon could end a prefix.
+  return !(stops && (!colons || __builtin_ctz(stops) < __builtin_ctz(colons)));
+#else
+  (void)text;
+  (void)at;
+  (void)geometry_only;
+  return true;
+#endif
+}
+
 }  // namespace
 
 void ScanExportTagAt(std::string_view text, size_t at, std::vector<ScannedTag>& tags) {
@@ -68,8 +96,13 @@ void ScanExportTagAt(std::string_view text, size_t at, std::vector<ScannedTag>& 
   tags.push_back(tag);
 }
 
-void ScanExportTags(std::string_view text, size_t from, size_t to, std::vector<ScannedTag>& tags) {
-  ForEachByte(text, from, to, '<', [&](size_t at) { ScanExportTagAt(text, at, tags); });
+void ScanExportTags(std::string_view text, size_t from, size_t to, std::vector<ScannedTag>& tags, bool geometry_only) {
+  ForEachByte(text, from, to, '<', [&](size_t at) {
+    if (!MayBeExportTag(text, at, geometry_only)) return;
+    const size_t before = tags.size();
+    ScanExportTagAt(text, at, tags);
+    if (geometry_only && tags.size() > before && tags.back().name == ExportTag::kCoordinates) tags.pop_back();
+  });
 }
 
 void ExportPlanner::Take(const std::vector<ScannedTag>& tags) {
@@ -154,7 +187,7 @@ std::array<KindPlan, 3> PlanExport(std::string_view text, int threads, bool coun
       text.size(), kScanBlock, threads,
       [&](size_t from, size_t to) {
         std::vector<ScannedTag> tags = pool.Take();
-        ScanExportTags(text, from, to, tags);
+        ScanExportTags(text, from, to, tags, count_only);
         return tags;
       },
       [&](std::vector<ScannedTag>& tags) {

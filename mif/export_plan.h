@@ -38,9 +38,11 @@ struct ScannedTag {
   uint32_t back;
 };
 
-// Appends the tags of the export that begin in text[from, to) to `tags`, in order. A tag may
-// run on past `to`; so the text can be scanned in pieces, on several threads.
-void ScanExportTags(std::string_view text, size_t from, size_t to, std::vector<ScannedTag>& tags);
+// Appends the tags of the export that begin in text[from, to) to `tags`, in order (with
+// `geometry_only`, no coordinates tags: enough to count the elements). A tag may run on past
+// `to`; so the text can be scanned in pieces, on several threads.
+void ScanExportTags(std::string_view text, size_t from, size_t to, std::vector<ScannedTag>& tags,
+                    bool geometry_only = false);
 // The same for the "<" at text[at]: appends the tag of the export that begins there, if any.
 void ScanExportTagAt(std::string_view text, size_t at, std::vector<ScannedTag>& tags);
 

@@ -1,5 +1,8 @@
 #include "tags/tag_index.h"
 
+#include "mif/mif_writer.h"
+#include "mif/ordered_parallel.h"
+
 const std::string_view kTagPattern = "<[^<]*>";
 
 std::vector<std::string> BuildTagIndex(const Pattern& tag_pattern, std::string_view text) {
@@ -70,4 +73,33 @@ std::string ExtractElements(std::string_view item, std::string_view text, bool* 
     result.append("\r\n");
   }
   return result;
+}
+
+bool WriteTagLinesOfFile(std::string_view text, Encoding encoding, int threads,
+                         const std::function<bool(std::string_view)>& sink) {
+  // Pieces of 2 MB of text, their lines written into writers that go round.
+  constexpr size_t kPiece = size_t{2} << 20;
+  Pool<MifWriter> pool;
+  const char* const readable_end = text.data() + text.size();
+  return OrderedParallel<MifWriter>(
+      (text.size() + kPiece - 1) / kPiece, ThreadsFor(text.size(), threads), static_cast<size_t>(3 * threads),
+      [&](size_t piece) {
+        MifWriter lines = pool.Take();
+        ForEachAngleTag(text, piece * kPiece, std::min(text.size(), (piece + 1) * kPiece), [&](size_t begin, size_t end) {
+          if (text[begin + 1] == '/') return;
+          std::string_view item = text.substr(begin, end - begin);
+          std::string decoded;
+          if (HasHighByteIn(item.data(), item.size(), readable_end)) item = decoded = DecodePart(item, encoding);
+          char* p = Put(lines.Claim(item.size() + 1), item);
+          *p++ = '\n';
+          lines.Advance(p);
+        });
+        return lines;
+      },
+      [&](size_t, MifWriter& lines) {
+        const bool written = lines.text().empty() || sink(lines.text());
+        lines.Clear();
+        pool.Give(lines);
+        return written;
+      });
 }

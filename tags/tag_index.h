@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,6 +32,11 @@ void ForEachTagItemOfFile(std::string_view text, Encoding encoding, Visit&& visi
     }
   });
 }
+
+// The items of ForEachTagItemOfFile, each followed by "\n", given to `sink` in pieces, in
+// order; found on up to `threads` threads. False when the sink returned false.
+bool WriteTagLinesOfFile(std::string_view text, Encoding encoding, int threads,
+                         const std::function<bool(std::string_view)>& sink);
 
 // The result box text for a selected item: for every element of `text` that begins with
 // exactly `item`, CR LF, its content, CR LF. When nothing is found and the item holds a blank

@@ -76,7 +76,8 @@ TEST(FileExport, EqualsItOnGeneratedDocuments) {
   std::mt19937 random(2026);
   const char* const pieces[] = {"<Point>", "</Point>", "<LineString>", "</LineString>", "<LinearRing id=\"r\">",
                                 "</LinearRing>", "<coordinates>", "</coordinates>", "<coordinates", "</coordinates",
-                                "<kml:coordinates>", "<Pt:Point>", "<c:coordinates>", "</Ln:LineString >", ">", "<", " ", "\t", "\r\n", "\f", "1,2", "116.123456,39.1,0",
+                                "<kml:coordinates>", "<Pt:Point>", "<c:coordinates>", "</Ln:LineString >",
+                                "<averyveryverylongprefix:Point>", "</averyveryverylongprefix:Point>", ">", "<", " ", "\t", "\r\n", "\f", "1,2", "116.123456,39.1,0",
                                 ",", "3,", ",4", "\xD6\xD0,5", "6,\xE4\xB8\xAD", "\x81", "12345678901234567890,1"};
   for (int round = 0; round < 3000; ++round) {
     std::string text;

@@ -26,6 +26,22 @@ TEST(TagIndex, TagsKeepTheirLineBreaksAndRunToTheLastAngleBracket) {
   EXPECT_EQ(Index(""), std::vector<std::string>{});
 }
 
+TEST(TagIndex, LinesWrittenOnSeveralThreadsAreTheIndexOfTheWholeText) {
+  // Tags that straddle the 2 MB pieces in every way: a tag across the boundary, a ">" of the
+  // last tag of a piece after it, a "<" alone before it, Chinese (GBK) in a tag.
+  std::string text;
+  const std::string kinds[] = {"<a>", "<b x='1'>text>", " < ", "</a>", "<\xB1\xB1\xBE\xA9>", ">>", "<c/>", "<d\n>"};
+  for (size_t i = 0; text.size() < (size_t{5} << 20); ++i) text += kinds[(i * 7 + i / 3) % 8] + std::string(i % 5, 'x');
+  std::string lines;
+  ASSERT_TRUE(WriteTagLinesOfFile(text, Encoding::kAnsi, 2, [&](std::string_view piece) {
+    lines += piece;
+    return true;
+  }));
+  std::string expected;
+  for (const std::string& item : Index(text)) expected += item + "\n";
+  EXPECT_EQ(lines, expected);
+}
+
 TEST(ElementExtraction, ShowsTheContentsOfEveryElementOfTheTag) {
   std::string doc = "<Placemark>A</Placemark><x/><Placemark>\nB\n</Placemark>";
   EXPECT_EQ(ExtractElements("<Placemark>", doc), "\r\nA\r\n\r\n\nB\n\r\n");
