@@ -115,7 +115,7 @@ bool ConvertOneOrThrow(const Conversion& conversion, const CliOptions& options, 
   const Encoding encoding = EncodingOf(options, input.kml());
   input.FollowLinksOf(conversion.input, options.conversion.links, encoding);
   std::string decoded;
-  ExportSource source = SourceOf(input.kml(), encoding, &decoded);
+  ExportSource source = SourceOf(input.kml(), encoding, &decoded, threads);
   const std::string& output = conversion.output;
   const bool to_standard_output = output == "-";
   const std::string stale = to_standard_output || !conversion.mid.empty() ? "" : StaleMidBeside(output);
@@ -300,7 +300,7 @@ int RunAnalyse(const CliOptions& options) {
   if (!input.Open(options.inputs[0])) return 1;
   std::string decoded;
   std::array<size_t, 3> counts =
-      CountGeometry(SourceOf(input.kml(), EncodingOf(options, input.kml()), &decoded), UsableProcessors());
+      CountGeometry(SourceOf(input.kml(), EncodingOf(options, input.kml()), &decoded, UsableProcessors()), UsableProcessors());
   std::string lines = "points: " + std::to_string(counts[0]) + "\nlines: " + std::to_string(counts[1]) +
                       "\npolygons: " + std::to_string(counts[2]) + "\n";
   return Emit("-", lines) ? 0 : 1;
@@ -310,7 +310,7 @@ int RunTags(const CliOptions& options) {
   Input input;
   if (!input.Open(options.inputs[0])) return 1;
   std::string decoded;
-  ExportSource source = SourceOf(input.kml(), EncodingOf(options, input.kml()), &decoded);
+  ExportSource source = SourceOf(input.kml(), EncodingOf(options, input.kml()), &decoded, UsableProcessors());
   return WriteTagLinesOfFile(source.text, source.encoding, UsableProcessors(),
                              [](std::string_view lines) { return Emit("-", lines); })
              ? 0

@@ -82,18 +82,26 @@ void ScanExportTagAt(std::string_view text, size_t at, std::vector<ScannedTag>& 
   if (name < 0) return;
   size_t end = TagEndAfterPrefix(text, name_begin, kNames[name], closing);
   if (end == std::string_view::npos) return;
-  ScannedTag tag{at, end, static_cast<ExportTag>(name), closing, false, 0};
-  if (closing && tag.name != ExportTag::kCoordinates) {
+  bool lt_before = false;
+  uint32_t back = 0;
+  if (closing && name != static_cast<int>(ExportTag::kCoordinates)) {
     size_t p = at;
     while (p > 0 && p > at - kLongestLook && base[p - 1] != '<' && base[p - 1] != '>') --p;
     if (p > 0 && p > at - kLongestLook) {
-      tag.lt_before = base[p - 1] == '<';
-      tag.back = static_cast<uint32_t>(at - p + 1);
+      lt_before = base[p - 1] == '<';
+      back = static_cast<uint32_t>(at - p + 1);
     } else if (p > 0) {
-      tag.back = kFarBack;  // looked up again when needed
+      back = kFarBack;  // looked up again when needed
     }
   }
-  tags.push_back(tag);
+  // Filled in place: a tag built aside and copied in stalled on its own stores.
+  ScannedTag& tag = tags.emplace_back();
+  tag.begin = at;
+  tag.end = end;
+  tag.name = static_cast<ExportTag>(name);
+  tag.closing = closing;
+  tag.lt_before = lt_before;
+  tag.back = back;
 }
 
 void ScanExportTags(std::string_view text, size_t from, size_t to, std::vector<ScannedTag>& tags, bool geometry_only) {
@@ -196,6 +204,75 @@ std::array<KindPlan, 3> PlanExport(std::string_view text, int threads, bool coun
         pool.Give(tags);
       });
   return std::move(planner.plans());
+}
+
+namespace {
+
+bool IsNameByte(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '.' || c == '-';
+}
+
+// The "<" of the tag whose name could begin at text[name]: before it an optional prefix of
+// name bytes and a colon, an optional "/"; npos for none. ScanExportTagAt has the last word.
+size_t TagStartBefore(std::string_view text, size_t name) {
+  size_t p = name;
+  if (p > 0 && text[p - 1] == ':') {
+    --p;
+    while (p > 0 && IsNameByte(text[p - 1])) --p;
+  }
+  if (p > 0 && text[p - 1] == '/') --p;
+  return p > 0 && text[p - 1] == '<' ? p - 1 : std::string_view::npos;
+}
+
+// Appends the geometry tags whose names begin in text[from, to): found by the first two
+// bytes of their names ("Po", "Li"), which are rarer than "<".
+void ScanGeometryTags(std::string_view text, size_t from, size_t to, std::vector<ScannedTag>& tags) {
+  size_t last = std::string_view::npos;  // "<Point:Point>" names its "<" twice
+  auto take = [&](size_t name) {
+    const std::string_view rest = text.substr(name);
+    if (!(rest.starts_with("Point") || rest.starts_with("LineString") || rest.starts_with("LinearRing"))) return;
+    const size_t lt = TagStartBefore(text, name);
+    if (lt != std::string_view::npos && lt != last) ScanExportTagAt(text, lt, tags);
+    last = lt;
+  };
+  const char* const base = text.data();
+  size_t at = from;
+#ifdef __SSE2__
+  const __m128i p = _mm_set1_epi8('P'), o = _mm_set1_epi8('o'), l = _mm_set1_epi8('L'), i = _mm_set1_epi8('i');
+  for (; at + 17 <= to || (at + 16 <= to && at + 17 <= text.size()); at += 16) {
+    __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + at));
+    __m128i second = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + at + 1));
+    __m128i pairs = _mm_or_si128(_mm_and_si128(_mm_cmpeq_epi8(first, p), _mm_cmpeq_epi8(second, o)),
+                                 _mm_and_si128(_mm_cmpeq_epi8(first, l), _mm_cmpeq_epi8(second, i)));
+    for (auto bits = static_cast<uint32_t>(_mm_movemask_epi8(pairs)); bits; bits &= bits - 1) {
+      take(at + static_cast<size_t>(__builtin_ctz(bits)));
+    }
+  }
+#endif
+  for (; at < to; ++at) {
+    if ((base[at] == 'P' || base[at] == 'L') && at + 1 < text.size()) take(at);
+  }
+}
+
+}  // namespace
+
+std::array<size_t, 3> CountExportElements(std::string_view text, int threads) {
+  ExportPlanner planner(text, /*count_only=*/true);
+  Pool<std::vector<ScannedTag>> pool;
+  ScanBlocksInOrder<std::vector<ScannedTag>>(
+      text.size(), kScanBlock, threads,
+      [&](size_t from, size_t to) {
+        std::vector<ScannedTag> tags = pool.Take();
+        ScanGeometryTags(text, from, to, tags);
+        return tags;
+      },
+      [&](std::vector<ScannedTag>& tags) {
+        planner.Take(tags);
+        tags.clear();
+        pool.Give(tags);
+      });
+  const std::array<KindPlan, 3>& plans = planner.plans();
+  return {plans[0].elements, plans[1].elements, plans[2].elements};
 }
 
 std::string JoinSpans(std::string_view text, const std::vector<TextSpan>& spans) {

@@ -86,6 +86,10 @@ class ExportPlanner {
 // `count_only`, only the element counts.
 std::array<KindPlan, 3> PlanExport(std::string_view text, int threads, bool count_only = false);
 
+// The number of Point, LineString and LinearRing elements of a text, as PlanExport with
+// `count_only` counts them, found by their names rather than by every "<".
+std::array<size_t, 3> CountExportElements(std::string_view text, int threads);
+
 // A large text is scanned in blocks of this size, on several threads.
 constexpr size_t kScanBlock = size_t{2} << 20;
 

@@ -61,14 +61,29 @@ bool ExportKind(const ExportSource& source, const KindPlan& plan, int kind, int 
   return out.text().empty() || sink(out.text());
 }
 
+// The first zero byte of `bytes`, or its size; pieces of 16 MB are searched side by side.
+size_t FirstZeroByte(std::string_view bytes, int threads) {
+  constexpr size_t kPiece = size_t{16} << 20;
+  size_t found = bytes.size();
+  OrderedParallel<size_t>(
+      (bytes.size() + kPiece - 1) / kPiece, ThreadsFor(bytes.size(), threads), static_cast<size_t>(2 * threads),
+      [&](size_t i) { return bytes.substr(i * kPiece, kPiece).find('\0'); },
+      [&](size_t i, size_t& at) {
+        if (at == std::string_view::npos) return true;
+        found = i * kPiece + at;
+        return false;
+      });
+  return found;
+}
+
 }  // namespace
 
-ExportSource SourceOf(std::string_view bytes, Encoding encoding, std::string* decoded) {
+ExportSource SourceOf(std::string_view bytes, Encoding encoding, std::string* decoded, int threads) {
   if (HasUtf16ByteOrderMark(bytes)) {
     *decoded = DecodeDocument(std::string(bytes), encoding);
     return {*decoded, Encoding::kAnsi};
   }
-  bytes = bytes.substr(0, bytes.find('\0'));
+  bytes = bytes.substr(0, FirstZeroByte(bytes, threads));
   if (encoding == Encoding::kUtf8 && bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
   return {bytes, encoding};
 }
@@ -85,6 +100,5 @@ bool ExportMif(const ExportSource& source, int threads, const MifSink& sink) {
 }
 
 std::array<size_t, 3> CountGeometry(const ExportSource& source, int threads) {
-  std::array<KindPlan, 3> plans = PlanExport(source.text, threads, /*count_only=*/true);
-  return {plans[0].elements, plans[1].elements, plans[2].elements};
+  return CountExportElements(source.text, threads);
 }

@@ -20,8 +20,9 @@ struct ExportSource {
 };
 
 // The source of a file's `bytes` read with `encoding`. Text that has to be decoded whole
-// (UTF-16) is decoded into `decoded`, which the source then refers to.
-ExportSource SourceOf(std::string_view bytes, Encoding encoding, std::string* decoded);
+// (UTF-16) is decoded into `decoded`, which the source then refers to. The first zero byte is
+// looked for on up to `threads` threads.
+ExportSource SourceOf(std::string_view bytes, Encoding encoding, std::string* decoded, int threads = 1);
 
 // Hands the MIF text to `sink` in pieces, in order. `threads` is how many threads a large
 // text may use. False when the sink returned false.

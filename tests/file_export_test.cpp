@@ -77,7 +77,8 @@ TEST(FileExport, EqualsItOnGeneratedDocuments) {
   const char* const pieces[] = {"<Point>", "</Point>", "<LineString>", "</LineString>", "<LinearRing id=\"r\">",
                                 "</LinearRing>", "<coordinates>", "</coordinates>", "<coordinates", "</coordinates",
                                 "<kml:coordinates>", "<Pt:Point>", "<c:coordinates>", "</Ln:LineString >",
-                                "<averyveryverylongprefix:Point>", "</averyveryverylongprefix:Point>", ">", "<", " ", "\t", "\r\n", "\f", "1,2", "116.123456,39.1,0",
+                                "<averyveryverylongprefix:Point>", "</averyveryverylongprefix:Point>", "<Point:Point>",
+                                "</Point:LineString>", "a:LinearRing>", "Po", "Li", ">", "<", " ", "\t", "\r\n", "\f", "1,2", "116.123456,39.1,0",
                                 ",", "3,", ",4", "\xD6\xD0,5", "6,\xE4\xB8\xAD", "\x81", "12345678901234567890,1"};
   for (int round = 0; round < 3000; ++round) {
     std::string text;
@@ -93,4 +94,11 @@ TEST(FileExport, LargeFilesGiveTheSameTextOnSeveralThreads) {
   std::string expected = Reference(kml, Encoding::kUtf8);
   EXPECT_TRUE(Exported(kml, Encoding::kUtf8, 2) == expected);
   EXPECT_TRUE(Exported(kml, Encoding::kUtf8, 3) == expected);
+  std::string decoded;
+  GeometryState state;
+  const std::array<size_t, 3> counts = CountGeometry(SourceOf(kml, Encoding::kUtf8, &decoded), 2);
+  const DocumentText document = MakeDocument(DecodeDocument(kml, Encoding::kUtf8));
+  for (GeometryKind kind : {GeometryKind::kPoint, GeometryKind::kLine, GeometryKind::kPolygon}) {
+    EXPECT_EQ(counts[static_cast<size_t>(kind)], ElementSearch(state, kind, document).size());
+  }
 }
