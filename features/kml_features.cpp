@@ -504,11 +504,27 @@ class StretchMerger {
       outside_.Take(outside.tag, outside.element);
     }
     add_placemarks_to(found.placemarks.size());
+    ReserveForTheRest(stretch.stop);
   }
 
   void Finish() { outside_.CloseAll(features_.text().size()); }
 
  private:
+  // Room for the rest of the text at the rate found up to `read`: the lists grow once instead
+  // of being copied again and again (which faults in several times their memory).
+  void ReserveForTheRest(size_t read) {
+    if (read == 0 || read >= features_.text().size()) return;
+    const double rate = static_cast<double>(features_.text().size()) / static_cast<double>(read) * 1.05;
+    auto reserve = [&](auto& list) {
+      const auto expected = static_cast<size_t>(static_cast<double>(list.size()) * rate);
+      if (list.capacity() < expected) list.reserve(expected);
+    };
+    reserve(features_.placemarks);
+    reserve(features_.spans);
+    reserve(features_.data);
+    reserve(features_.values);
+  }
+
   KmlFeatures& features_;
   ScopeReader outside_;
   ExportPlanner* planner_;

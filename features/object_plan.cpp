@@ -103,15 +103,21 @@ ObjectPlan MakeObjectPlan(std::string_view text, std::array<KindPlan, 3>& kinds,
   }
   plan.merged = options.multi || options.empty_rows;
   if (!plan.merged) {
-    // One object per part, in the three sections of the file.
-    for (std::vector<Part>& kind : parts) {
+    // One object per part, in the three sections of the file; the parts of the first kind
+    // stay where they are, the others follow them.
+    plan.parts = std::move(parts[0]);
+    plan.parts.reserve(plan.parts.size() + parts[1].size() + parts[2].size());
+    for (size_t k = 1; k < 3; ++k) plan.parts.insert(plan.parts.end(), parts[k].begin(), parts[k].end());
+    uint32_t next = 0;
+    for (size_t k = 0; k < 3; ++k) {
+      const size_t count = k == 0 ? plan.parts.size() - parts[1].size() - parts[2].size() : parts[k].size();
       std::vector<PlannedObject>& section = plan.sections.emplace_back();
-      section.reserve(kind.size());
-      for (Part& part : kind) {
-        section.push_back({part.position, static_cast<uint32_t>(plan.parts.size()), 1, part.placemark});
-        plan.parts.push_back(part);
+      section.reserve(count);
+      for (size_t i = 0; i < count; ++i, ++next) {
+        const Part& part = plan.parts[next];
+        section.push_back({part.position, next, 1, part.placemark});
       }
-      kind = {};
+      if (k > 0) parts[k] = {};
     }
     return plan;
   }

@@ -74,7 +74,9 @@ inline bool MayBeExportTag(std::string_view text, size_t at, bool geometry_only)
 
 }  // namespace
 
-void ScanExportTagAt(std::string_view text, size_t at, std::vector<ScannedTag>& tags) {
+namespace {
+
+void ReadExportTagAt(std::string_view text, size_t at, std::vector<ScannedTag>& tags) {
   const char* const base = text.data();
   bool closing = at + 1 < text.size() && text[at + 1] == '/';
   size_t name_begin = NameBegin(text, at + 1 + closing);
@@ -104,11 +106,17 @@ void ScanExportTagAt(std::string_view text, size_t at, std::vector<ScannedTag>& 
   tag.back = back;
 }
 
+}  // namespace
+
+void ScanExportTagAt(std::string_view text, size_t at, std::vector<ScannedTag>& tags) {
+  if (MayBeExportTag(text, at, false)) ReadExportTagAt(text, at, tags);
+}
+
 void ScanExportTags(std::string_view text, size_t from, size_t to, std::vector<ScannedTag>& tags, bool geometry_only) {
   ForEachByte(text, from, to, '<', [&](size_t at) {
     if (!MayBeExportTag(text, at, geometry_only)) return;
     const size_t before = tags.size();
-    ScanExportTagAt(text, at, tags);
+    ReadExportTagAt(text, at, tags);
     if (geometry_only && tags.size() > before && tags.back().name == ExportTag::kCoordinates) tags.pop_back();
   });
 }
