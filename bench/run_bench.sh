@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Times geovant on generated KML beside cat and ogr2ogr, and prints time, speed, peak memory
-# and the ratios to cat, to geovant's plain convert and to ogr2ogr: the median of ROUNDS rounds (default 5), each of
-# which runs every command once in turn, so that the machine's noise falls on all alike.
+# Times geovant on generated KML beside cat and ogr2ogr, and prints time, speed, peak memory,
+# minor page faults and the ratios to cat, to geovant's plain convert and to ogr2ogr: the
+# median of ROUNDS rounds (default 5), each of which runs every command once in turn, so that
+# the machine's noise falls on all alike. "1 core" runs under taskset -c 0.
 #   bench/run_bench.sh [ROUNDS]
-# Files: a 20 MB and a 200 MB Google-Earth-layout document, and 200 MB of small placemarks.
+# Files: a 20 MB and a 200 MB Google-Earth-layout document (6 decimals), 200 MB of the same
+# layout with Google Earth's full-precision coordinates, and 200 MB of small placemarks.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 rounds=${1:-5}
@@ -16,13 +18,14 @@ geovant=$top/build/geovant
 work=$(mktemp -d "${TMPDIR:-/var/tmp}/geovant-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
-# One timed run: LABEL COMMAND...; appends "LABEL seconds kilobytes" to $work/times. The time
-# is the shell's clock around the run (GNU time counts in hundredths); the memory is time's.
+# One timed run: LABEL COMMAND...; appends "LABEL seconds kilobytes faults" to $work/times. The
+# time is the shell's clock around the run (GNU time counts in hundredths); the peak memory
+# and the minor page faults are time's.
 run() {
   local label=$1 start end
   shift
   start=$EPOCHREALTIME
-  /usr/bin/time -f "%M" -o "$work/memory" "$@" >/dev/null 2>"$work/err" || { cat "$work/err"; return 1; }
+  /usr/bin/time -f "%M %R" -o "$work/memory" "$@" >/dev/null 2>"$work/err" || { cat "$work/err"; return 1; }
   end=$EPOCHREALTIME
   echo "$label $(awk -v s="$start" -v e="$end" 'BEGIN { printf "%.4f", e - s }') $(cat "$work/memory")" >>"$work/times"
 }
@@ -36,10 +39,13 @@ bench() {  # NAME FILE
     run cat sh -c "cat '$kml' >'$work/cat.out'"
     run "cat>null" sh -c "cat '$kml' >/dev/null"
     run "convert" "$geovant" convert -o "$work/utf8.mif" "$kml"
+    run "convert,1core" taskset -c 0 "$geovant" convert -o "$work/one.mif" "$kml"
     run "convert-ansi" "$geovant" convert --encoding ansi -o "$work/ansi.mif" "$kml"
     run "--attributes" "$geovant" convert --attributes -o "$work/attributes.mif" "$kml"
     run "--all" "$geovant" convert --all -o "$work/all.mif" "$kml"
+    run "--crs_gk3" "$geovant" convert --crs gk3 -o "$work/gk3.mif" "$kml"
     run "analyse" "$geovant" analyse "$kml"
+    run "analyse,1core" taskset -c 0 "$geovant" analyse "$kml"
     run "tags" sh -c "'$geovant' tags '$kml' >'$work/tags.out'"
     if ((round < ${OGR_ROUNDS:-3})); then
       run ogr2ogr ogr2ogr -f "MapInfo File" "$work/ogr.mif" "$kml"
@@ -54,26 +60,32 @@ bench() {  # NAME FILE
       for (i = 1; i <= n; i++) for (j = i + 1; j <= n; j++) if (a[j] < a[i]) { t = a[i]; a[i] = a[j]; a[j] = t }
       return n % 2 ? a[(n + 1) / 2] : (a[n / 2] + a[n / 2 + 1]) / 2
     }
-    { seconds[$1] = seconds[$1] " " $2; memory[$1] = memory[$1] " " $3; if (!($1 in seen)) { seen[$1] = 1; order[++n] = $1 } }
+    { seconds[$1] = seconds[$1] " " $2; memory[$1] = memory[$1] " " $3; faults[$1] = faults[$1] " " $4
+      if (!($1 in seen)) { seen[$1] = 1; order[++n] = $1 } }
     END {
-      cat = median(seconds["cat"]); convert = median(seconds["convert"]); ogr = 0
+      cat = median(seconds["cat"]); null = median(seconds["cat>null"]); convert = median(seconds["convert"]); ogr = 0
       if ("ogr2ogr" in seen) ogr = median(seconds["ogr2ogr"])
-      printf "  %-13s %8s %10s %9s %8s %9s %8s\n", "", "time", "speed", "memory", "x cat", "x convert", "ogr2ogr/"
+      printf "  %-14s %8s %10s %8s %7s %7s %9s %9s %8s\n", "", "time", "speed", "memory", "faults", "x cat",
+             "x cat>nul", "x convert", "ogr2ogr/"
       for (i = 1; i <= n; i++) {
-        l = order[i]; t = median(seconds[l]); m = median(memory[l])
-        speed = 0; to_cat = 0; ogr_ratio = 0
+        l = order[i]; t = median(seconds[l]); m = median(memory[l]); f = median(faults[l])
+        speed = 0; to_cat = 0; to_null = 0; ogr_ratio = 0
         if (t > 0) speed = bytes / 1e6 / t
         if (cat > 0) to_cat = t / cat
+        if (null > 0) to_null = t / null
         if (t > 0 && ogr > 0) ogr_ratio = ogr / t
-        printf "  %-13s %7.3fs %7.0fMB/s %6.0fMB %7.2fx %8.2fx %7.1fx  (%.2f x file)\n", l, t, speed, m / 1024, to_cat,
-               t / convert, ogr_ratio, m * 1024 / bytes
+        label = l; gsub(/_/, " ", label); gsub(/,/, " ", label)
+        printf "  %-14s %7.3fs %7.0fMB/s %6.0fMB %7d %6.2fx %8.2fx %8.2fx %7.1fx  (%.2f x file)\n", label, t, speed,
+               m / 1024, f, to_cat, to_null, t / convert, ogr_ratio, m * 1024 / bytes
       }
     }' "$work/times"
 }
 
 "$top/build/geovant_generate_kml" 20 >"$work/ge20.kml"
 "$top/build/geovant_generate_kml" 200 >"$work/ge200.kml"
+"$top/build/geovant_generate_kml" 200 full >"$work/full200.kml"
 "$top/build/geovant_generate_kml" 200 points >"$work/points200.kml"
 bench "20 MB Google-Earth layout" "$work/ge20.kml"
 bench "200 MB Google-Earth layout" "$work/ge200.kml"
+bench "200 MB Google-Earth layout, full-precision coordinates" "$work/full200.kml"
 bench "200 MB of small placemarks" "$work/points200.kml"

@@ -86,6 +86,7 @@ TEST(FileExport, EqualsItOnGeneratedDocuments) {
     ExpectSameExport(text, text);
   }
   ExpectSameExport(GenerateKml(300, 50), "generated");
+  ExpectSameExport(GenerateKml(300, 50, /*full_precision=*/true), "generated with full precision");
 }
 
 TEST(FileExport, LargeFilesGiveTheSameTextOnSeveralThreads) {
@@ -94,6 +95,8 @@ TEST(FileExport, LargeFilesGiveTheSameTextOnSeveralThreads) {
   std::string expected = Reference(kml, Encoding::kUtf8);
   EXPECT_TRUE(Exported(kml, Encoding::kUtf8, 2) == expected);
   EXPECT_TRUE(Exported(kml, Encoding::kUtf8, 3) == expected);
+  const std::string full = GenerateKml(6000, 20, /*full_precision=*/true);
+  EXPECT_TRUE(Exported(full, Encoding::kUtf8, 2) == Reference(full, Encoding::kUtf8));
   std::string decoded;
   GeometryState state;
   const std::array<size_t, 3> counts = CountGeometry(SourceOf(kml, Encoding::kUtf8, &decoded), 2);

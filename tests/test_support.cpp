@@ -46,11 +46,25 @@ ScopedTempDir::~ScopedTempDir() {
   fs::remove_all(path_, ignored);
 }
 
-std::string GenerateKml(int placemarks, int vertices) {
+std::string GenerateKml(int placemarks, int vertices, bool full_precision) {
   std::mt19937 random(42);
   std::uniform_int_distribution<int> digits(0, 999999);
+  std::uniform_int_distribution<long long> full(0, 99999999999999);
   auto tuple = [&] {
-    return "116." + std::to_string(digits(random)) + ",39." + std::to_string(digits(random)) + ",0";
+    if (!full_precision) return "116." + std::to_string(digits(random)) + ",39." + std::to_string(digits(random)) + ",0";
+    // Google Earth Pro's 16 or 17 significant digits, now and then with an altitude.
+    std::string text = "116.";
+    text += std::to_string(full(random));
+    text += ",39.";
+    text += std::to_string(full(random));
+    if (digits(random) % 5 == 0) {
+      text += ",";
+      text += std::to_string(digits(random));
+      text += ".25";
+    } else {
+      text += ",0";
+    }
+    return text;
   };
   auto tuples = [&](const std::string& indent, bool closed) {
     std::string first = tuple();

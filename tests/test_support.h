@@ -24,5 +24,6 @@ class ScopedTempDir {
   std::filesystem::path path_;
 };
 
-// A Google-Earth-layout document with `placemarks` placemarks of each kind.
-std::string GenerateKml(int placemarks, int vertices_per_line);
+// A Google-Earth-layout document with `placemarks` placemarks of each kind; its coordinates
+// have 6 decimals, or with `full_precision` the 16 or 17 digits of Google Earth Pro.
+std::string GenerateKml(int placemarks, int vertices_per_line, bool full_precision = false);
