@@ -19,7 +19,7 @@
 namespace {
 
 // Objects are written in pieces of about 1 MB of their texts.
-constexpr size_t kObjectChunk = size_t{1} << 20;
+constexpr size_t kObjectChunk = size_t{256} << 10;
 
 // The style clauses of each placemark, one set for each style.
 class StyleClauses {
@@ -192,6 +192,7 @@ bool ExportWithOptions(const ExportSource& source, const ConversionOptions& opti
     frame.coord_sys = CoordSysLine(options.crs);
   }
   if (!mif_sink(MifHeaderWith(table.get(), NeedsVersion650(plan, options), frame.coord_sys))) return false;
+  Pool<MifWriter> pool;  // the writers of the pieces, kept for the next pieces
   for (size_t s = 0; s < plan.sections.size(); ++s) {
     if (s > 0 && !mif_sink("\r\n")) return false;
     const std::vector<PlannedObject>& section = plan.sections[s];
@@ -206,6 +207,8 @@ bool ExportWithOptions(const ExportSource& source, const ConversionOptions& opti
           ObjectWriter writer = new_writer();
           if (frame.grid) writer.Project(frame.grid.get(), HalfWidthOf(options.crs.kind), &frame.parsed);
           Written out;
+          out.mif = pool.Take();
+          out.mid = pool.Take();
           for (size_t i = bounds[c]; i < bounds[c + 1]; ++i) writer.Write(section[i], out.mif, out.mid);
           out.skipped = writer.skipped_objects();
           out.far = writer.far_vertices();
@@ -214,8 +217,13 @@ bool ExportWithOptions(const ExportSource& source, const ConversionOptions& opti
         [&](size_t, Written& out) {
           report->skipped_objects += out.skipped;
           report->far_vertices += out.far;
-          return (out.mif.text().empty() || mif_sink(out.mif.text())) &&
-                 (!table || out.mid.text().empty() || mid_sink(out.mid.text()));
+          const bool written = (out.mif.text().empty() || mif_sink(out.mif.text())) &&
+                               (!table || out.mid.text().empty() || mid_sink(out.mid.text()));
+          for (MifWriter* writer : {&out.mif, &out.mid}) {
+            writer->Clear();
+            pool.Give(*writer);
+          }
+          return written;
         });
     if (!ok) return false;
   }
