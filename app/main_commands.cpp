@@ -111,20 +111,27 @@ bool ChosenCoordinateSystem(const CoordinateSystemChoice& choice, CoordinateSyst
 
 std::string ConversionNotes(const ConversionReport& report, const CoordinateSystem& crs) {
   std::string notes;
+  auto line = [&](const std::string& text) { notes += (notes.empty() ? "" : Ui(u8"\r\n")) + text; };
+  if (report.dropped_columns) {
+    line(std::to_string(report.dropped_columns) + Ui(u8" 个扩展数据名称超出了 MIF 文件的 250 列，未写入。"));
+  }
+  if (report.cut_values) line(std::to_string(report.cut_values) + Ui(u8" 个超过 254 字节的值被截短。"));
+  for (const ConversionReport::Invalid& invalid : report.invalid_values) {
+    line(Ui(u8"“") + AnsiToUtf8(invalid.column) + Ui(u8"”列（") + invalid.type + Ui(u8"）中有 ") +
+         std::to_string(invalid.count) + Ui(u8" 个值不是这种数，留空。"));
+  }
   if (!crs.Projected()) return notes;
   if (report.skipped_objects) {
-    notes += std::to_string(report.skipped_objects) + Ui(u8" 个对象的坐标不是数字或超出投影范围，未写入。\r\n");
+    line(std::to_string(report.skipped_objects) + Ui(u8" 个对象的坐标不是数字或超出投影范围，未写入。"));
   }
   if (!IsChineseZone(crs.kind, report.zone)) {
-    notes += Ui(u8"数据位于第 ") + std::to_string(report.zone) +
-             Ui(u8" 带，不在我国 CGCS2000 的带号范围内，仍按该带写入。\r\n");
+    line(Ui(u8"数据位于第 ") + std::to_string(report.zone) + Ui(u8" 带，不在我国 CGCS2000 的带号范围内，仍按该带写入。"));
   }
   if (report.far_vertices) {
-    notes += std::to_string(report.far_vertices) + Ui(u8" 个顶点距第 ") + std::to_string(report.zone) +
-             (crs.kind == CoordinateSystem::Kind::kGaussKruger3 ? Ui(u8" 带中央经线超过 1.5°") : Ui(u8" 带中央经线超过 3°")) +
-             Ui(u8"，变形较大，仍已投影。\r\n");
+    line(std::to_string(report.far_vertices) + Ui(u8" 个顶点距第 ") + std::to_string(report.zone) +
+         (crs.kind == CoordinateSystem::Kind::kGaussKruger3 ? Ui(u8" 带中央经线超过 1.5°") : Ui(u8" 带中央经线超过 3°")) +
+         Ui(u8"，变形较大，仍已投影。"));
   }
-  if (!notes.empty()) notes.resize(notes.size() - 2);
   return notes;
 }
 

@@ -69,7 +69,8 @@ class MainCommands {
 // The coordinate system of a choice in the export's Save dialog; false, with what is wrong in
 // `error`, for a zone that is none of the item's.
 bool ChosenCoordinateSystem(const CoordinateSystemChoice& choice, CoordinateSystem* crs, std::string* error);
-// What a projected export left out or warns about, one line each; empty for nothing.
+// What an export left out, cut or warns about (columns, long values, values of typed columns
+// that are no number, what a projection left), one line each; empty for nothing.
 std::string ConversionNotes(const ConversionReport& report, const CoordinateSystem& crs);
 
 // The text of the error box for a file that could not be read or written.

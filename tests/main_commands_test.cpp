@@ -318,6 +318,15 @@ TEST_F(Commands, TheCoordinateSystemChosenOnSaveIsWrittenAndKeptForTheRun) {
   EXPECT_NE(ReadFileBytes(dir_ / "again.mif").find("Point 447833.664 4418603.794"), std::string::npos);
 }
 
+TEST_F(Commands, WhatTheMifAndMidLeftOutIsToldAfterTheyAreWritten) {
+  view_.SetText(Control::编辑框1, "<kml><Placemark><description>" + std::string(300, 'x') +
+                                      "</description><Point><coordinates>1,2</coordinates></Point></Placemark></kml>");
+  view_.answers = {{true, Path("long"), 2}};
+  commands_.OnExportMif();
+  ASSERT_TRUE(std::filesystem::exists(dir_ / "long.mid"));
+  EXPECT_EQ(view_.messages.back().text, Ui(u8"1 个超过 254 字节的值被截短。"));
+}
+
 TEST_F(Commands, AMifWrittenAloneTakesTheStaleMidAwayAfterAskingAboutIt) {
   view_.SetText(Control::编辑框1, kKml);
   view_.answers = {{true, Path("a"), 2}, {true, Path("a"), 1}};
