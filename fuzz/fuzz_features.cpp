@@ -1,6 +1,7 @@
 // The conversion's options on any document: the placemarks read in stretches on threads are
 // those of one reading, the geometry plan made in the same pass is the export's, and with
 // every option the MID file has one row of every column for each record of the MIF file.
+#include <algorithm>
 #include <cstdint>
 #include <string>
 
@@ -37,13 +38,28 @@ void CheckSameFeatures(const KmlFeatures& a, const KmlFeatures& b) {
   }
 }
 
-// The objects of the MIF text: a collection's parts are indented and not counted.
+// The objects of the MIF text, read as MIF readers read it: the vertex lines that a count
+// announces are skipped (a coordinate is copied as text, so a vertex line may begin with an
+// object's name), and a collection's parts are indented and not counted.
 size_t CountRecords(std::string_view mif) {
-  size_t records = 0;
+  size_t records = 0, vertices = 0;
   for (size_t at = mif.find("\nData\r\n"); at != std::string_view::npos; at = mif.find('\n', at + 1)) {
-    std::string_view line = mif.substr(at + 1, 11);
-    for (std::string_view object : {"Point ", "Pline ", "Region ", "Multipoint ", "Collection ", "None\r"}) {
+    std::string_view line = mif.substr(at + 1, mif.find('\r', at + 1) - (at + 1));
+    if (vertices > 0) {
+      --vertices;
+      continue;
+    }
+    for (std::string_view object : {"Point ", "Pline ", "Region ", "Multipoint ", "Collection ", "None"}) {
       records += line.substr(0, object.size()) == object;
+    }
+    // "Pline N" and "Multipoint N" announce N vertex lines, and so does a line of a count alone.
+    line.remove_prefix(std::min(line.find_first_not_of(' '), line.size()));
+    for (std::string_view head : {"Pline ", "Multipoint ", ""}) {
+      if (line.substr(0, head.size()) != head) continue;
+      std::string_view count = line.substr(head.size());
+      if (!count.empty() && count.find_first_not_of("0123456789") == std::string_view::npos) {
+        vertices = std::stoul(std::string(count));
+      }
     }
   }
   return records;
