@@ -115,6 +115,17 @@ bool CloseOnce(intptr_t& handle, const std::unique_ptr<TemporaryFileRecord>& rec
   return h == -1 || CloseHandle(AsHandle(h));
 }
 
+// Moves `target` to a new temporary name in `folder`, kept in `aside`: the old file goes aside
+// whole, and a file that another program holds open fails here, before anything has changed.
+FileStatus MoveAside(const std::wstring& folder, const std::wstring& target, std::wstring* aside) {
+  if (!MakeTemporaryName(folder, aside)) return FromLastError();
+  if (MoveFileExW(target.c_str(), aside->c_str(), MOVEFILE_REPLACE_EXISTING)) return {};
+  FileStatus status = FromLastError();
+  DeleteFileW(aside->c_str());
+  aside->clear();
+  return status;
+}
+
 }  // namespace
 
 FileStatus ReadWholeFileOrThrow(const std::string& path, std::string* bytes) {
@@ -192,26 +203,14 @@ FileStatus FileReplacement::Place(bool undoable) {
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return {};
     if (!undoable) return DeleteFileW(target_.c_str()) ? FileStatus() : FromLastError();
     std::wstring aside;
-    if (!MakeTemporaryName(folder_, &aside)) return FromLastError();
-    if (!MoveFileExW(target_.c_str(), aside.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-      FileStatus status = FromLastError();
-      DeleteFileW(aside.c_str());
-      return status;
-    }
-    aside_ = std::move(aside);
-    return {};
+    FileStatus status = MoveAside(folder_, target_, &aside);
+    if (status.ok) aside_ = std::move(aside);
+    return status;
   }
   constexpr DWORD kReplace = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
   if (undoable && Exists(target_)) {
-    // The old file goes aside first, whole; a file that another program holds open fails
-    // here, before anything has changed.
     std::wstring aside;
-    if (!MakeTemporaryName(folder_, &aside)) return FromLastError();
-    if (!MoveFileExW(target_.c_str(), aside.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-      FileStatus status = FromLastError();
-      DeleteFileW(aside.c_str());
-      return status;
-    }
+    if (FileStatus status = MoveAside(folder_, target_, &aside); !status.ok) return status;
     if (!MoveFileExW(temporary_.c_str(), target_.c_str(), kReplace)) {
       FileStatus status = FromLastError();
       MoveFileExW(aside.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING);
