@@ -275,6 +275,17 @@ void RunLoop(HWND window, DWORD milliseconds) {
   }
 }
 
+// In the focused box: "a", Enter, "b", Ctrl+Tab, "c", Escape, and the loop run on them.
+void TypeEditingKeys(HWND window) {
+  PressKey('A');
+  PressKey(VK_RETURN);
+  PressKey('B');
+  PressKey(VK_TAB, /*control=*/true);
+  PressKey('C');
+  PressKey(VK_ESCAPE);
+  RunLoop(window, 300);
+}
+
 // The box's text as the program reads it: ANSI.
 std::string BoxText(HWND box) {
   std::wstring text(static_cast<size_t>(GetWindowTextLengthW(box)) + 1, L'\0');
@@ -290,13 +301,7 @@ TEST_F(MainWindowTest, KeysInTheTextBoxesEditAndNeverCloseTheWindow) {
     HWND box = Item(id);
     SetFocus(box);
     RunLoop(hwnd_, 100);
-    PressKey('A');
-    PressKey(VK_RETURN);
-    PressKey('B');
-    PressKey(VK_TAB, /*control=*/true);
-    PressKey('C');
-    PressKey(VK_ESCAPE);
-    RunLoop(hwnd_, 300);
+    TypeEditingKeys(hwnd_);
     ASSERT_TRUE(IsWindow(hwnd_)) << id;
     EXPECT_EQ(BoxText(box), "a\r\nb\tc") << id;
     EXPECT_EQ(GetFocus(), box);
@@ -386,13 +391,7 @@ TEST_F(MainWindowTest, LargeTextsGoToABoxThatEditsAsTheEditBoxDoes) {
   SetFocus(box);
   SendMessageW(box, EM_SETSEL, 0, 0);
   RunLoop(hwnd_, 100);
-  PressKey('A');
-  PressKey(VK_RETURN);
-  PressKey('B');
-  PressKey(VK_TAB, /*control=*/true);
-  PressKey('C');
-  PressKey(VK_ESCAPE);
-  RunLoop(hwnd_, 300);
+  TypeEditingKeys(hwnd_);
   ASSERT_TRUE(IsWindow(hwnd_));
   EXPECT_EQ(view.Text(Control::编辑框1).substr(0, 8), "a\r\nb\tc\t\t");
   EXPECT_EQ(view.Text(Control::编辑框1).size(), large.size() + 6);
