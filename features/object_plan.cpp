@@ -1,6 +1,7 @@
 #include "features/object_plan.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "mif/element_tags.h"
 
@@ -26,6 +27,23 @@ void AddKind(std::string_view text, const KindPlan& kind, PartType type, ObjectP
 
 void SortByPosition(std::vector<Part>& parts) {
   std::stable_sort(parts.begin(), parts.end(), [](const Part& a, const Part& b) { return a.position < b.position; });
+}
+
+// Sorts the items from `first` on, runs that end at `run_ends` (counted from `first`), as a
+// stable sort would: when every run is in order already, the usual case, by merging the runs
+// in linear time.
+template <typename Iterator, typename Less>
+void SortRuns(Iterator first, const std::vector<size_t>& run_ends, Less less) {
+  auto at = [&](size_t i) { return first + static_cast<std::ptrdiff_t>(i); };
+  size_t begin = 0;
+  for (size_t end : run_ends) {
+    if (!std::is_sorted(at(begin), at(end), less)) {
+      std::stable_sort(first, at(run_ends.back()), less);
+      return;
+    }
+    begin = end;
+  }
+  for (size_t r = 1; r < run_ends.size(); ++r) std::inplace_merge(first, at(run_ends[r - 1]), at(run_ends[r]), less);
 }
 
 // The parts of each kind: points, polylines (tracks among them), regions (polygons among
@@ -122,16 +140,25 @@ ObjectPlan MakeObjectPlan(std::string_view text, std::array<KindPlan, 3>& kinds,
     return plan;
   }
   // Merged: the parts of each placemark together, in document order, and each part outside
-  // placemarks on its own; a placemark without parts at its opening tag.
+  // placemarks on its own; a placemark without parts at its opening tag. Each kind's parts
+  // are in document order, and so, unless placemarks nest, are their placemarks: the kinds'
+  // runs are merged.
+  auto in_placemark = [](const Part& p) { return p.placemark >= 0; };
+  plan.parts.reserve(parts[0].size() + parts[1].size() + parts[2].size());
+  std::vector<size_t> inside_ends, outside_ends;
+  for (const std::vector<Part>& kind : parts) {
+    std::copy_if(kind.begin(), kind.end(), std::back_inserter(plan.parts), in_placemark);
+    inside_ends.push_back(plan.parts.size());
+  }
+  const size_t inside = plan.parts.size();
   for (std::vector<Part>& kind : parts) {
-    plan.parts.insert(plan.parts.end(), kind.begin(), kind.end());
+    std::remove_copy_if(kind.begin(), kind.end(), std::back_inserter(plan.parts), in_placemark);
+    outside_ends.push_back(plan.parts.size());
     kind = {};
   }
-  auto outside = std::stable_partition(plan.parts.begin(), plan.parts.end(), [](const Part& p) { return p.placemark >= 0; });
-  std::stable_sort(plan.parts.begin(), outside, [](const Part& a, const Part& b) {
+  SortRuns(plan.parts.begin(), inside_ends, [](const Part& a, const Part& b) {
     return a.placemark != b.placemark ? a.placemark < b.placemark : a.position < b.position;
   });
-  const size_t inside = static_cast<size_t>(outside - plan.parts.begin());
   std::vector<PlannedObject>& objects = plan.sections.emplace_back();
   std::vector<bool> has_parts(placemarks, false);
   for (size_t i = 0; i < plan.parts.size();) {
@@ -144,12 +171,17 @@ ObjectPlan MakeObjectPlan(std::string_view text, std::array<KindPlan, 3>& kinds,
     objects.push_back({plan.parts[i].position, static_cast<uint32_t>(i), static_cast<uint32_t>(end - i), placemark});
     i = end;
   }
+  // The objects come in runs in document order: the placemarks', those of the parts outside
+  // placemarks of each kind, and the placemarks' without parts.
+  std::vector<size_t> object_ends{objects.size() - (plan.parts.size() - inside)};
+  for (size_t end : outside_ends) object_ends.push_back(object_ends.front() + end - inside);
   if (options.empty_rows) {
     for (size_t p = 0; p < placemarks; ++p) {
       if (!has_parts[p]) objects.push_back({features->placemarks[p].begin, 0, 0, static_cast<int>(p)});
     }
   }
-  std::stable_sort(objects.begin(), objects.end(),
-                   [](const PlannedObject& a, const PlannedObject& b) { return a.position < b.position; });
+  object_ends.push_back(objects.size());
+  SortRuns(objects.begin(), object_ends,
+           [](const PlannedObject& a, const PlannedObject& b) { return a.position < b.position; });
   return plan;
 }

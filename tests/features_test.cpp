@@ -227,6 +227,17 @@ TEST(FeatureExport, AfterANestedPlacemarkTheOuterOneIsOpenAgain) {
             "\"inner\",\"\",\"\",\"in\"\r\n"
             "\"outer\",\"\",\"\",\"out\"\r\n"
             "\"\",\"\",\"\",\"\"\r\n");
+  // One object for each of them: the outer one's line after the inner one is still its own.
+  ConversionOptions multi;
+  multi.multi = multi.attributes = true;
+  ConvertedText out = Convert(R"(<Placemark><name>outer</name><Point><coordinates>1,1</coordinates></Point>
+    <Placemark><name>inner</name><LineString><coordinates>2,2 3,3</coordinates></LineString></Placemark>
+    <LineString><coordinates>4,4 5,5</coordinates></LineString></Placemark>)",
+                              multi);
+  EXPECT_EQ(Records(out.mif),
+            "\r\nCollection 2\r\n  Pline 2\r\n4 4\r\n5 5\r\n    Pen (3,2,2105599)\r\n  Multipoint 1\r\n1 1\r\n    Symbol (35,0,12)"
+            "\r\nPline 2\r\n2 2\r\n3 3\r\n    Pen (3,2,2105599)\r\n");
+  EXPECT_EQ(out.mid, "\"outer\",\"\",\"\"\r\n\"inner\",\"\",\"\"\r\n");
 }
 
 namespace {
