@@ -46,7 +46,7 @@ def show():
 QTimer.singleShot(5000, show)
 PY
   xvfb-run -a -s '-screen 0 1280x800x24' bash -c '
-    HOME=$0 qgis --nologo --noversioncheck --noplugins --code "$1" >/dev/null 2>&1 &
+    HOME=$0 TMPDIR=$0 qgis --nologo --noversioncheck --noplugins --code "$1" >/dev/null 2>&1 &
     sleep 40
     import -window root "$2"
     kill %1 2>/dev/null || true' "$work" "$work/show.py" "$top/docs/guide/images/11-qgis.png"
