@@ -125,6 +125,18 @@ bool ConvertOneOrThrow(const Conversion& conversion, const CliOptions& options, 
   if (status.ok && !conversion.mid.empty() && !(status = mid.Open(conversion.mid)).ok) failed = conversion.mid;
   if (status.ok && !stale.empty() && !(status = mid.OpenRemoval(stale)).ok) failed = stale;
   ConversionReport report;
+  // A projected file is written once and its header put in place at the end, where both files
+  // can be gone over again.
+  const bool rewindable = !to_standard_output && mif.Rewindable() && (conversion.mid.empty() || mid.Rewindable());
+  const SinkRewind rewind{[&](std::string_view head) {
+                            status = mif.OverwriteStart(head);
+                            return status.ok;
+                          },
+                          [&] {
+                            status = mif.Restart();
+                            if (status.ok && !conversion.mid.empty() && !(status = mid.Restart()).ok) failed = conversion.mid;
+                            return status.ok;
+                          }};
   if (status.ok) {
     ExportWithOptions(
         source, options.conversion, threads,
@@ -137,7 +149,7 @@ bool ConvertOneOrThrow(const Conversion& conversion, const CliOptions& options, 
           if (!status.ok) failed = conversion.mid;
           return status.ok;
         },
-        &report);
+        &report, rewindable ? &rewind : nullptr);
   }
   if (status.ok && !to_standard_output) {
     const std::string second = conversion.mid.empty() ? stale : conversion.mid;

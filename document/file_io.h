@@ -49,6 +49,13 @@ class FileReplacement {
   // with others (a MID file that no longer belongs to its MIF file).
   FileStatus OpenRemoval(const std::string& path);
   FileStatus Write(std::string_view bytes);
+  // Whether what was written can be gone over again: a new file, not a device or a pipe
+  // written in place.
+  bool Rewindable() const { return !in_place_ && !removal_; }
+  // Writes `bytes` over as many at the start of the new file; writing goes on at its end.
+  FileStatus OverwriteStart(std::string_view bytes);
+  // Empties the new file, to write it again.
+  FileStatus Restart();
   FileStatus Commit();
 
  private:

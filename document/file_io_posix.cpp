@@ -191,6 +191,30 @@ FileStatus FileReplacement::Write(std::string_view bytes) {
   return status;
 }
 
+FileStatus FileReplacement::OverwriteStart(std::string_view bytes) {
+  if (handle_ < 0 || !Rewindable()) return FileStatus::Failed(std::strerror(EBADF));
+  for (off_t offset = 0; !bytes.empty();) {
+    ssize_t put = pwrite(static_cast<int>(handle_), bytes.data(), bytes.size(), offset);
+    if (put < 0 && errno == EINTR) continue;
+    if (put < 0) {
+      FileStatus status = FromErrno();
+      Abandon();
+      return status;
+    }
+    bytes.remove_prefix(static_cast<size_t>(put));
+    offset += put;
+  }
+  return {};
+}
+
+FileStatus FileReplacement::Restart() {
+  if (handle_ < 0 || !Rewindable()) return FileStatus::Failed(std::strerror(EBADF));
+  if (ftruncate(static_cast<int>(handle_), 0) == 0 && lseek(static_cast<int>(handle_), 0, SEEK_SET) == 0) return {};
+  FileStatus status = FromErrno();
+  Abandon();
+  return status;
+}
+
 FileStatus FileReplacement::OpenRemoval(const std::string& path) {
   Abandon();
   target_ = path;

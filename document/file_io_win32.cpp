@@ -187,6 +187,26 @@ FileStatus FileReplacement::Write(std::string_view bytes) {
   return status;
 }
 
+FileStatus FileReplacement::OverwriteStart(std::string_view bytes) {
+  if (handle_ == FromHandle(INVALID_HANDLE_VALUE) || !Rewindable()) return Failed(ERROR_INVALID_HANDLE);
+  HANDLE h = AsHandle(handle_);
+  FileStatus status;
+  if (!SetFilePointerEx(h, LARGE_INTEGER{}, nullptr, FILE_BEGIN)) status = FromLastError();
+  if (status.ok) status = WriteAll(h, bytes);
+  if (status.ok && !SetFilePointerEx(h, LARGE_INTEGER{}, nullptr, FILE_END)) status = FromLastError();
+  if (!status.ok) Abandon();
+  return status;
+}
+
+FileStatus FileReplacement::Restart() {
+  if (handle_ == FromHandle(INVALID_HANDLE_VALUE) || !Rewindable()) return Failed(ERROR_INVALID_HANDLE);
+  HANDLE h = AsHandle(handle_);
+  if (SetFilePointerEx(h, LARGE_INTEGER{}, nullptr, FILE_BEGIN) && SetEndOfFile(h)) return {};
+  FileStatus status = FromLastError();
+  Abandon();
+  return status;
+}
+
 FileStatus FileReplacement::Finish() {
   if (removal_) return {};
   if (handle_ == FromHandle(INVALID_HANDLE_VALUE)) return Failed(ERROR_INVALID_HANDLE);

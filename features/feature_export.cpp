@@ -57,67 +57,53 @@ class StyleClauses {
 struct Written {
   MifWriter mif, mid;
   size_t skipped = 0, far = 0;
+  RecordEmitter::Extent extent;
 };
 
 // The frame of a projected file: the zone (the given one, or that of the centre of the data's
-// longitudes), the projection, and the header line with Bounds that hold every vertex.
+// longitudes), the projection, the grid that the vertices are projected through, and the
+// header line with Bounds that hold every vertex of the data.
 struct Projected {
   int zone = 0;
   std::unique_ptr<TransverseMercator> projection;
-  std::unique_ptr<ProjectionGrid> grid;  // over the data
+  std::unique_ptr<ProjectionGrid> grid;
   std::string coord_sys;
-  // The vertices of the point, line and ring parts, parsed once, by part.
-  std::vector<RecordEmitter::Parsed> parsed;
-  std::vector<std::vector<double>> pairs;
 };
 
-template <typename NewWriter>
-Projected FrameOf(const ObjectPlan& plan, const CoordinateSystem& crs, int workers, NewWriter new_writer) {
-  // The longitudes and latitudes of the data, measured on the threads.
-  struct Piece {
-    RecordEmitter::Extent extent;
-    std::vector<double> pairs;
-    std::vector<RecordEmitter::Parsed> parsed;  // without their pointers yet
-    std::vector<size_t> offsets;                // of their pairs in `pairs`
-  };
-  Projected frame;
-  frame.parsed.resize(plan.parts.size());
+// The longitudes and latitudes of the first vertex of up to 4,096 parts spread over the plan:
+// where the data likely lie, found in moments.
+RecordEmitter::Extent SampleOf(const ObjectPlan& plan, const ExportSource& source) {
+  constexpr size_t kSamples = 4096;
   RecordEmitter::Extent extent;
-  std::vector<size_t> bounds = PieceBounds(plan.parts.size(), kObjectChunk, [&](size_t i) { return plan.parts[i].text.size(); });
-  OrderedParallel<Piece>(
-      bounds.size() - 1, workers, static_cast<size_t>(3 * workers),
-      [&](size_t c) {
-        ObjectWriter writer = new_writer();
-        Piece piece;
-        piece.parsed.resize(bounds[c + 1] - bounds[c]);
-        // Room for a pair in every 16 bytes of coordinates (a tuple takes 20 or more): the
-        // pairs are written once, not copied as the vector grows, and the room never used is
-        // never touched.
-        size_t bytes = 0;
-        for (size_t i = bounds[c]; i < bounds[c + 1]; ++i) bytes += plan.parts[i].text.size();
-        piece.pairs.reserve(bytes / 8);
-        for (size_t i = bounds[c]; i < bounds[c + 1]; ++i) {
-          piece.offsets.push_back(piece.pairs.size());
-          writer.AddToExtent(plan.parts[i], piece.extent, piece.pairs, &piece.parsed[i - bounds[c]]);
-        }
-        return piece;
-      },
-      [&](size_t c, Piece& piece) {
-        extent.Add(piece.extent);
-        frame.pairs.push_back(std::move(piece.pairs));
-        const double* base = frame.pairs.back().data();
-        for (size_t i = bounds[c]; i < bounds[c + 1]; ++i) {
-          frame.parsed[i] = piece.parsed[i - bounds[c]];
-          frame.parsed[i].pairs = base + piece.offsets[i - bounds[c]];
-        }
-        return true;
-      });
+  const size_t step = plan.parts.size() / kSamples + 1;
+  for (size_t i = 0; i < plan.parts.size(); i += step) {
+    const Part& part = plan.parts[i];
+    std::string_view coordinates = part.text;
+    if (part.type == PartType::kTrack) continue;
+    if (part.type == PartType::kPolygon) {
+      std::vector<std::string_view> rings = RingsOf(part.text);
+      if (rings.empty()) continue;
+      coordinates = rings[0];
+    }
+    RecordEmitter emitter(source.encoding, part.joined == 0 ? source.text : std::string_view(*plan.joined[part.joined - 1]));
+    double longitude, latitude;
+    if (emitter.FirstVertex(coordinates, &longitude, &latitude)) extent.Add(longitude, latitude);
+  }
+  return extent;
+}
+
+// The frame for data within `extent`, projected through a grid over `area`.
+Projected FrameOf(const CoordinateSystem& crs, RecordEmitter::Extent extent, const RecordEmitter::Extent& area) {
+  Projected frame;
   // Without data, the zone of Beijing.
   const double centre = extent.empty() ? 117.0 : (extent.min_lon + extent.max_lon) / 2.0;
   frame.zone = crs.zone ? crs.zone : ZoneOf(crs.kind, centre);
   frame.projection = std::make_unique<TransverseMercator>(
       TransverseMercator::kCgcs2000Axis, TransverseMercator::kCgcs2000InverseFlattening,
       CentralMeridianOf(crs.kind, frame.zone), 1.0, FalseEastingOf(crs, frame.zone), 0.0);
+  frame.grid = area.empty() ? std::make_unique<ProjectionGrid>(*frame.projection, 1.0, 0.0, 1.0, 0.0)
+                            : std::make_unique<ProjectionGrid>(*frame.projection, area.min_lon, area.max_lon,
+                                                               area.min_lat, area.max_lat);
   // The bounds of the projected data: its extent's edges, projected (a meridian's easting is
   // largest at the lowest latitude, a parallel's northing largest farthest from the central
   // meridian), and a kilometre more on every side.
@@ -138,8 +124,6 @@ Projected FrameOf(const ObjectPlan& plan, const CoordinateSystem& crs, int worke
       max_y = std::max(max_y, y);
     }
   }
-  frame.grid = std::make_unique<ProjectionGrid>(*frame.projection, extent.min_lon, extent.max_lon, extent.min_lat,
-                                                extent.max_lat);
   constexpr double kMargin = 1000.0;
   frame.coord_sys = CoordSysLine(crs, frame.zone, std::floor(min_x - kMargin), std::floor(min_y - kMargin),
                                  std::ceil(max_x + kMargin), std::ceil(max_y + kMargin));
@@ -149,7 +133,8 @@ Projected FrameOf(const ObjectPlan& plan, const CoordinateSystem& crs, int worke
 }  // namespace
 
 bool ExportWithOptions(const ExportSource& source, const ConversionOptions& options, int threads,
-                       const MifSink& mif_sink, const MifSink& mid_sink, ConversionReport* report) {
+                       const MifSink& mif_sink, const MifSink& mid_sink, ConversionReport* report,
+                       const SinkRewind* rewind) {
   if (!options.Any()) return ExportMif(source, threads, mif_sink);
   const std::string_view text = source.text;
   // The placemarks and the geometry plan are found in one pass over the text.
@@ -184,51 +169,77 @@ bool ExportWithOptions(const ExportSource& source, const ConversionOptions& opti
     return ObjectWriter(source, plan, options, clauses ? clauses->of_placemark() : nullptr, table.get());
   };
 
-  Projected frame;
-  if (options.crs.Projected()) {
-    frame = FrameOf(plan, options.crs, workers, new_writer);
-    report->zone = frame.zone;
-  } else {
-    frame.coord_sys = CoordSysLine(options.crs);
-  }
-  if (!mif_sink(MifHeaderWith(table.get(), NeedsVersion650(plan, options), frame.coord_sys))) return false;
+  // The objects, after the header with `coord_sys`: false when a sink returned false. When
+  // projecting, `extent` gains the longitudes and latitudes of every vertex projected.
   Pool<MifWriter> pool;  // the writers of the pieces, kept for the next pieces
-  for (size_t s = 0; s < plan.sections.size(); ++s) {
-    if (s > 0 && !mif_sink("\r\n")) return false;
-    const std::vector<PlannedObject>& section = plan.sections[s];
-    std::vector<size_t> bounds = PieceBounds(section.size(), kObjectChunk, [&](size_t i) {
-      size_t bytes = 16;
-      for (uint32_t p = section[i].first; p < section[i].first + section[i].count; ++p) bytes += plan.parts[p].text.size();
-      return bytes;
-    });
-    bool ok = OrderedParallel<Written>(
-        bounds.size() - 1, workers, static_cast<size_t>(3 * workers),
-        [&](size_t c) {
-          ObjectWriter writer = new_writer();
-          if (frame.grid) writer.Project(frame.grid.get(), HalfWidthOf(options.crs.kind), &frame.parsed);
-          Written out;
-          out.mif = pool.Take();
-          out.mid = pool.Take();
-          for (size_t i = bounds[c]; i < bounds[c + 1]; ++i) writer.Write(section[i], out.mif, out.mid);
-          out.skipped = writer.skipped_objects();
-          out.far = writer.far_vertices();
-          return out;
-        },
-        [&](size_t, Written& out) {
-          report->skipped_objects += out.skipped;
-          report->far_vertices += out.far;
-          const bool written = (out.mif.text().empty() || mif_sink(out.mif.text())) &&
-                               (!table || out.mid.text().empty() || mid_sink(out.mid.text()));
-          for (MifWriter* writer : {&out.mif, &out.mid}) {
-            writer->Clear();
-            pool.Give(*writer);
-          }
-          return written;
-        });
-    if (!ok) return false;
+  auto write = [&](const Projected& frame, const MifSink& to_mif, const MifSink& to_mid, RecordEmitter::Extent* extent) {
+    report->skipped_objects = report->far_vertices = 0;
+    if (!to_mif(MifHeaderWith(table.get(), NeedsVersion650(plan, options), frame.coord_sys))) return false;
+    for (size_t s = 0; s < plan.sections.size(); ++s) {
+      if (s > 0 && !to_mif("\r\n")) return false;
+      const std::vector<PlannedObject>& section = plan.sections[s];
+      std::vector<size_t> bounds = PieceBounds(section.size(), kObjectChunk, [&](size_t i) {
+        size_t bytes = 16;
+        for (uint32_t p = section[i].first; p < section[i].first + section[i].count; ++p) bytes += plan.parts[p].text.size();
+        return bytes;
+      });
+      bool ok = OrderedParallel<Written>(
+          bounds.size() - 1, workers, static_cast<size_t>(3 * workers),
+          [&](size_t c) {
+            ObjectWriter writer = new_writer();
+            if (frame.grid) writer.Project(frame.grid.get(), HalfWidthOf(options.crs.kind));
+            Written out;
+            out.mif = pool.Take();
+            out.mid = pool.Take();
+            for (size_t i = bounds[c]; i < bounds[c + 1]; ++i) writer.Write(section[i], out.mif, out.mid);
+            out.skipped = writer.skipped_objects();
+            out.far = writer.far_vertices();
+            out.extent = writer.extent();
+            return out;
+          },
+          [&](size_t, Written& out) {
+            report->skipped_objects += out.skipped;
+            report->far_vertices += out.far;
+            if (extent) extent->Add(out.extent);
+            const bool written = (out.mif.text().empty() || to_mif(out.mif.text())) &&
+                                 (!table || out.mid.text().empty() || to_mid(out.mid.text()));
+            for (MifWriter* writer : {&out.mif, &out.mid}) {
+              writer->Clear();
+              pool.Give(*writer);
+            }
+            return written;
+          });
+      if (!ok) return false;
+    }
+    // Merged objects end without a line end; the file does not.
+    return !plan.merged || to_mif("\r\n");
+  };
+
+  Projected frame;
+  if (!options.crs.Projected()) {
+    frame.coord_sys = CoordSysLine(options.crs);
+    return write(frame, mif_sink, mid_sink, nullptr);
   }
-  // Merged objects end without a line end; the file does not.
-  return !plan.merged || mif_sink("\r\n");
+  // Projected, the header names the zone and the bounds of all the data, known only when every
+  // vertex has been read. The file is written once, in the frame that a sample of the data
+  // gives, and its header put in place at the end, when the data's frame proves the same and
+  // its header as long; otherwise (or when the sinks cannot go back: nothing is written the
+  // first time) it is written again in the data's frame. The grid covers the sample's area
+  // and a degree around it, whichever frame is used, so that both give the same vertices.
+  const RecordEmitter::Extent sample = SampleOf(plan, source);
+  RecordEmitter::Extent area = sample;
+  if (!area.empty()) area = {area.min_lon - 1.0, area.max_lon + 1.0, area.min_lat - 1.0, area.max_lat + 1.0};
+  Projected guess = FrameOf(options.crs, sample, area);
+  const MifSink nowhere = [](std::string_view) { return true; };
+  RecordEmitter::Extent extent;
+  if (!write(guess, rewind ? mif_sink : nowhere, rewind ? mid_sink : nowhere, &extent)) return false;
+  frame = FrameOf(options.crs, extent, area);
+  report->zone = frame.zone;
+  if (rewind && frame.zone == guess.zone && frame.coord_sys.size() == guess.coord_sys.size()) {
+    return rewind->overwrite_start(MifHeaderWith(table.get(), NeedsVersion650(plan, options), frame.coord_sys));
+  }
+  if (rewind && !rewind->restart()) return false;
+  return write(frame, mif_sink, mid_sink, nullptr);
 }
 
 ConvertedText ConvertInMemory(const ExportSource& source, const ConversionOptions& options) {
@@ -239,6 +250,15 @@ ConvertedText ConvertInMemory(const ExportSource& source, const ConversionOption
       return true;
     };
   };
-  ExportWithOptions(source, options, 1, append_to(out.mif), append_to(out.mid), &out.report);
+  const SinkRewind rewind{[&](std::string_view head) {
+                            out.mif.replace(0, head.size(), head);
+                            return true;
+                          },
+                          [&] {
+                            out.mif.clear();
+                            out.mid.clear();
+                            return true;
+                          }};
+  ExportWithOptions(source, options, 1, append_to(out.mif), append_to(out.mid), &out.report, &rewind);
   return out;
 }

@@ -26,9 +26,11 @@ struct ConversionReport {
 // The MIF text of `source` with `options`, to `mif` in pieces; with attributes, the MID text
 // to `mid`, one line per MIF object in the MIF's order: the row of the placemark that holds
 // the object's geometry, or empty values for an object outside any placemark. Without
-// options this is ExportMif. False when a sink returned false.
+// options this is ExportMif. False when a sink returned false. A projected export writes its
+// files once when given `rewind`, and otherwise reads the data twice.
 bool ExportWithOptions(const ExportSource& source, const ConversionOptions& options, int threads,
-                       const MifSink& mif, const MifSink& mid, ConversionReport* report);
+                       const MifSink& mif, const MifSink& mid, ConversionReport* report,
+                       const SinkRewind* rewind = nullptr);
 
 // The whole conversion kept in memory, on one thread: for the window, whose documents are
 // held in memory anyway.

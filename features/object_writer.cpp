@@ -29,36 +29,32 @@ const Clauses* ObjectWriter::StyleOf(int placemark) const {
 
 void ObjectWriter::UseTextOf(const Part& part) {
   emitter_.SetText(part.joined == 0 ? source_.text : std::string_view(*plan_.joined[part.joined - 1]));
-  const bool parsed = parsed_ && (part.type == PartType::kPoint || part.type == PartType::kLine || part.type == PartType::kRing);
-  emitter_.UseParsed(parsed ? &(*parsed_)[static_cast<size_t>(&part - plan_.parts.data())] : nullptr);
 }
 
 void ObjectWriter::Write(const PlannedObject& object, MifWriter& mif, MifWriter& mid) {
   const Clauses* style = StyleOf(object.placemark);
+  // Projecting, the vertices of an object that gives none do not count, and one with a field
+  // that is no number is taken back whole.
+  auto write_or_skip = [&](auto write) {
+    const size_t before = mif.text().size(), far_before = emitter_.far_vertices();
+    const RecordEmitter::Extent extent_before = emitter_.extent();
+    emitter_.ClearInvalid();
+    if (write()) return true;
+    far_dropped_ += emitter_.far_vertices() - far_before;
+    emitter_.RestoreExtent(extent_before);
+    if (emitter_.invalid()) {
+      mif.Truncate(before);
+      ++skipped_;
+    }
+    return false;
+  };
   bool written = false;
   if (options_.multi && object.count > 0) {
-    const size_t before = mif.text().size(), far_before = emitter_.far_vertices();
-    emitter_.ClearInvalid();
-    written = WriteTogether(object, style, mif);
-    if (emitter_.invalid()) {  // projecting: a part with a field that is no number
-      mif.Truncate(before);
-      written = false;
-      ++skipped_;
-      far_dropped_ += emitter_.far_vertices() - far_before;
-    }
+    written = write_or_skip([&] { return WriteTogether(object, style, mif) && !emitter_.invalid(); });
     if (written && table_) mid.Append(table_->Row(object.placemark));
   } else {
     for (uint32_t i = object.first; i < object.first + object.count; ++i) {
-      const size_t before = mif.text().size(), far_before = emitter_.far_vertices();
-      emitter_.ClearInvalid();
-      bool part = WritePart(plan_.parts[i], style, mif);
-      if (emitter_.invalid()) {
-        mif.Truncate(before);
-        part = false;
-        ++skipped_;
-        far_dropped_ += emitter_.far_vertices() - far_before;
-      }
-      if (!part) continue;
+      if (!write_or_skip([&] { return WritePart(plan_.parts[i], style, mif) && !emitter_.invalid(); })) continue;
       written = true;
       if (table_) mid.Append(table_->Row(object.placemark));
     }
@@ -215,32 +211,6 @@ bool ObjectWriter::WriteTogether(const PlannedObject& object, const Clauses* sty
     }
     mif.Append(points_.lines.text());
     mif.Append(symbol);
-  }
-  return true;
-}
-
-bool ObjectWriter::AddToExtent(const Part& part, RecordEmitter::Extent& extent, std::vector<double>& pairs,
-                               RecordEmitter::Parsed* parsed) {
-  UseTextOf(part);
-  switch (part.type) {
-    case PartType::kPoint:
-    case PartType::kLine:
-    case PartType::kRing: {
-      const size_t stored = pairs.size();
-      parsed->valid = emitter_.AddToExtent(part.text, part.type == PartType::kPoint, extent, &pairs);
-      parsed->count = (pairs.size() - stored) / 2;
-      return parsed->valid;
-    }
-    case PartType::kPolygon:
-    case PartType::kTrack: {
-      // Their vertices as they are written, gathered to be measured.
-      Lists lists;
-      Collect(part, lists);
-      std::string lines(lists.lines.text());
-      for (char& c : lines) c = c == ' ' ? ',' : c;
-      emitter_.SetText(lines);
-      return emitter_.AddToExtent(lines, false, extent);
-    }
   }
   return true;
 }

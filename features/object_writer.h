@@ -28,24 +28,15 @@ class ObjectWriter {
   ObjectWriter(const ExportSource& source, const ObjectPlan& plan, const ConversionOptions& options,
                const std::vector<const Clauses*>* clauses, const AttributeTable* table);
 
-  // Projects every vertex: an object with a field that is no number is skipped. `parsed`,
-  // when given, holds the vertices of every point, line and ring part, by part, as
-  // AddToExtent parsed them.
-  void Project(const ProjectionGrid* grid, double half_width, const std::vector<RecordEmitter::Parsed>* parsed) {
-    emitter_.Project(grid, half_width);
-    parsed_ = parsed;
-  }
+  // Projects every vertex: an object with a field that is no number is skipped.
+  void Project(const ProjectionGrid* grid, double half_width) { emitter_.Project(grid, half_width); }
 
   void Write(const PlannedObject& object, MifWriter& mif, MifWriter& mid);
 
-  // The longitudes and latitudes of a part, added to `extent`; false when a field of it is no
-  // number. Those of a point, line or ring part are added to `pairs`, and true returned, when
-  // `parsed` is given: `parsed` then tells where they are.
-  bool AddToExtent(const Part& part, RecordEmitter::Extent& extent, std::vector<double>& pairs,
-                   RecordEmitter::Parsed* parsed);
-
   size_t skipped_objects() const { return skipped_; }  // for a field that is no number
   size_t far_vertices() const { return emitter_.far_vertices() - far_dropped_; }  // of the objects written
+  // The longitudes and latitudes of the vertices projected, the smallest and largest.
+  const RecordEmitter::Extent& extent() const { return emitter_.extent(); }
 
  private:
   // The vertex lists of a part or of several: each list's vertex count and the end of its lines.
@@ -77,7 +68,6 @@ class ObjectWriter {
   RecordEmitter emitter_;
   Lists points_, plines_, regions_;
   MifWriter scratch_;
-  const std::vector<RecordEmitter::Parsed>* parsed_ = nullptr;
   size_t skipped_ = 0;
   size_t far_dropped_ = 0;  // far vertices of skipped objects
 };

@@ -29,5 +29,13 @@ ExportSource SourceOf(std::string_view bytes, Encoding encoding, std::string* de
 using MifSink = std::function<bool(std::string_view)>;
 bool ExportMif(const ExportSource& source, int threads, const MifSink& sink);
 
+// What lets an export whose header holds values known only at the end write its files in one
+// pass: `overwrite_start` puts its bytes in place of as many at the start of the MIF file, and
+// `restart` empties the MIF and MID files, to write them again. Each is false on failure.
+struct SinkRewind {
+  std::function<bool(std::string_view)> overwrite_start;
+  std::function<bool()> restart;
+};
+
 // The number of Point, LineString and LinearRing elements, as the analyses count them.
 std::array<size_t, 3> CountGeometry(const ExportSource& source, int threads);

@@ -24,8 +24,6 @@ bool Usable(const Tuple& t) { return t.comma && t.comma != t.begin && t.y_end !=
 // Room for a projected vertex line: two numbers below 1e9 with 3 decimals and the bytes that
 // PutThousandths may store past the second.
 constexpr size_t kProjectedLine = 48;
-// Vertices projected at a time into a claim of the output.
-constexpr size_t kParsedBlock = 4096;
 
 // Room for a vertex line: the line, the 64 bytes that PutVertexLine may store, or a
 // projected line.
@@ -186,6 +184,7 @@ char* RecordEmitter::PutLine(char* p, const Tuple& t) {
 }
 
 char* RecordEmitter::PutProjected(char* p, double longitude, double latitude) {
+  extent_.Add(longitude, latitude);
   if (std::fabs(longitude - grid_->projection().central_meridian()) > half_width_) ++far_vertices_;
   double x, y;
   grid_->Forward(longitude, latitude, &x, &y);
@@ -202,25 +201,16 @@ char* RecordEmitter::PutProjected(char* p, double longitude, double latitude) {
   return p;
 }
 
-char* RecordEmitter::PutParsed(char* p, size_t from, size_t count) {
-  const double* pair = parsed_->pairs + 2 * from;
-  for (size_t i = 0; i < count && !invalid_; ++i, pair += 2) p = PutProjected(p, pair[0], pair[1]);
-  return p;
-}
-
 bool RecordEmitter::AppendPoint(std::string_view coordinates, MifWriter& out, std::string_view tail) {
-  invalid_ = parsed_ && !parsed_->valid;
+  invalid_ = false;
   const char* p = coordinates.data();
   Tuple t;
-  if (parsed_ ? parsed_->count == 0
-              : !NextTuple(p, coordinates.data() + coordinates.size(), readable_end_, t) || !Usable(t)) {
-    return false;
-  }
+  if (!NextTuple(p, coordinates.data() + coordinates.size(), readable_end_, t) || !Usable(t)) return false;
   if (tail.empty()) tail = kPointTail;
-  char* q = out.Claim(kPointHead.size() + (parsed_ ? kProjectedLine : LineBound(t)) + tail.size());
+  char* q = out.Claim(kPointHead.size() + LineBound(t) + tail.size());
   char* const start = q;
   q = Put(q, kPointHead);
-  q = parsed_ ? PutParsed(q, 0, 1) : PutLine(q, t);
+  q = PutLine(q, t);
   if (invalid_) {
     out.Advance(start);
     return false;
@@ -230,14 +220,6 @@ bool RecordEmitter::AppendPoint(std::string_view coordinates, MifWriter& out, st
 }
 
 bool RecordEmitter::CollectPoint(std::string_view coordinates, MifWriter& lines) {
-  if (parsed_) {
-    invalid_ |= !parsed_->valid;
-    if (parsed_->count == 0) return false;
-    char* start = lines.Claim(kProjectedLine);
-    char* end = PutParsed(start, 0, 1);
-    lines.Advance(end);
-    return end != start;
-  }
   const char* p = coordinates.data();
   Tuple t;
   if (!NextTuple(p, coordinates.data() + coordinates.size(), readable_end_, t) || !Usable(t)) return false;
@@ -285,39 +267,16 @@ void RecordEmitter::Extent::Add(const Extent& other) {
   max_lat = std::max(max_lat, other.max_lat);
 }
 
-bool RecordEmitter::AddToExtent(std::string_view coordinates, bool first_only, Extent& extent,
-                                std::vector<double>* pairs) {
-  Extent found;
-  const size_t stored = pairs ? pairs->size() : 0;
+bool RecordEmitter::FirstVertex(std::string_view coordinates, double* longitude, double* latitude) const {
   const char* p = coordinates.data();
   const char* const end = p + coordinates.size();
   for (Tuple t; NextTuple(p, end, readable_end_, t);) {
-    if (!Usable(t)) {
-      if (first_only) break;
-      continue;
-    }
-    double longitude, latitude;
-    if (!ParseTuple(t, readable_end_, &longitude, &latitude)) {
-      if (pairs) pairs->resize(stored);
-      return false;
-    }
-    found.Add({longitude, longitude, latitude, latitude});
-    if (pairs) {
-      pairs->push_back(longitude);
-      pairs->push_back(latitude);
-    }
-    if (first_only) break;
+    if (Usable(t)) return ParseTuple(t, readable_end_, longitude, latitude);
   }
-  extent.Add(found);
-  return true;
+  return false;
 }
 
 size_t RecordEmitter::CollectVertices(std::string_view coordinates, MifWriter& lines) {
-  if (parsed_) {
-    invalid_ |= !parsed_->valid;
-    lines.Advance(PutParsed(lines.Claim(parsed_->count * kProjectedLine), 0, parsed_->count));
-    return parsed_->count;
-  }
   char* const first = lines.Claim(LinesBound(coordinates));
   size_t count = 0;
   lines.Advance(PutVertexLines(coordinates, first, &count));
@@ -354,18 +313,6 @@ bool RecordEmitter::AppendVertices(std::string_view coordinates, const VertexSec
                                    std::string_view tail) {
   if (tail.empty()) tail = params.tail;
   invalid_ = false;
-  if (parsed_) {
-    // The number is known: the lines go straight to the output.
-    if (!parsed_->valid) invalid_ = true;
-    if (parsed_->count < 2 || invalid_) return false;
-    PutHead(parsed_->count, params.head, out);
-    for (size_t from = 0; from < parsed_->count; from += kParsedBlock) {
-      const size_t n = std::min(kParsedBlock, parsed_->count - from);
-      out.Advance(PutParsed(out.Claim(n * kProjectedLine), from, n));
-    }
-    out.Append(tail);
-    return !invalid_;
-  }
   if (coordinates.size() > kLargestCollected) return AppendLargeVertices(coordinates, params, out, tail);
   // The lines are written once, in place: after room for the head with as many digits as the
   // number of lines will likely have (that of the text's size at the bytes per line of the

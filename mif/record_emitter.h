@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -71,35 +72,30 @@ class RecordEmitter {
   void ClearInvalid() { invalid_ = false; }
   size_t far_vertices() const { return far_vertices_; }
 
-  // The longitudes and latitudes of the usable tuples of `coordinates` (the first only, for a
-  // point), added to [min_lon, max_lon] x [min_lat, max_lat]; nothing for a text with a field
-  // that is no number, and then false.
+  // The longitude and latitude of the first usable tuple of `coordinates`; false when it has
+  // none, or a field of it is no number.
+  bool FirstVertex(std::string_view coordinates, double* longitude, double* latitude) const;
+
+  // The longitudes and latitudes of the vertices projected so far, the smallest and largest.
   struct Extent {
     double min_lon = 1e300, max_lon = -1e300, min_lat = 1e300, max_lat = -1e300;
+    void Add(double longitude, double latitude) {
+      min_lon = std::min(min_lon, longitude);
+      max_lon = std::max(max_lon, longitude);
+      min_lat = std::min(min_lat, latitude);
+      max_lat = std::max(max_lat, latitude);
+    }
     void Add(const Extent& other);
     bool empty() const { return min_lon > max_lon; }
   };
-  // `pairs`, when given, gains the longitude and latitude of each usable tuple.
-  bool AddToExtent(std::string_view coordinates, bool first_only, Extent& extent, std::vector<double>* pairs = nullptr);
-
-  // The usable tuples of a part as AddToExtent parsed them, in order (of the first only, for a
-  // point); `valid` is false when a field of the part was no number.
-  struct Parsed {
-    const double* pairs = nullptr;
-    size_t count = 0;
-    bool valid = true;
-  };
-  // While projecting, the Append and Collect calls take their vertices from `parsed` instead
-  // of reading the coordinates text; null returns to the text.
-  void UseParsed(const Parsed* parsed) { parsed_ = parsed; }
+  const Extent& extent() const { return extent_; }
+  // Takes back the vertices projected since extent() was `earlier`.
+  void RestoreExtent(const Extent& earlier) { extent_ = earlier; }
 
  private:
   // The vertex line of a tuple at `p`: copied, decoded or projected.
   char* PutLine(char* p, const Tuple& t);
   char* PutProjected(char* p, double longitude, double latitude);
-  // The lines of `count` parsed vertices from the `from`th; stops at a vertex that cannot be
-  // projected, with invalid() true.
-  char* PutParsed(char* p, size_t from, size_t count);
   bool AppendLargeVertices(std::string_view coordinates, const VertexSectionParams& params, MifWriter& out,
                            std::string_view tail);
   void PutHead(size_t count, std::string_view head, MifWriter& out);
@@ -115,8 +111,8 @@ class RecordEmitter {
   const char* readable_end_;
   double bytes_per_tuple_ = 24;  // of the last record: how many lines the next will have
   const ProjectionGrid* grid_ = nullptr;
-  const Parsed* parsed_ = nullptr;
   double half_width_ = 0;
   bool invalid_ = false;
   size_t far_vertices_ = 0;
+  Extent extent_;
 };

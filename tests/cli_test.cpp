@@ -426,4 +426,16 @@ TEST_F(Cli, CoordinateSystemsAreNamedAndProjected) {
                            "analyse --crs gk3 a.kml"}) {
     EXPECT_EQ(Geovant(args, dir_).status, 2) << args;
   }
+  // Written once in the zone of the lines' first vertices, then again in the data's: the
+  // files hold the second writing only.
+  WriteFileBytes(dir_ / "east.kml", "<kml><Placemark><name>a</name><LineString><coordinates>116.39,39.9 125,40"
+                                    "</coordinates></LineString></Placemark></kml>");
+  EXPECT_EQ(Geovant("convert --crs gk3 --attributes -o east.mif east.kml", dir_).status, 0);
+  const std::string mif = ReadFileBytes(dir_ / "east.mif");
+  EXPECT_NE(mif.find(", 120, 0, 1, 40500000, 0 Bounds (40190242.000, 4417425.000) (40928689.000, 4442524.000)\r\n"
+                     "Columns 3\r\n"),
+            std::string::npos);
+  EXPECT_EQ(mif.substr(mif.find("Data\r\n")),
+            "Data\r\n\r\n\r\nPline 2\r\n40191242.414 4424669.478\r\n40927064.128 4441523.526\r\n    Pen (3,2,2105599)\r\n");
+  EXPECT_EQ(ReadFileBytes(dir_ / "east.mid"), "\"a\",\"\",\"\"\r\n");
 }

@@ -382,6 +382,27 @@ TEST(FeatureExport, GaussKrugerCoordinatesAreProjectedToMillimetres) {
   ASSERT_TRUE(ParseCoordinateSystem("gk6", &options.crs, &error));
   options.crs.zone_prefix = false;
   EXPECT_NE(Convert(kml, options).mif.find("Point 447833.664 4418603.794\r\n"), std::string::npos);
+  // The frame is guessed from the parts' first vertices and the file written once; when the
+  // data say otherwise (another zone, bounds of other lengths) it is written again, and a
+  // sink that cannot go back gets the same file after a first reading.
+  ASSERT_TRUE(ParseCoordinateSystem("gk3", &options.crs, &error));
+  for (const char* last : {"125.0,40.0", "116.4,5.0"}) {
+    std::string line = "<LineString><coordinates>116.39,39.9 " + std::string(last) + "</coordinates></LineString>";
+    std::string decoded;
+    ExportSource source = SourceOf(line, Encoding::kAnsi, &decoded);
+    ConversionReport report;
+    std::string mif;
+    ExportWithOptions(source, options, 1, [&](std::string_view piece) { return mif.append(piece), true; },
+                      [](std::string_view) { return true; }, &report);
+    ConvertedText once = ConvertInMemory(source, options);
+    EXPECT_EQ(once.mif, mif);
+    EXPECT_EQ(once.report.zone, last[1] == '2' ? 40 : 39);
+    EXPECT_NE(mif.find(last[1] == '2'
+                           ? "120, 0, 1, 40500000, 0 Bounds (40190242.000, 4417425.000) (40928689.000, 4442524.000)\r\n"
+                           : "117, 0, 1, 39500000, 0 Bounds (39431350.000, 551915.000) (39449689.000, 4419604.000)\r\n"),
+              std::string::npos)
+        << mif;
+  }
   // A named datum changes only the header.
   ASSERT_TRUE(ParseCoordinateSystem("wgs84", &options.crs, &error));
   std::string plain = Convert(kml, {}).mif;
