@@ -79,13 +79,27 @@ RecordEmitter::Extent SampleOf(const ObjectPlan& plan, const ExportSource& sourc
   for (size_t i = 0; i < plan.parts.size(); i += step) {
     const Part& part = plan.parts[i];
     std::string_view coordinates = part.text;
-    if (part.type == PartType::kTrack) continue;
+    std::string track_coord;
+    if (part.type == PartType::kTrack) {
+      // Its first gx:coord, "lon lat alt", read as a tuple: enough for a guess.
+      const size_t open = part.text.find("coord>");
+      if (open == std::string_view::npos) continue;
+      std::string_view coord = part.text.substr(open + 6);
+      coord = coord.substr(0, coord.find('<'));
+      const size_t first = coord.find_first_not_of(" \t\r\n");
+      if (first == std::string_view::npos) continue;
+      track_coord = coord.substr(first);
+      std::replace_if(track_coord.begin(), track_coord.end(), [](char c) { return c == ' ' || c == '\t'; }, ',');
+      coordinates = track_coord;
+    }
     if (part.type == PartType::kPolygon) {
       std::vector<std::string_view> rings = RingsOf(part.text);
       if (rings.empty()) continue;
       coordinates = rings[0];
     }
-    RecordEmitter emitter(source.encoding, part.joined == 0 ? source.text : std::string_view(*plan.joined[part.joined - 1]));
+    RecordEmitter emitter(source.encoding, !track_coord.empty()  ? std::string_view(track_coord)
+                                           : part.joined == 0    ? source.text
+                                                                 : std::string_view(*plan.joined[part.joined - 1]));
     double longitude, latitude;
     if (emitter.FirstVertex(coordinates, &longitude, &latitude)) extent.Add(longitude, latitude);
   }
