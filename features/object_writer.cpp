@@ -112,7 +112,6 @@ void ObjectWriter::Collect(const Part& part, Lists& lists) {
   UseTextOf(part);
   auto close = [&](size_t count) { lists.lists.emplace_back(count, lists.lines.text().size()); };
   const size_t before = lists.lines.text().size();
-  (void)before;
   switch (part.type) {
     case PartType::kPoint:
       if (emitter_.CollectPoint(part.text, lists.lines)) close(1);
