@@ -184,10 +184,14 @@ char* RecordEmitter::PutLine(char* p, const Tuple& t) {
 }
 
 char* RecordEmitter::PutProjected(char* p, double longitude, double latitude) {
-  extent_.Add(longitude, latitude);
-  if (std::fabs(longitude - grid_->projection().central_meridian()) > half_width_) ++far_vertices_;
   double x, y;
   grid_->Forward(longitude, latitude, &x, &y);
+  return PutProjectedLine(p, longitude, latitude, x, y);
+}
+
+char* RecordEmitter::PutProjectedLine(char* p, double longitude, double latitude, double x, double y) {
+  extent_.Add(longitude, latitude);
+  if (std::fabs(longitude - grid_->projection().central_meridian()) > half_width_) ++far_vertices_;
   // A quarter of the earth from the central meridian the projection has no values.
   if (!std::isfinite(x) || !std::isfinite(y) || std::fabs(x) >= 1e9 || std::fabs(y) >= 1e9) {
     invalid_ = true;
@@ -301,10 +305,25 @@ char* RecordEmitter::PutVertexLines(std::string_view coordinates, char* q, size_
     }
     return q;
   }
-  for (Tuple t; NextTuple(p, end, readable_end_, t);) {
-    if (!Usable(t)) continue;
-    ++*count;
-    q = PutLine(q, t);
+  // Projected, in batches: the vertices of a batch are parsed, then projected, then written,
+  // so that the work of several vertices overlaps instead of waiting on one vertex's chain
+  // of dependent steps.
+  constexpr int kBatch = 16;
+  double longitudes[kBatch], latitudes[kBatch], x[kBatch], y[kBatch];
+  for (bool more = true; more;) {
+    int n = 0;
+    Tuple t;
+    while (n < kBatch && (more = NextTuple(p, end, readable_end_, t))) {
+      if (!Usable(t)) continue;
+      ++*count;
+      if (ParseTuple(t, readable_end_, &longitudes[n], &latitudes[n])) {
+        ++n;
+      } else {
+        invalid_ = true;
+      }
+    }
+    for (int i = 0; i < n; ++i) grid_->Forward(longitudes[i], latitudes[i], &x[i], &y[i]);
+    for (int i = 0; i < n; ++i) q = PutProjectedLine(q, longitudes[i], latitudes[i], x[i], y[i]);
   }
   return q;
 }
