@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <cstddef>
-#include <cstring>
 #include <vector>
 
 #include "mif/transverse_mercator.h"
@@ -25,20 +24,18 @@ class ProjectionGrid {
     long cell_i = static_cast<long>(u), cell_j = static_cast<long>(v);
     cell_i -= u < static_cast<double>(cell_i);
     cell_j -= v < static_cast<double>(cell_j);
-    // The first of the 4 x 4 nodes around it.
-    const long i = cell_i - 1 - first_i_, j = cell_j - 1 - first_j_;
-    if (i < 0 || j < 0 || i + 4 > columns_ || j + 4 > rows_) return ForwardBySeries(longitude, latitude, easting, northing);
-    double wu[4], wv[4];
-    CubicWeights(u - static_cast<double>(cell_i), wu);
-    CubicWeights(v - static_cast<double>(cell_j), wv);
-    // Easting and northing side by side, in the two lanes of a vector.
-    using Pair = double __attribute__((vector_size(16)));
-    Pair sum = {0, 0};
-    for (int b = 0; b < 4; ++b) {
-      Pair n[4];
-      std::memcpy(n, &nodes_[static_cast<size_t>((j + b) * columns_ + i)], sizeof n);
-      sum += wv[b] * (wu[0] * n[0] + wu[1] * n[1] + wu[2] * n[2] + wu[3] * n[3]);
+    const long i = cell_i - first_i_, j = cell_j - first_j_;
+    if (i < 0 || j < 0 || i >= columns_ || j >= rows_) return ForwardBySeries(longitude, latitude, easting, northing);
+    // The cell's polynomial at (s, t), by Horner's rule along s and then t, easting and
+    // northing side by side in the two lanes of a vector.
+    const Cell& cell = cells_[static_cast<size_t>(j * columns_ + i)];
+    const double s = u - static_cast<double>(cell_i), t = v - static_cast<double>(cell_j);
+    const Pair ss = {s, s}, tt = {t, t};
+    Pair by_t[4];
+    for (int l = 0; l < 4; ++l) {
+      by_t[l] = ((cell.c[l][3] * ss + cell.c[l][2]) * ss + cell.c[l][1]) * ss + cell.c[l][0];
     }
+    const Pair sum = ((by_t[3] * tt + by_t[2]) * tt + by_t[1]) * tt + by_t[0];
     *easting = sum[0] + projection_.false_easting();
     *northing = sum[1] + projection_.false_northing();
   }
@@ -47,26 +44,24 @@ class ProjectionGrid {
 
  private:
   static constexpr double kPerDegree = 10.0;  // nodes
+  static constexpr size_t kLargest = size_t{1} << 17;  // cells: 32 MB, 1,300 square degrees
 
-  // The weights of the cubic through the values at -1, 0, 1 and 2, at t in [0, 1).
-  static void CubicWeights(double t, double (&w)[4]) {
-    const double a = t + 1, b = t - 1, c = t - 2;
-    const double tb = t * b, ac = a * c;
-    w[0] = tb * c * (-1.0 / 6);
-    w[1] = ac * b * 0.5;
-    w[2] = ac * t * -0.5;
-    w[3] = tb * a * (1.0 / 6);
-  }
-  void ForwardBySeries(double longitude, double latitude, double* easting, double* northing) const;
-  static constexpr size_t kLargest = size_t{1} << 18;  // nodes: 4 MB
-
+  using Pair = double __attribute__((vector_size(16)));
   struct Node {
     double x, y;
   };
+  // The bicubic of a cell, through the 4 x 4 nodes around it, as the coefficients of
+  // s^k t^l (s and t the position within the cell, from 0 to 1): c[l][k].
+  struct Cell {
+    Pair c[4][4];
+  };
+
+  void ForwardBySeries(double longitude, double latitude, double* easting, double* northing) const;
+  static Cell CellOf(const std::vector<Node>& nodes, long node_columns, long i, long j);
 
   const TransverseMercator& projection_;
-  // Node (i, j) lies at longitude (first_i_ + i) / kPerDegree, latitude (first_j_ + j) / kPerDegree.
+  // Cell (i, j) lies from longitude (first_i_ + i) / kPerDegree, latitude (first_j_ + j) / kPerDegree.
   long first_i_ = 0, first_j_ = 0;
   long columns_ = 0, rows_ = 0;
-  std::vector<Node> nodes_;  // by rows of equal latitude; empty when the area is too large
+  std::vector<Cell> cells_;  // by rows of equal latitude; empty when the area is too large
 };

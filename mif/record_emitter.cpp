@@ -138,6 +138,22 @@ inline bool NextTuple(const char*& p, const char* end, const char* readable_end,
   }
 }
 
+// "X Y\r\n", easting and northing in metres with 3 decimals; nothing, and *invalid true, when
+// either has no value (a quarter of the earth from the central meridian the projection has
+// none).
+inline char* PutMetres(char* p, double x, double y, bool* invalid) {
+  if (!std::isfinite(x) || !std::isfinite(y) || std::fabs(x) >= 1e9 || std::fabs(y) >= 1e9) {
+    *invalid = true;
+    return p;
+  }
+  p = decimal_text::PutThousandths(p, x);
+  *p++ = ' ';
+  p = decimal_text::PutThousandths(p, y);
+  *p++ = '\r';
+  *p++ = '\n';
+  return p;
+}
+
 // "x y\r\n" with the fields decoded, for a tuple that holds a byte above 0x7F.
 char* PutDecodedLine(char* p, const Tuple& t, Encoding encoding) {
   p = Put(p, DecodePart(std::string_view(t.begin, static_cast<size_t>(t.comma - t.begin)), encoding));
@@ -184,25 +200,11 @@ char* RecordEmitter::PutLine(char* p, const Tuple& t) {
 }
 
 char* RecordEmitter::PutProjected(char* p, double longitude, double latitude) {
+  extent_.Add(longitude, latitude);
+  far_vertices_ += std::fabs(longitude - grid_->projection().central_meridian()) > half_width_;
   double x, y;
   grid_->Forward(longitude, latitude, &x, &y);
-  return PutProjectedLine(p, longitude, latitude, x, y);
-}
-
-char* RecordEmitter::PutProjectedLine(char* p, double longitude, double latitude, double x, double y) {
-  extent_.Add(longitude, latitude);
-  if (std::fabs(longitude - grid_->projection().central_meridian()) > half_width_) ++far_vertices_;
-  // A quarter of the earth from the central meridian the projection has no values.
-  if (!std::isfinite(x) || !std::isfinite(y) || std::fabs(x) >= 1e9 || std::fabs(y) >= 1e9) {
-    invalid_ = true;
-    return p;
-  }
-  p = decimal_text::PutThousandths(p, x);
-  *p++ = ' ';
-  p = decimal_text::PutThousandths(p, y);
-  *p++ = '\r';
-  *p++ = '\n';
-  return p;
+  return PutMetres(p, x, y, &invalid_);
 }
 
 bool RecordEmitter::AppendPoint(std::string_view coordinates, MifWriter& out, std::string_view tail) {
@@ -307,9 +309,14 @@ char* RecordEmitter::PutVertexLines(std::string_view coordinates, char* q, size_
   }
   // Projected, in batches: the vertices of a batch are parsed, then projected, then written,
   // so that the work of several vertices overlaps instead of waiting on one vertex's chain
-  // of dependent steps.
+  // of dependent steps. What is counted is counted in locals, which the bytes written cannot
+  // alias.
   constexpr int kBatch = 16;
   double longitudes[kBatch], latitudes[kBatch], x[kBatch], y[kBatch];
+  Extent extent = extent_;
+  size_t far = 0;
+  bool invalid = false;
+  const double meridian = grid_->projection().central_meridian(), half_width = half_width_;
   for (bool more = true; more;) {
     int n = 0;
     Tuple t;
@@ -319,12 +326,19 @@ char* RecordEmitter::PutVertexLines(std::string_view coordinates, char* q, size_
       if (ParseTuple(t, readable_end_, &longitudes[n], &latitudes[n])) {
         ++n;
       } else {
-        invalid_ = true;
+        invalid = true;
       }
     }
-    for (int i = 0; i < n; ++i) grid_->Forward(longitudes[i], latitudes[i], &x[i], &y[i]);
-    for (int i = 0; i < n; ++i) q = PutProjectedLine(q, longitudes[i], latitudes[i], x[i], y[i]);
+    for (int i = 0; i < n; ++i) {
+      extent.Add(longitudes[i], latitudes[i]);
+      far += std::fabs(longitudes[i] - meridian) > half_width;
+      grid_->Forward(longitudes[i], latitudes[i], &x[i], &y[i]);
+    }
+    for (int i = 0; i < n; ++i) q = PutMetres(q, x[i], y[i], &invalid);
   }
+  extent_ = extent;
+  far_vertices_ += far;
+  invalid_ = invalid_ || invalid;
   return q;
 }
 

@@ -96,8 +96,6 @@ class RecordEmitter {
   // The vertex line of a tuple at `p`: copied, decoded or projected.
   char* PutLine(char* p, const Tuple& t);
   char* PutProjected(char* p, double longitude, double latitude);
-  // The line of a vertex projected to (x, y).
-  char* PutProjectedLine(char* p, double longitude, double latitude, double x, double y);
   bool AppendLargeVertices(std::string_view coordinates, const VertexSectionParams& params, MifWriter& out,
                            std::string_view tail);
   void PutHead(size_t count, std::string_view head, MifWriter& out);
