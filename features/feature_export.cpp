@@ -70,40 +70,60 @@ struct Projected {
   std::string coord_sys;
 };
 
-// The longitudes and latitudes of the first vertex of up to 4,096 parts spread over the plan:
+// The longitudes and latitudes of the first vertex of up to 4,096 of `count` coordinates
+// texts spread over them, where first_vertex(i, &longitude, &latitude) reads that of the i-th:
 // where the data likely lie, found in moments.
-RecordEmitter::Extent SampleOf(const ObjectPlan& plan, const ExportSource& source) {
+template <typename FirstVertex>
+RecordEmitter::Extent SampleOf(size_t count, FirstVertex first_vertex) {
   constexpr size_t kSamples = 4096;
   RecordEmitter::Extent extent;
-  const size_t step = plan.parts.size() / kSamples + 1;
-  for (size_t i = 0; i < plan.parts.size(); i += step) {
+  const size_t step = count / kSamples + 1;
+  for (size_t i = 0; i < count; i += step) {
+    double longitude, latitude;
+    if (first_vertex(i, &longitude, &latitude)) extent.Add(longitude, latitude);
+  }
+  return extent;
+}
+
+RecordEmitter::Extent SampleOf(const ObjectPlan& plan, const ExportSource& source) {
+  return SampleOf(plan.parts.size(), [&](size_t i, double* longitude, double* latitude) {
     const Part& part = plan.parts[i];
     std::string_view coordinates = part.text;
     std::string track_coord;
     if (part.type == PartType::kTrack) {
       // Its first gx:coord, "lon lat alt", read as a tuple: enough for a guess.
       const size_t open = part.text.find("coord>");
-      if (open == std::string_view::npos) continue;
+      if (open == std::string_view::npos) return false;
       std::string_view coord = part.text.substr(open + 6);
       coord = coord.substr(0, coord.find('<'));
       const size_t first = coord.find_first_not_of(" \t\r\n");
-      if (first == std::string_view::npos) continue;
+      if (first == std::string_view::npos) return false;
       track_coord = coord.substr(first);
       std::replace_if(track_coord.begin(), track_coord.end(), [](char c) { return c == ' ' || c == '\t'; }, ',');
       coordinates = track_coord;
     }
     if (part.type == PartType::kPolygon) {
       std::vector<std::string_view> rings = RingsOf(part.text);
-      if (rings.empty()) continue;
+      if (rings.empty()) return false;
       coordinates = rings[0];
     }
-    RecordEmitter emitter(source.encoding, !track_coord.empty()  ? std::string_view(track_coord)
-                                           : part.joined == 0    ? source.text
-                                                                 : std::string_view(*plan.joined[part.joined - 1]));
-    double longitude, latitude;
-    if (emitter.FirstVertex(coordinates, &longitude, &latitude)) extent.Add(longitude, latitude);
-  }
-  return extent;
+    const RecordEmitter emitter(source.encoding, !track_coord.empty()  ? std::string_view(track_coord)
+                                                 : part.joined == 0    ? source.text
+                                                                       : std::string_view(*plan.joined[part.joined - 1]));
+    return emitter.FirstVertex(coordinates, longitude, latitude);
+  });
+}
+
+// The sample of the export plan's coordinates texts (those of joined element texts aside).
+RecordEmitter::Extent SampleOf(const std::array<KindPlan, 3>& kinds, const ExportSource& source) {
+  const size_t count = kinds[0].coordinates.size() + kinds[1].coordinates.size() + kinds[2].coordinates.size();
+  const RecordEmitter emitter(source.encoding, source.text);
+  return SampleOf(count, [&](size_t i, double* longitude, double* latitude) {
+    size_t kind = 0;
+    for (; i >= kinds[kind].coordinates.size(); ++kind) i -= kinds[kind].coordinates.size();
+    const TextSpan& span = kinds[kind].coordinates[i];
+    return emitter.FirstVertex(source.text.substr(span.begin, span.end - span.begin), longitude, latitude);
+  });
 }
 
 // The frame for data within `extent`, projected through a grid over `area`.
@@ -144,12 +164,70 @@ Projected FrameOf(const CoordinateSystem& crs, RecordEmitter::Extent extent, con
   return frame;
 }
 
+// Writes the files with write(frame, to_mif, to_mid, extent), which writes them in `frame`
+// and, when `extent` is given, adds to it the longitudes and latitudes of every vertex
+// projected; header_of(frame) is the header that write gives them. Unprojected, the files
+// are written once. Projected, the header names the zone and the bounds of all the data,
+// known only when every vertex has been read. The files are written once, in the frame that
+// `sample` of the data gives, and the header put in place at the end, when the data's frame
+// proves the same and its header as long; otherwise (or when the sinks cannot go back:
+// nothing is written the first time) they are written again in the data's frame. The grid
+// covers the sample's area and a degree around it, whichever frame is used, so that both give
+// the same vertices.
+template <typename Write, typename HeaderOf>
+bool WriteInFrame(const CoordinateSystem& crs, const RecordEmitter::Extent& sample, const MifSink& mif_sink,
+                  const MifSink& mid_sink, const SinkRewind* rewind, ConversionReport* report, Write write,
+                  HeaderOf header_of) {
+  Projected frame;
+  if (!crs.Projected()) {
+    frame.coord_sys = CoordSysLine(crs);
+    return write(frame, mif_sink, mid_sink, nullptr);
+  }
+  RecordEmitter::Extent area = sample;
+  if (!area.empty()) area = {area.min_lon - 1.0, area.max_lon + 1.0, area.min_lat - 1.0, area.max_lat + 1.0};
+  Projected guess = FrameOf(crs, sample, area);
+  const MifSink nowhere = [](std::string_view) { return true; };
+  RecordEmitter::Extent extent;
+  if (!write(guess, rewind ? mif_sink : nowhere, rewind ? mid_sink : nowhere, &extent)) return false;
+  frame = FrameOf(crs, extent, area);
+  report->zone = frame.zone;
+  if (rewind && frame.zone == guess.zone && frame.coord_sys.size() == guess.coord_sys.size()) {
+    return rewind->overwrite_start(header_of(frame));
+  }
+  if (rewind && !rewind->restart()) return false;
+  return write(frame, mif_sink, mid_sink, nullptr);
+}
+
+// The options that change no more than the frame: the records of the plain export, with
+// another header, projected or not.
+bool ExportRecordsInFrame(const ExportSource& source, const CoordinateSystem& crs, int threads, const MifSink& mif_sink,
+                          ConversionReport* report, const SinkRewind* rewind) {
+  const std::array<KindPlan, 3> kinds = PlanExport(source.text, threads);
+  auto header_of = [](const Projected& frame) { return MifHeaderWith(nullptr, false, frame.coord_sys); };
+  auto write = [&](const Projected& frame, const MifSink& to_mif, const MifSink&, RecordEmitter::Extent* extent) {
+    RecordProjection projection{frame.grid.get(), HalfWidthOf(crs.kind)};
+    const bool written = ExportRecords(source, kinds, header_of(frame), threads, to_mif, frame.grid ? &projection : nullptr);
+    report->skipped_objects = projection.skipped_records;
+    report->far_vertices = projection.tally.far_vertices;
+    if (extent) extent->Add(projection.tally.extent);
+    return written;
+  };
+  const RecordEmitter::Extent sample = crs.Projected() ? SampleOf(kinds, source) : RecordEmitter::Extent();
+  const MifSink no_mid = [](std::string_view) { return true; };
+  return WriteInFrame(crs, sample, mif_sink, no_mid, rewind, report, write, header_of);
+}
+
 }  // namespace
 
 bool ExportWithOptions(const ExportSource& source, const ConversionOptions& options, int threads,
                        const MifSink& mif_sink, const MifSink& mid_sink, ConversionReport* report,
                        const SinkRewind* rewind) {
   if (!options.Any()) return ExportMif(source, threads, mif_sink);
+  // Without options that need the placemarks or make other objects, each geometry element
+  // gives its record as in the plain export.
+  if (!(options.Table() || options.styles || options.polygons || options.tracks || options.multi)) {
+    return ExportRecordsInFrame(source, options.crs, threads, mif_sink, report, rewind);
+  }
   const std::string_view text = source.text;
   // The placemarks and the geometry plan are found in one pass over the text.
   std::unique_ptr<KmlFeatures> features;
@@ -182,13 +260,15 @@ bool ExportWithOptions(const ExportSource& source, const ConversionOptions& opti
   auto new_writer = [&] {
     return ObjectWriter(source, plan, options, clauses ? clauses->of_placemark() : nullptr, table.get());
   };
+  auto header_of = [&](const Projected& frame) {
+    return MifHeaderWith(table.get(), NeedsVersion650(plan, options), frame.coord_sys);
+  };
 
-  // The objects, after the header with `coord_sys`: false when a sink returned false. When
-  // projecting, `extent` gains the longitudes and latitudes of every vertex projected.
+  // The objects, after the header: false when a sink returned false.
   Pool<MifWriter> pool;  // the writers of the pieces, kept for the next pieces
   auto write = [&](const Projected& frame, const MifSink& to_mif, const MifSink& to_mid, RecordEmitter::Extent* extent) {
     report->skipped_objects = report->far_vertices = 0;
-    if (!to_mif(MifHeaderWith(table.get(), NeedsVersion650(plan, options), frame.coord_sys))) return false;
+    if (!to_mif(header_of(frame))) return false;
     for (size_t s = 0; s < plan.sections.size(); ++s) {
       if (s > 0 && !to_mif("\r\n")) return false;
       const std::vector<PlannedObject>& section = plan.sections[s];
@@ -229,31 +309,8 @@ bool ExportWithOptions(const ExportSource& source, const ConversionOptions& opti
     return !plan.merged || to_mif("\r\n");
   };
 
-  Projected frame;
-  if (!options.crs.Projected()) {
-    frame.coord_sys = CoordSysLine(options.crs);
-    return write(frame, mif_sink, mid_sink, nullptr);
-  }
-  // Projected, the header names the zone and the bounds of all the data, known only when every
-  // vertex has been read. The file is written once, in the frame that a sample of the data
-  // gives, and its header put in place at the end, when the data's frame proves the same and
-  // its header as long; otherwise (or when the sinks cannot go back: nothing is written the
-  // first time) it is written again in the data's frame. The grid covers the sample's area
-  // and a degree around it, whichever frame is used, so that both give the same vertices.
-  const RecordEmitter::Extent sample = SampleOf(plan, source);
-  RecordEmitter::Extent area = sample;
-  if (!area.empty()) area = {area.min_lon - 1.0, area.max_lon + 1.0, area.min_lat - 1.0, area.max_lat + 1.0};
-  Projected guess = FrameOf(options.crs, sample, area);
-  const MifSink nowhere = [](std::string_view) { return true; };
-  RecordEmitter::Extent extent;
-  if (!write(guess, rewind ? mif_sink : nowhere, rewind ? mid_sink : nowhere, &extent)) return false;
-  frame = FrameOf(options.crs, extent, area);
-  report->zone = frame.zone;
-  if (rewind && frame.zone == guess.zone && frame.coord_sys.size() == guess.coord_sys.size()) {
-    return rewind->overwrite_start(MifHeaderWith(table.get(), NeedsVersion650(plan, options), frame.coord_sys));
-  }
-  if (rewind && !rewind->restart()) return false;
-  return write(frame, mif_sink, mid_sink, nullptr);
+  const RecordEmitter::Extent sample = options.crs.Projected() ? SampleOf(plan, source) : RecordEmitter::Extent();
+  return WriteInFrame(options.crs, sample, mif_sink, mid_sink, rewind, report, write, header_of);
 }
 
 ConvertedText ConvertInMemory(const ExportSource& source, const ConversionOptions& options) {

@@ -36,12 +36,11 @@ void ObjectWriter::Write(const PlannedObject& object, MifWriter& mif, MifWriter&
   // Projecting, the vertices of an object that gives none do not count, and one with a field
   // that is no number is taken back whole.
   auto write_or_skip = [&](auto write) {
-    const size_t before = mif.text().size(), far_before = emitter_.far_vertices();
-    const RecordEmitter::Extent extent_before = emitter_.extent();
+    const size_t before = mif.text().size();
+    const RecordEmitter::Tally tally = emitter_.tally();
     emitter_.ClearInvalid();
     if (write()) return true;
-    far_dropped_ += emitter_.far_vertices() - far_before;
-    emitter_.RestoreExtent(extent_before);
+    emitter_.Restore(tally);
     if (emitter_.invalid()) {
       mif.Truncate(before);
       ++skipped_;

@@ -34,7 +34,7 @@ class ObjectWriter {
   void Write(const PlannedObject& object, MifWriter& mif, MifWriter& mid);
 
   size_t skipped_objects() const { return skipped_; }  // for a field that is no number
-  size_t far_vertices() const { return emitter_.far_vertices() - far_dropped_; }  // of the objects written
+  size_t far_vertices() const { return emitter_.far_vertices(); }  // of the objects written
   // The longitudes and latitudes of the vertices projected, the smallest and largest.
   const RecordEmitter::Extent& extent() const { return emitter_.extent(); }
 
@@ -69,7 +69,6 @@ class ObjectWriter {
   Lists points_, plines_, regions_;
   MifWriter scratch_;
   size_t skipped_ = 0;
-  size_t far_dropped_ = 0;  // far vertices of skipped objects
 };
 
 // Whether writing `plan` makes a Multipoint or a Collection, which MIF has from version 650.

@@ -6,6 +6,8 @@
 #include <string_view>
 
 #include "document/text_io.h"
+#include "mif/export_plan.h"
+#include "mif/record_emitter.h"
 
 // The export of a whole file, at the speed of memory: the file's bytes are searched as they
 // are (mif/export_plan.h), only the fields that reach the MIF file are converted
@@ -28,6 +30,20 @@ ExportSource SourceOf(std::string_view bytes, Encoding encoding, std::string* de
 // text may use. False when the sink returned false.
 using MifSink = std::function<bool(std::string_view)>;
 bool ExportMif(const ExportSource& source, int threads, const MifSink& sink);
+
+// Projecting the records of an export: every vertex goes through `grid`, and a record with a
+// field that is no number is skipped. What the records written gave is counted.
+struct RecordProjection {
+  const ProjectionGrid* grid = nullptr;
+  double half_width = 0;
+  size_t skipped_records = 0;
+  RecordEmitter::Tally tally{};
+};
+
+// The records of the export plan `plans` (PlanExport) after `header`, to `sink`: ExportMif
+// with another header, and with `projection` projected.
+bool ExportRecords(const ExportSource& source, const std::array<KindPlan, 3>& plans, std::string_view header,
+                   int threads, const MifSink& sink, RecordProjection* projection = nullptr);
 
 // What lets an export whose header holds values known only at the end write its files in one
 // pass: `overwrite_start` puts its bytes in place of as many at the start of the MIF file, and

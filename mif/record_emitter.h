@@ -89,8 +89,18 @@ class RecordEmitter {
     bool empty() const { return min_lon > max_lon; }
   };
   const Extent& extent() const { return extent_; }
-  // Takes back the vertices projected since extent() was `earlier`.
-  void RestoreExtent(const Extent& earlier) { extent_ = earlier; }
+
+  // What the vertices projected so far gave: their extent and how many were far. Taken before
+  // a record and restored when the record is dropped, so that only records written count.
+  struct Tally {
+    Extent extent;
+    size_t far_vertices;
+  };
+  Tally tally() const { return {extent_, far_vertices_}; }
+  void Restore(const Tally& earlier) {
+    extent_ = earlier.extent;
+    far_vertices_ = earlier.far_vertices;
+  }
 
  private:
   // The vertex line of a tuple at `p`: copied, decoded or projected.
