@@ -109,8 +109,16 @@ inline char* PutThousandths(char* p, double value) {
   if (value < 0 && (whole | thousandths)) *p++ = '-';
   if (whole < 100000000) {
     // Eight digits at once, less their leading zeros but the last.
+    // Eastings and northings in metres mostly have 7 or 8 digits: those lengths are known
+    // without the digits, others found from them.
     const uint64_t text = EightDigitText(static_cast<uint32_t>(whole));
-    const int zeros = std::countr_zero((text - 0x3030303030303030) | uint64_t{1} << 56) / 8;
+    int zeros = 0;
+    if (whole >= 10000000) {
+    } else if (whole >= 1000000) {
+      zeros = 1;
+    } else {
+      zeros = std::countr_zero((text - 0x3030303030303030) | uint64_t{1} << 56) / 8;
+    }
     const uint64_t kept = text >> (8 * zeros);
     std::memcpy(p, &kept, 8);
     p += 8 - zeros;
