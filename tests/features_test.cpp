@@ -360,7 +360,7 @@ TEST(FeatureExport, PlainDescriptionsAndCascadingStyles) {
 
 TEST(FeatureExport, GaussKrugerCoordinatesAreProjectedToMillimetres) {
   std::string kml = R"(<Document><Placemark><Point><coordinates>116.39,39.9,0</coordinates></Point></Placemark>
-    <Placemark><LineString><coordinates>116.39,39.9 abc,39.9</coordinates></LineString></Placemark>
+    <Placemark><LineString><coordinates>116.39,39.9 121.0,41.0 abc,39.9</coordinates></LineString></Placemark>
     <Placemark><LineString><coordinates>116.39,39.9 120.0,40.0</coordinates></LineString></Placemark></Document>)";
   ConversionOptions options;
   std::string error;
@@ -373,12 +373,21 @@ TEST(FeatureExport, GaussKrugerCoordinatesAreProjectedToMillimetres) {
             "Columns 1\r\n  GOOD Char(10)\r\nData\r\n"
             "Point 39447833.664 4418603.794\r\n    Symbol (35,0,12)\r\n"
             "\r\n"
-            // The line with a longitude that is no number is left out, and counted.
+            // The line with a longitude that is no number is left out, and counted; its
+            // other vertices count neither in the bounds nor among the far ones.
             "\r\nPline 2\r\n39447833.664 4418603.794\r\n39756202.129 4433842.594\r\n    Pen (3,2,2105599)"
             "\r\n");
   EXPECT_EQ(out.report.skipped_objects, 1u);
   EXPECT_EQ(out.report.far_vertices, 1u);  // 120 degrees is 3 from the central meridian
   EXPECT_EQ(out.report.zone, 39);
+  // Written as objects of placemarks (with a MID file), the records and counts are the same.
+  ConversionOptions with_table = options;
+  with_table.attributes = true;
+  const ConvertedText as_objects = Convert(kml, with_table);
+  EXPECT_EQ(Records(as_objects.mif), Records(out.mif));
+  EXPECT_EQ(as_objects.mif.substr(0, as_objects.mif.find("Columns")), out.mif.substr(0, out.mif.find("Columns")));
+  EXPECT_EQ(as_objects.report.skipped_objects, 1u);
+  EXPECT_EQ(as_objects.report.far_vertices, 1u);
   ASSERT_TRUE(ParseCoordinateSystem("gk6", &options.crs, &error));
   options.crs.zone_prefix = false;
   EXPECT_NE(Convert(kml, options).mif.find("Point 447833.664 4418603.794\r\n"), std::string::npos);
