@@ -73,7 +73,7 @@ bool ExportKind(const ExportSource& source, const KindPlan& plan, int kind, int 
         piece.records.Reserve(bound);
         for (size_t i = bounds[c]; i < bounds[c + 1]; ++i) {
           const TextSpan& span = plan.coordinates[i];
-          AppendRecord(kind, text.substr(span.begin, span.end - span.begin), emitter, projection, piece);
+          AppendRecord(kind, text.substr(span.begin, span.end - span.begin), emitter, projection != nullptr, piece);
         }
         piece.tally = emitter.tally();
         return piece;
@@ -84,7 +84,7 @@ bool ExportKind(const ExportSource& source, const KindPlan& plan, int kind, int 
   RecordEmitter emitter = new_emitter(joined);
   Piece piece;
   ForEachJoinedCoordinates(plan, joined, [&](std::string_view coordinates, size_t) {
-    AppendRecord(kind, coordinates, emitter, projection, piece);
+    AppendRecord(kind, coordinates, emitter, projection != nullptr, piece);
   });
   piece.tally = emitter.tally();
   return consume(piece);
