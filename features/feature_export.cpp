@@ -56,8 +56,8 @@ class StyleClauses {
 // What one piece of the objects gives.
 struct Written {
   MifWriter mif, mid;
-  size_t skipped = 0, far = 0;
-  RecordEmitter::Extent extent;
+  size_t skipped = 0;
+  RecordEmitter::Tally tally{};
 };
 
 // The frame of a projected file: the zone (the given one, or that of the centre of the data's
@@ -287,14 +287,13 @@ bool ExportWithOptions(const ExportSource& source, const ConversionOptions& opti
             out.mid = pool.Take();
             for (size_t i = bounds[c]; i < bounds[c + 1]; ++i) writer.Write(section[i], out.mif, out.mid);
             out.skipped = writer.skipped_objects();
-            out.far = writer.far_vertices();
-            out.extent = writer.extent();
+            out.tally = writer.tally();
             return out;
           },
           [&](size_t, Written& out) {
             report->skipped_objects += out.skipped;
-            report->far_vertices += out.far;
-            if (extent) extent->Add(out.extent);
+            report->far_vertices += out.tally.far_vertices;
+            if (extent) extent->Add(out.tally.extent);
             const bool written = (out.mif.text().empty() || to_mif(out.mif.text())) &&
                                  (!table || out.mid.text().empty() || to_mid(out.mid.text()));
             for (MifWriter* writer : {&out.mif, &out.mid}) {

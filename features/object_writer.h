@@ -34,9 +34,8 @@ class ObjectWriter {
   void Write(const PlannedObject& object, MifWriter& mif, MifWriter& mid);
 
   size_t skipped_objects() const { return skipped_; }  // for a field that is no number
-  size_t far_vertices() const { return emitter_.far_vertices(); }  // of the objects written
-  // The longitudes and latitudes of the vertices projected, the smallest and largest.
-  const RecordEmitter::Extent& extent() const { return emitter_.extent(); }
+  // The extent and the far vertices of the objects written.
+  RecordEmitter::Tally tally() const { return emitter_.tally(); }
 
  private:
   // The vertex lists of a part or of several: each list's vertex count and the end of its lines.

@@ -48,8 +48,7 @@ bool ExportKind(const ExportSource& source, const KindPlan& plan, int kind, int 
   auto consume = [&](Piece& piece) {
     if (projection) {
       projection->skipped_records += piece.skipped;
-      projection->tally.extent.Add(piece.tally.extent);
-      projection->tally.far_vertices += piece.tally.far_vertices;
+      projection->tally.Add(piece.tally);
     }
     const bool written = piece.records.text().empty() || sink(piece.records.text());
     piece.records.Clear();

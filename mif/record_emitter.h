@@ -95,6 +95,10 @@ class RecordEmitter {
   struct Tally {
     Extent extent;
     size_t far_vertices;
+    void Add(const Tally& other) {
+      extent.Add(other.extent);
+      far_vertices += other.far_vertices;
+    }
   };
   Tally tally() const { return {extent_, far_vertices_}; }
   void Restore(const Tally& earlier) {
