@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <memory>
+#include <optional>
 #include <unordered_map>
 
 #include "features/attribute_table.h"
@@ -229,20 +230,23 @@ bool ExportWithOptions(const ExportSource& source, const ConversionOptions& opti
     return ExportRecordsInFrame(source, options.crs, threads, mif_sink, report, rewind);
   }
   const std::string_view text = source.text;
-  // The placemarks and the geometry plan are found in one pass over the text.
+  // The placemarks, the geometry plan and the elements planned as parts are found in one pass
+  // over the text.
   std::unique_ptr<KmlFeatures> features;
   std::array<KindPlan, 3> kinds;
+  std::optional<NamedTagScan> elements;
   if (options.Table() || options.styles || options.multi) {
     ExportPlanner planner(text);
     FeatureReading reading;
     reading.whole_descriptions = options.plain_descriptions;
-    features = std::make_unique<KmlFeatures>(
-        ReadFeatures(text, source.encoding, threads, kFeatureBlock, &planner, reading));
+    if (std::vector<std::string_view> names = PartElementNames(options); !names.empty()) elements.emplace(std::move(names));
+    features = std::make_unique<KmlFeatures>(ReadFeatures(text, source.encoding, threads, kFeatureBlock, &planner,
+                                                          reading, elements ? &*elements : nullptr));
     kinds = std::move(planner.plans());
   } else {
     kinds = PlanExport(text, threads);
   }
-  const ObjectPlan plan = MakeObjectPlan(text, kinds, options, features.get(), threads);
+  const ObjectPlan plan = MakeObjectPlan(text, kinds, options, features.get(), threads, elements ? &*elements : nullptr);
   std::unique_ptr<AttributeTable> table;
   if (options.Table()) {
     table = std::make_unique<AttributeTable>(*features, plan.used, threads,

@@ -394,14 +394,36 @@ struct Stretch {
   };
   std::vector<Outside> outside;
   std::vector<ScannedTag> export_tags;  // those that begin in [start, stop), when asked for
+  std::optional<NamedTagScan> element_tags;  // the same
 };
 
-Stretch ReadStretch(std::string_view text, Encoding encoding, size_t start, size_t stop_from, bool export_tags,
-                    FeatureReading reading) {
-  Stretch stretch;
+// Empties a stretch that was merged for the next one, keeping the memory of its long lists:
+// touched once, instead of being given back to the system and faulted in for every stretch.
+void Empty(Stretch& stretch) {
+  stretch.start = stretch.stop = std::string_view::npos;
+  stretch.outside.clear();
+  stretch.export_tags.clear();
+  stretch.element_tags.reset();
+  if (!stretch.found) return;
+  KmlFeatures& found = *stretch.found;
+  KmlFeatures empty(found.text(), found.encoding());
+  empty.placemarks = std::move(found.placemarks);
+  empty.spans = std::move(found.spans);
+  empty.data = std::move(found.data);
+  empty.values = std::move(found.values);
+  found = std::move(empty);
+  found.placemarks.clear();
+  found.spans.clear();
+  found.data.clear();
+  found.values.clear();
+}
+
+// Reads the stretch from `start` into `stretch`, an empty one.
+Stretch ReadStretch(Stretch stretch, std::string_view text, Encoding encoding, size_t start, size_t stop_from,
+                    bool export_tags, FeatureReading reading, const NamedTagScan* elements) {
   stretch.start = start;
   stretch.stop = text.size();
-  stretch.found = std::make_unique<KmlFeatures>(text, encoding);
+  if (!stretch.found) stretch.found = std::make_unique<KmlFeatures>(text, encoding);
   ScopeReader placemark(text, encoding, *stretch.found, reading);
   auto visit = [&](const KmlTag& tag) {
     const Element element = ElementOf(tag.name);
@@ -420,9 +442,13 @@ Stretch ReadStretch(std::string_view text, Encoding encoding, size_t start, size
     }
     return true;
   };
-  if (export_tags) {
-    WalkKml(text, start, visit, [&](size_t at) { ScanExportTagAt(text, at, stretch.export_tags); });
-    // The tag the walk stopped at begins the next stretch.
+  if (elements) stretch.element_tags = elements->Fresh();
+  if (export_tags || elements) {
+    WalkKml(text, start, visit, [&](size_t at) {
+      if (export_tags) ScanExportTagAt(text, at, stretch.export_tags);
+      if (elements) stretch.element_tags->At(text, at);
+    });
+    // The tag the walk stopped at begins the next stretch (a Placemark tag: no element's).
     while (!stretch.export_tags.empty() && stretch.export_tags.back().begin >= stretch.stop) stretch.export_tags.pop_back();
   } else {
     WalkKml(text, start, visit);
@@ -451,11 +477,15 @@ size_t FirstPlacemarkTag(std::string_view text, size_t from, size_t to) {
 // Adds the stretches, in order, to the features of the whole document.
 class StretchMerger {
  public:
-  StretchMerger(KmlFeatures& features, ExportPlanner* planner, FeatureReading reading)
-      : features_(features), outside_(features.text(), features.encoding(), features, reading), planner_(planner) {}
+  StretchMerger(KmlFeatures& features, ExportPlanner* planner, NamedTagScan* elements, FeatureReading reading)
+      : features_(features),
+        outside_(features.text(), features.encoding(), features, reading),
+        planner_(planner),
+        elements_(elements) {}
 
   void Add(Stretch& stretch) {
     if (planner_) planner_->Take(stretch.export_tags);
+    if (elements_) elements_->Append(*stretch.element_tags);
     const KmlFeatures& found = *stretch.found;
     std::vector<int> field_of(found.fields.size());
     for (size_t f = 0; f < found.fields.size(); ++f) {
@@ -517,7 +547,8 @@ class StretchMerger {
     const double rate = static_cast<double>(features_.text().size()) / static_cast<double>(read) * 1.05;
     auto reserve = [&](auto& list) {
       const auto expected = static_cast<size_t>(static_cast<double>(list.size()) * rate);
-      if (list.capacity() < expected) list.reserve(expected);
+      // A list that outgrows the guess grows as it would without one.
+      if (list.capacity() < expected) list.reserve(std::max(expected, list.capacity() * 2));
     };
     reserve(features_.placemarks);
     reserve(features_.spans);
@@ -528,6 +559,7 @@ class StretchMerger {
   KmlFeatures& features_;
   ScopeReader outside_;
   ExportPlanner* planner_;
+  NamedTagScan* elements_;
   std::unordered_map<std::string, int> field_index_;
 };
 
@@ -539,13 +571,13 @@ std::string_view LocalId(std::string_view url) {
 }  // namespace
 
 KmlFeatures ReadFeatures(std::string_view text, Encoding encoding, int threads, size_t block, ExportPlanner* planner,
-                         FeatureReading reading) {
+                         FeatureReading reading, NamedTagScan* elements) {
   KmlFeatures features(text, encoding);
-  StretchMerger merger(features, planner, reading);
+  StretchMerger merger(features, planner, elements, reading);
   const bool export_tags = planner != nullptr;
   block = std::max<size_t>(block, 1);
   if (text.size() <= block || threads <= 1) {
-    Stretch whole = ReadStretch(text, encoding, 0, std::string_view::npos, export_tags, reading);
+    Stretch whole = ReadStretch(Stretch(), text, encoding, 0, std::string_view::npos, export_tags, reading, elements);
     merger.Add(whole);
     merger.Finish();
     return features;
@@ -556,19 +588,27 @@ KmlFeatures ReadFeatures(std::string_view text, Encoding encoding, int threads, 
   // stretch is read again from there.
   const size_t blocks = (text.size() + block - 1) / block;
   size_t walked_to = 0;  // where the next stretch starts
+  Pool<Stretch> pool;     // stretches merged, emptied
   OrderedParallel<Stretch>(
       blocks, threads, 4,
       [&](size_t i) {
         const size_t block_end = std::min(text.size(), (i + 1) * block);
         size_t start = i == 0 ? 0 : FirstPlacemarkTag(text, i * block, block_end);
-        return start == std::string_view::npos ? Stretch() : ReadStretch(text, encoding, start, block_end, export_tags, reading);
+        if (start == std::string_view::npos) return pool.Take();
+        return ReadStretch(pool.Take(), text, encoding, start, block_end, export_tags, reading, elements);
       },
       [&](size_t i, Stretch& stretch) {
         const size_t block_end = std::min(text.size(), (i + 1) * block);
-        if (walked_to >= block_end) return true;  // an earlier stretch ran past this block
-        if (stretch.start != walked_to) stretch = ReadStretch(text, encoding, walked_to, block_end, export_tags, reading);
-        merger.Add(stretch);
-        walked_to = stretch.stop;
+        if (walked_to < block_end) {  // else an earlier stretch ran past this block
+          if (stretch.start != walked_to) {
+            Empty(stretch);
+            stretch = ReadStretch(std::move(stretch), text, encoding, walked_to, block_end, export_tags, reading, elements);
+          }
+          merger.Add(stretch);
+          walked_to = stretch.stop;
+        }
+        Empty(stretch);
+        pool.Give(stretch);
         return true;
       });
   merger.Finish();

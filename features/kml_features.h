@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "document/text_io.h"
+#include "mif/element_tags.h"
 #include "mif/export_plan.h"
 
 // What a KML document says about its placemarks besides their geometry: names, descriptions,
@@ -125,7 +126,9 @@ struct FeatureReading {
 // a Folder, Document or kml element ends, or at the end.
 // A text longer than `block` is read on up to `threads` threads, a stretch from each block
 // (the result is the same). With a `planner`, the tags of the export are found in the same
-// pass and handed to it in order, so that it makes the plan of PlanExport.
+// pass and handed to it in order, so that it makes the plan of PlanExport; with `elements`,
+// the tags of its names are found in that pass too.
 constexpr size_t kFeatureBlock = size_t{4} << 20;
 KmlFeatures ReadFeatures(std::string_view text, Encoding encoding, int threads, size_t block = kFeatureBlock,
-                         ExportPlanner* planner = nullptr, FeatureReading reading = {});
+                         ExportPlanner* planner = nullptr, FeatureReading reading = {},
+                         NamedTagScan* elements = nullptr);

@@ -49,12 +49,11 @@ void SortRuns(Iterator first, const std::vector<size_t>& run_ends, Less less) {
 // The parts of each kind: points, polylines (tracks among them), regions (polygons among
 // them). Polygons and tracks are planned as their elements' texts.
 std::array<std::vector<Part>, 3> PlanParts(std::string_view text, const std::array<KindPlan, 3>& kinds,
-                                           const ConversionOptions& options, ObjectPlan& plan, int threads) {
-  std::vector<std::string_view> names;
-  if (options.polygons) names.push_back("Polygon");
-  if (options.tracks) names.push_back("Track");
+                                           const ConversionOptions& options, ObjectPlan& plan, int threads,
+                                           const NamedTagScan* found) {
+  const std::vector<std::string_view> names = PartElementNames(options);
   std::vector<std::vector<ElementMatch>> elements;
-  if (!names.empty()) elements = FindElementsOfEach(text, names, threads);
+  if (!names.empty()) elements = found ? found->Elements(text) : FindElementsOfEach(text, names, threads);
   std::array<std::vector<Part>, 3> parts;
   auto always = [](size_t) { return true; };
   AddKind(text, kinds[0], PartType::kPoint, plan, parts[0], always);
@@ -92,6 +91,13 @@ std::string_view FirstGroup(std::string_view text, std::string_view name) {
 
 }  // namespace
 
+std::vector<std::string_view> PartElementNames(const ConversionOptions& options) {
+  std::vector<std::string_view> names;
+  if (options.polygons) names.push_back("Polygon");
+  if (options.tracks) names.push_back("Track");
+  return names;
+}
+
 std::vector<std::string_view> RingsOf(std::string_view polygon) {
   std::vector<std::string_view> rings{FirstGroup(FirstGroup(FirstGroup(polygon, "outerBoundaryIs"), "LinearRing"), "coordinates")};
   for (const ElementMatch& inner : FindNamedElements(polygon, "innerBoundaryIs")) {
@@ -103,9 +109,9 @@ std::vector<std::string_view> RingsOf(std::string_view polygon) {
 }
 
 ObjectPlan MakeObjectPlan(std::string_view text, std::array<KindPlan, 3>& kinds, const ConversionOptions& options,
-                          const KmlFeatures* features, int threads) {
+                          const KmlFeatures* features, int threads, const NamedTagScan* elements) {
   ObjectPlan plan;
-  std::array<std::vector<Part>, 3> parts = PlanParts(text, kinds, options, plan, threads);
+  std::array<std::vector<Part>, 3> parts = PlanParts(text, kinds, options, plan, threads, elements);
   kinds = {};  // its spans are parts now
   const size_t placemarks = features ? features->placemarks.size() : 0;
   plan.used.assign(placemarks, options.empty_rows);

@@ -46,10 +46,15 @@ struct ObjectPlan {
   std::vector<bool> used;  // of each placemark: whether it may give a row (the table's widths follow them)
 };
 
+// The elements whose texts the options plan as parts: Polygon (--polygons), then gx:Track
+// (--tracks).
+std::vector<std::string_view> PartElementNames(const ConversionOptions& options);
+
 // The plan of `text` from the export's geometry plan `kinds`; `features`, when the options
-// need them, give each part its placemark.
+// need them, give each part its placemark. The elements of PartElementNames are searched
+// for, unless `elements` has taken the tags of the whole text already.
 ObjectPlan MakeObjectPlan(std::string_view text, std::array<KindPlan, 3>& kinds, const ConversionOptions& options,
-                          const KmlFeatures* features, int threads);
+                          const KmlFeatures* features, int threads, const NamedTagScan* elements = nullptr);
 
 // The rings of a Polygon: the coordinates of the first LinearRing of its outerBoundaryIs, then
 // those of each LinearRing of its innerBoundaryIs elements, in order.

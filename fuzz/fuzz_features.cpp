@@ -8,6 +8,7 @@
 #include "features/feature_export.h"
 #include "features/kml_features.h"
 #include "fuzz/fuzz_check.h"
+#include "mif/element_tags.h"
 #include "mif/export_plan.h"
 
 namespace {
@@ -115,7 +116,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const size_t block = 1 + data[0] % 64;
   KmlFeatures whole = ReadFeatures(bytes, Encoding::kAnsi, 1);
   ExportPlanner planner(bytes);
-  CheckSameFeatures(whole, ReadFeatures(bytes, Encoding::kAnsi, 2, block, &planner));
+  const std::vector<std::string_view> names{"Polygon", "Track"};
+  NamedTagScan scan(names);
+  CheckSameFeatures(whole, ReadFeatures(bytes, Encoding::kAnsi, 2, block, &planner, {}, &scan));
+  // The elements found in the same pass are those of their own search.
+  const std::vector<std::vector<ElementMatch>> searched = FindElementsOfEach(bytes, names, 1);
+  const std::vector<std::vector<ElementMatch>> found = scan.Elements(bytes);
+  for (size_t n = 0; n < names.size(); ++n) {
+    FUZZ_CHECK(searched[n].size() == found[n].size());
+    for (size_t i = 0; i < found[n].size(); ++i) FUZZ_CHECK(searched[n][i].whole.data() == found[n][i].whole.data());
+  }
   // The plan made in the same pass is the export's own.
   std::array<KindPlan, 3> plans = PlanExport(bytes, 1);
   for (size_t kind = 0; kind < 3; ++kind) {

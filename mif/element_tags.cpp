@@ -104,42 +104,44 @@ std::vector<ElementMatch> FindNamedElements(std::string_view text, std::string_v
   return found;
 }
 
-namespace {
+void NamedTagScan::At(std::string_view text, size_t at) {
+  const bool closing = at + 1 < text.size() && text[at + 1] == '/';
+  const size_t name_begin = SkipPrefix(text, at + 1 + closing);
+  if (name_begin >= text.size()) return;
+  for (size_t n = 0; n < names_.size(); ++n) {
+    if (text[name_begin] != names_[n][0]) continue;
+    size_t end = TagEndAfterPrefix(text, name_begin, names_[n], closing);
+    if (end != std::string_view::npos) (closing ? found_[n].closings : found_[n].openings).push_back({at, end});
+  }
+}
 
-// The opening and closing tags of one name that begin in a part of the text.
-struct NamedTags {
-  std::vector<TagSpan> openings, closings;
-};
-
-void ScanNamedTags(std::string_view text, size_t from, size_t to, const std::vector<std::string_view>& names,
-                   std::vector<NamedTags>& found) {
-  ForEachByte(text, from, to, '<', [&](size_t at) {
-    const bool closing = at + 1 < text.size() && text[at + 1] == '/';
-    const size_t name_begin = SkipPrefix(text, at + 1 + closing);
-    if (name_begin >= text.size()) return;
-    for (size_t n = 0; n < names.size(); ++n) {
-      if (text[name_begin] != names[n][0]) continue;
-      size_t end = TagEndAfterPrefix(text, name_begin, names[n], closing);
-      if (end != std::string_view::npos) (closing ? found[n].closings : found[n].openings).push_back({at, end});
-    }
-  });
+void NamedTagScan::Append(const NamedTagScan& later) {
+  for (size_t n = 0; n < found_.size(); ++n) {
+    found_[n].openings.insert(found_[n].openings.end(), later.found_[n].openings.begin(), later.found_[n].openings.end());
+    found_[n].closings.insert(found_[n].closings.end(), later.found_[n].closings.begin(), later.found_[n].closings.end());
+  }
 }
 
 // The elements that the tags make, as FindNamedElements pairs them: each opening tag from
 // where the last element ended with the first closing tag from its end on.
-std::vector<ElementMatch> PairTags(std::string_view text, const NamedTags& tags) {
-  std::vector<ElementMatch> found;
-  size_t from = 0, c = 0;
-  for (const TagSpan& open : tags.openings) {
-    if (open.begin < from) continue;
-    while (c < tags.closings.size() && tags.closings[c].begin < open.end) ++c;
-    if (c == tags.closings.size()) break;
-    const TagSpan& close = tags.closings[c];
-    found.push_back({text.substr(open.begin, close.end - open.begin), text.substr(open.end, close.begin - open.end)});
-    from = close.end;
+std::vector<std::vector<ElementMatch>> NamedTagScan::Elements(std::string_view text) const {
+  std::vector<std::vector<ElementMatch>> elements;
+  for (const Tags& tags : found_) {
+    std::vector<ElementMatch>& found = elements.emplace_back();
+    size_t from = 0, c = 0;
+    for (const TagSpan& open : tags.openings) {
+      if (open.begin < from) continue;
+      while (c < tags.closings.size() && tags.closings[c].begin < open.end) ++c;
+      if (c == tags.closings.size()) break;
+      const TagSpan& close = tags.closings[c];
+      found.push_back({text.substr(open.begin, close.end - open.begin), text.substr(open.end, close.begin - open.end)});
+      from = close.end;
+    }
   }
-  return found;
+  return elements;
 }
+
+namespace {
 
 constexpr size_t kElementScanBlock = size_t{8} << 20;
 
@@ -147,21 +149,14 @@ constexpr size_t kElementScanBlock = size_t{8} << 20;
 
 std::vector<std::vector<ElementMatch>> FindElementsOfEach(std::string_view text, const std::vector<std::string_view>& names,
                                                           int threads) {
-  std::vector<NamedTags> tags(names.size());
-  ScanBlocksInOrder<std::vector<NamedTags>>(
+  NamedTagScan tags(names);
+  ScanBlocksInOrder<NamedTagScan>(
       text.size(), kElementScanBlock, threads,
       [&](size_t from, size_t to) {
-        std::vector<NamedTags> found(names.size());
-        ScanNamedTags(text, from, to, names, found);
+        NamedTagScan found(names);
+        ForEachByte(text, from, to, '<', [&](size_t at) { found.At(text, at); });
         return found;
       },
-      [&](const std::vector<NamedTags>& found) {
-        for (size_t n = 0; n < names.size(); ++n) {
-          tags[n].openings.insert(tags[n].openings.end(), found[n].openings.begin(), found[n].openings.end());
-          tags[n].closings.insert(tags[n].closings.end(), found[n].closings.begin(), found[n].closings.end());
-        }
-      });
-  std::vector<std::vector<ElementMatch>> elements;
-  for (const NamedTags& named : tags) elements.push_back(PairTags(text, named));
-  return elements;
+      [&](const NamedTagScan& found) { tags.Append(found); });
+  return tags.Elements(text);
 }

@@ -48,6 +48,28 @@ std::string ElementPatternSource(std::string_view name);
 // the text between the tags.
 std::vector<ElementMatch> FindNamedElements(std::string_view text, std::string_view name);
 
+// The opening and closing tags of elements of some names, gathered a "<" at a time, so that
+// the search can share another pass over the text, in pieces, and then paired into elements.
+class NamedTagScan {
+ public:
+  explicit NamedTagScan(std::vector<std::string_view> names) : names_(std::move(names)), found_(names_.size()) {}
+  // A scan of the same names that has taken nothing yet.
+  NamedTagScan Fresh() const { return NamedTagScan(names_); }
+  // With text[at] == '<': takes the tag of one of the names that begins there, if any.
+  void At(std::string_view text, size_t at);
+  // Adds the tags of a scan of the same names over a later part of the text.
+  void Append(const NamedTagScan& later);
+  // FindNamedElements of each name, from the tags taken over the whole text.
+  std::vector<std::vector<ElementMatch>> Elements(std::string_view text) const;
+
+ private:
+  struct Tags {
+    std::vector<TagSpan> openings, closings;
+  };
+  std::vector<std::string_view> names_;
+  std::vector<Tags> found_;
+};
+
 // FindNamedElements of each of `names`, in one pass over the text; a large text is scanned
 // on up to `threads` threads.
 std::vector<std::vector<ElementMatch>> FindElementsOfEach(std::string_view text, const std::vector<std::string_view>& names,

@@ -175,7 +175,7 @@ TEST(KmlFeatures, ReadInStretchesOnThreadsAsInOneGo) {
   EXPECT_EQ(whole.find("commented"), std::string::npos);
   EXPECT_NE(whole.find("six"), std::string::npos);  // a comment never closed is none
   kml += "<Point><coordinates>1,2</coordinates></Point><![CDATA[<LineString><coordinates>3,4 5,6</coordinates>"
-         "</LineString>]]>";
+         "</LineString><Polygon>in</Polygon>]]><gx:Track><when>t</when></gx:Track><Polygon>p</Polygon>";
   ASSERT_EQ(Describe(ReadFeatures(kml, Encoding::kAnsi, 1)), whole);
   const std::array<KindPlan, 3> plan = PlanExport(kml, 1);
   auto coordinates = [&](const std::array<KindPlan, 3>& plans) {
@@ -186,12 +186,25 @@ TEST(KmlFeatures, ReadInStretchesOnThreadsAsInOneGo) {
     }
     return found;
   };
+  const std::vector<std::string_view> names{"Polygon", "Track"};
+  auto elements = [](const std::vector<std::vector<ElementMatch>>& found) {
+    std::string texts;
+    for (const std::vector<ElementMatch>& name : found) {
+      for (const ElementMatch& element : name) texts += std::string(element.whole) + ";";
+    }
+    return texts;
+  };
+  const std::string searched = elements(FindElementsOfEach(kml, names, 1));
+  ASSERT_EQ(searched, "<Polygon>in</Polygon>;<Polygon>p</Polygon>;<gx:Track><when>t</when></gx:Track>;");
   for (size_t block = 1; block <= kml.size(); block += block < 40 ? 1 : 37) {
     for (int threads : {2, 3}) {
-      // The geometry plan made in the same pass is the export's own.
+      // The geometry plan and the elements found in the same pass are those of their own searches.
       ExportPlanner planner(kml);
-      EXPECT_EQ(Describe(ReadFeatures(kml, Encoding::kAnsi, threads, block, &planner)), whole) << block << " " << threads;
+      NamedTagScan scan(names);
+      EXPECT_EQ(Describe(ReadFeatures(kml, Encoding::kAnsi, threads, block, &planner, {}, &scan)), whole)
+          << block << " " << threads;
       EXPECT_EQ(coordinates(planner.plans()), coordinates(plan)) << block;
+      EXPECT_EQ(elements(scan.Elements(kml)), searched) << block;
     }
   }
 }
