@@ -150,22 +150,26 @@ ObjectPlan MakeObjectPlan(std::string_view text, std::array<KindPlan, 3>& kinds,
   // are in document order, and so, unless placemarks nest, are their placemarks: the kinds'
   // runs are merged.
   auto in_placemark = [](const Part& p) { return p.placemark >= 0; };
-  plan.parts.reserve(parts[0].size() + parts[1].size() + parts[2].size());
   std::vector<size_t> inside_ends, outside_ends;
-  for (const std::vector<Part>& kind : parts) {
-    std::copy_if(kind.begin(), kind.end(), std::back_inserter(plan.parts), in_placemark);
-    inside_ends.push_back(plan.parts.size());
+  size_t inside = 0;
+  for (const std::vector<Part>& kind : parts) inside_ends.push_back(inside += std::count_if(kind.begin(), kind.end(), in_placemark));
+  size_t outside = inside;
+  for (const std::vector<Part>& kind : parts) outside_ends.push_back(outside += kind.size() - std::count_if(kind.begin(), kind.end(), in_placemark));
+  // The kinds one after another, then those in placemarks before the others, each in the
+  // kinds' order: the first kind's list is kept, and when every part is in a placemark,
+  // nothing is moved.
+  plan.parts = std::move(parts[0]);
+  plan.parts.reserve(plan.parts.size() + parts[1].size() + parts[2].size());
+  for (size_t k = 1; k < 3; ++k) {
+    plan.parts.insert(plan.parts.end(), parts[k].begin(), parts[k].end());
+    parts[k] = {};
   }
-  const size_t inside = plan.parts.size();
-  for (std::vector<Part>& kind : parts) {
-    std::remove_copy_if(kind.begin(), kind.end(), std::back_inserter(plan.parts), in_placemark);
-    outside_ends.push_back(plan.parts.size());
-    kind = {};
-  }
+  std::stable_partition(plan.parts.begin(), plan.parts.end(), in_placemark);
   SortRuns(plan.parts.begin(), inside_ends, [](const Part& a, const Part& b) {
     return a.placemark != b.placemark ? a.placemark < b.placemark : a.position < b.position;
   });
   std::vector<PlannedObject>& objects = plan.sections.emplace_back();
+  objects.reserve(options.empty_rows ? std::max(placemarks, plan.parts.size()) : plan.parts.size());
   std::vector<bool> has_parts(placemarks, false);
   for (size_t i = 0; i < plan.parts.size();) {
     const int placemark = plan.parts[i].placemark;
