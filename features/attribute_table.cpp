@@ -163,10 +163,10 @@ AttributeTable::AttributeTable(const KmlFeatures& features, const std::vector<bo
   if (options.times) {
     for (size_t i = 0; i < features.placemarks.size(); ++i) {
       if (!used[i]) continue;
-      const Placemark& p = features.placemarks[i];
-      times[0] = times[0] || p.time_stamp.size > 0;
-      times[1] = times[1] || p.time_begin.size > 0;
-      times[2] = times[2] || p.time_end.size > 0;
+      const PlacemarkTimes p = features.TimesOf(features.placemarks[i]);
+      times[0] = times[0] || p.stamp.size > 0;
+      times[1] = times[1] || p.begin.size > 0;
+      times[2] = times[2] || p.end.size > 0;
     }
   }
   const size_t room = kMostColumns - static_cast<size_t>(times[0] + times[1] + times[2]);
@@ -263,7 +263,8 @@ void AttributeTable::Values(const Placemark& placemark, std::vector<std::string_
     values[1] = plain;
     sizes[1] = plain.size();
   }
-  const ValueRef* times[3] = {&placemark.time_stamp, &placemark.time_begin, &placemark.time_end};
+  const PlacemarkTimes placemark_times = features_.TimesOf(placemark);
+  const ValueRef* times[3] = {&placemark_times.stamp, &placemark_times.begin, &placemark_times.end};
   for (int t = 0; t < 3; ++t) {
     if (time_column_[t] >= 0) set(static_cast<size_t>(time_column_[t]), *times[t]);
   }

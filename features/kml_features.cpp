@@ -161,15 +161,31 @@ class ScopeReader {
     placemark.*slot = out_.Keep(span, whole);
   }
 
+  // The innermost open placemark's times, made when it gets its first.
+  PlacemarkTimes& Times() {
+    Placemark& placemark = Current();
+    if (placemark.times == Placemark::kNoTimes) {
+      placemark.times = static_cast<uint32_t>(out_.times.size());
+      out_.times.emplace_back();
+    }
+    return out_.times[placemark.times];
+  }
+
+  // A placemark's time: the first one of each kind counts.
+  void KeepFirstTime(ValueRef PlacemarkTimes::*slot, uint8_t bit, TextSpan span) {
+    if (Current().given & bit) return;
+    Current().given |= bit;
+    Times().*slot = out_.Keep(span, true);
+  }
+
   // A track's <when> elements give the placemark's begin and end when no TimeSpan does.
   void TrackClosed() {
     if (track_first_.end == 0 || open_placemarks_.empty()) return;
-    Placemark& placemark = Current();
-    if (!(placemark.given & (KmlFeatures::kTimeBegin | KmlFeatures::kTrackBegin))) {
-      placemark.time_begin = out_.Keep(track_first_, true);
-      placemark.given |= KmlFeatures::kTrackBegin;
+    if (!(Current().given & (KmlFeatures::kTimeBegin | KmlFeatures::kTrackBegin))) {
+      Times().begin = out_.Keep(track_first_, true);
+      Current().given |= KmlFeatures::kTrackBegin;
     }
-    if (!(placemark.given & KmlFeatures::kTimeEnd)) placemark.time_end = out_.Keep(track_last_, true);
+    if (!(Current().given & KmlFeatures::kTimeEnd)) Times().end = out_.Keep(track_last_, true);
     track_first_ = track_last_ = {0, 0};
   }
 
@@ -269,7 +285,7 @@ class ScopeReader {
       case Element::kWhen:
         if (!in_placemark) break;
         if (parent == Element::kTimeStamp && placemark_time) {
-          KeepFirst(&Placemark::time_stamp, KmlFeatures::kTimeStamp, {open.content_begin, content_end}, true);
+          KeepFirstTime(&PlacemarkTimes::stamp, KmlFeatures::kTimeStamp, {open.content_begin, content_end});
         } else if (parent == Element::kTrack) {
           if (track_first_.end == 0) track_first_ = {open.content_begin, content_end};
           track_last_ = {open.content_begin, content_end};
@@ -279,11 +295,8 @@ class ScopeReader {
       case Element::kEnd:
         if (in_placemark && parent == Element::kTimeSpan && placemark_time) {
           const bool begin = open.element == Element::kBegin;
-          Placemark& placemark = Current();
-          const uint8_t bit = begin ? KmlFeatures::kTimeBegin : KmlFeatures::kTimeEnd;
-          if (placemark.given & bit) break;
-          placemark.given = static_cast<uint8_t>(placemark.given | bit);
-          (begin ? placemark.time_begin : placemark.time_end) = out_.Keep({open.content_begin, content_end}, true);
+          KeepFirstTime(begin ? &PlacemarkTimes::begin : &PlacemarkTimes::end,
+                        begin ? KmlFeatures::kTimeBegin : KmlFeatures::kTimeEnd, {open.content_begin, content_end});
         }
         break;
       case Element::kTrack:
@@ -503,6 +516,10 @@ class StretchMerger {
     for (const DataValue& value : found.data) {
       features_.data.push_back({field_of[static_cast<size_t>(value.field)], moved(value.value)});
     }
+    const auto times_offset = static_cast<uint32_t>(features_.times.size());
+    for (const PlacemarkTimes& times : found.times) {
+      features_.times.push_back({moved(times.stamp), moved(times.begin), moved(times.end)});
+    }
     const auto style_offset = static_cast<int>(features_.inline_styles.size());
     features_.inline_styles.insert(features_.inline_styles.end(), found.inline_styles.begin(), found.inline_styles.end());
     for (const auto& [name, type] : found.field_types) features_.AddFieldType(name, type);
@@ -522,9 +539,7 @@ class StretchMerger {
         placemark.name = moved(placemark.name);
         placemark.description = moved(placemark.description);
         placemark.style_url = moved(placemark.style_url);
-        placemark.time_stamp = moved(placemark.time_stamp);
-        placemark.time_begin = moved(placemark.time_begin);
-        placemark.time_end = moved(placemark.time_end);
+        if (placemark.times != Placemark::kNoTimes) placemark.times += times_offset;
         if (placemark.inline_style >= 0) placemark.inline_style += style_offset;
         features_.placemarks.push_back(placemark);
       }

@@ -31,20 +31,26 @@ struct ValueRef {
   uint32_t kept = 0;
 };
 
+// <TimeStamp><when>, <TimeSpan><begin> and <end>; without a TimeSpan, the first and the last
+// <when> of its gx:Track elements. Kept whole.
+struct PlacemarkTimes {
+  ValueRef stamp, begin, end;
+};
+
 struct Placemark {
+  static constexpr uint32_t kNoTimes = UINT32_MAX;
+
   size_t begin = 0;  // its opening tag
   size_t end = 0;    // past its closing tag; else where a Folder or Document begins or ends, or the end
   ValueRef name;
   ValueRef description;  // kept whole when the reading asks for it
   ValueRef style_url;    // kept whole
-  // <TimeStamp><when>, <TimeSpan><begin> and <end>; without a TimeSpan, the first and the last
-  // <when> of its gx:Track elements.
-  ValueRef time_stamp, time_begin, time_end;
-  uint8_t given = 0;   // which of these it has: the first of each counts (bits of KmlFeatures::Given)
+  uint8_t given = 0;   // which of these and its times it has: the first of each counts (bits of KmlFeatures::Given)
   int folder = -1;          // the innermost Folder around it
   int inline_style = -1;    // its own Style, which takes the place of a shared one whole
   uint32_t first_data = 0;  // its ExtendedData values: data[first_data, first_data + data_count)
   uint32_t data_count = 0;
+  uint32_t times = kNoTimes;  // KmlFeatures::times[times], for the few placemarks that have any
 };
 
 // A part of the text that belongs to one placemark: a placemark's own, less the placemarks
@@ -72,7 +78,7 @@ class KmlFeatures {
  public:
   enum Given : uint8_t {
     kName = 1, kDescription = 2, kStyleUrl = 4, kTimeStamp = 8, kTimeBegin = 16, kTimeEnd = 32,
-    kTrackBegin = 64,  // time_begin is a track's first <when>, until a TimeSpan gives one
+    kTrackBegin = 64,  // the begin time is a track's first <when>, until a TimeSpan gives one
   };
 
   KmlFeatures(std::string_view text, Encoding encoding) : text_(text), encoding_(encoding) {}
@@ -83,6 +89,7 @@ class KmlFeatures {
   std::vector<PlacemarkSpan> spans;   // in document order; they never overlap
   std::vector<KmlFolder> folders;
   std::vector<DataValue> data;
+  std::vector<PlacemarkTimes> times;
   std::vector<std::string> fields;    // ExtendedData names, in order of first appearance
   // The type of each name of a <SimpleField>: kText where two fields of one name differ.
   void AddFieldType(const std::string& name, FieldType type);
@@ -101,6 +108,10 @@ class KmlFeatures {
   // The text cleaned, added to `values`, whole or its first kKeptBytes bytes.
   ValueRef Keep(TextSpan span, bool whole = false);
   std::string_view Value(ValueRef value) const { return std::string_view(values).substr(value.at, value.kept); }
+  // A placemark's times, all empty for one without.
+  PlacemarkTimes TimesOf(const Placemark& placemark) const {
+    return placemark.times == Placemark::kNoTimes ? PlacemarkTimes() : times[placemark.times];
+  }
   // The placemark whose own text holds the position `at`, or -1. `hint`, 0 at first, keeps
   // where the last search ended: positions that come in order are found without a search.
   int PlacemarkAt(size_t at, size_t* hint) const;

@@ -27,6 +27,8 @@ void CheckSameFeatures(const KmlFeatures& a, const KmlFeatures& b) {
     FUZZ_CHECK(SameValue(a, p.name, b, q.name) && SameValue(a, p.description, b, q.description));
     FUZZ_CHECK(SameValue(a, p.style_url, b, q.style_url));
     FUZZ_CHECK(a.FolderPath(p.folder) == b.FolderPath(q.folder));
+    const PlacemarkTimes x = a.TimesOf(p), y = b.TimesOf(q);
+    FUZZ_CHECK(SameValue(a, x.stamp, b, y.stamp) && SameValue(a, x.begin, b, y.begin) && SameValue(a, x.end, b, y.end));
     for (uint32_t d = 0; d < p.data_count; ++d) {
       const DataValue& x = a.data[p.first_data + d];
       const DataValue& y = b.data[q.first_data + d];

@@ -36,6 +36,9 @@ std::string Describe(const KmlFeatures& f) {
     }
     const KmlStyle* style = f.StyleOf(p);
     out += style ? style->line_color + "," + style->icon_scale : "-";
+    if (const PlacemarkTimes t = f.TimesOf(p); p.times != Placemark::kNoTimes) {
+      out += "|" + std::string(f.Value(t.stamp)) + "/" + std::string(f.Value(t.begin)) + "/" + std::string(f.Value(t.end));
+    }
     out += "\n";
   }
   return out;
@@ -161,9 +164,9 @@ TEST(KmlFeatures, ReadInStretchesOnThreadsAsInOneGo) {
     <Folder><name>f1</name><Placemark id="a"><name>one</name><description><![CDATA[<Placemark><name>no</name>
       </Placemark> a < b]]></description><styleUrl>#m</styleUrl><Point><coordinates>1,1</coordinates></Point></Placemark>
     <!-- <Placemark><name>commented</name></Placemark> -->
-    <kml:Placemark><name>two</name><ExtendedData><Data name="k"><value>v &amp; w</value></Data>
+    <kml:Placemark><name>two</name><TimeSpan><end>t2</end></TimeSpan><ExtendedData><Data name="k"><value>v &amp; w</value></Data>
       <SchemaData><SimpleData name="s2">x</SimpleData></SchemaData></ExtendedData>
-    </Folder><Folder><name>f2</name><Placemark/><Placemark><name>three</name><Style><IconStyle><scale>2</scale></IconStyle></Style>
+    </Folder><Folder><name>f2</name><Placemark/><Placemark><name>three</name><TimeStamp><when>t3</when></TimeStamp><Style><IconStyle><scale>2</scale></IconStyle></Style>
     <Placemark><name>four</name><![CDATA[ <Placemark> ]]><name>not the first</name></Placemark></Folder>
     <StyleMap id="m"><Pair><key>normal</key><styleUrl>#s</styleUrl></Pair></StyleMap>
     <Placemark><name>five</name><!-- unclosed comment <Placemark><name>six</name></Placemark>
@@ -172,6 +175,8 @@ TEST(KmlFeatures, ReadInStretchesOnThreadsAsInOneGo) {
   EXPECT_NE(whole.find("one|<Placemark><name>no</name>       </Placemark> a < b|#m|f1|-1|ff0000ff,"), std::string::npos);
   EXPECT_NE(whole.find("two|||f1|-1|k=v & w;s2=x;-"), std::string::npos);
   EXPECT_NE(whole.find("four|||f2|-1|-"), std::string::npos);
+  EXPECT_NE(whole.find("three|||f2|0|,2|t3//\n"), std::string::npos);
+  EXPECT_NE(whole.find("two|||f1|-1|k=v & w;s2=x;-|//t2\n"), std::string::npos);
   EXPECT_EQ(whole.find("commented"), std::string::npos);
   EXPECT_NE(whole.find("six"), std::string::npos);  // a comment never closed is none
   kml += "<Point><coordinates>1,2</coordinates></Point><![CDATA[<LineString><coordinates>3,4 5,6</coordinates>"
