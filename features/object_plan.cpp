@@ -150,11 +150,14 @@ ObjectPlan MakeObjectPlan(std::string_view text, std::array<KindPlan, 3>& kinds,
   // are in document order, and so, unless placemarks nest, are their placemarks: the kinds'
   // runs are merged.
   auto in_placemark = [](const Part& p) { return p.placemark >= 0; };
+  std::array<size_t, 3> inside_of{};  // of each kind
   std::vector<size_t> inside_ends, outside_ends;
-  size_t inside = 0;
-  for (const std::vector<Part>& kind : parts) inside_ends.push_back(inside += std::count_if(kind.begin(), kind.end(), in_placemark));
-  size_t outside = inside;
-  for (const std::vector<Part>& kind : parts) outside_ends.push_back(outside += kind.size() - std::count_if(kind.begin(), kind.end(), in_placemark));
+  for (size_t k = 0; k < 3; ++k) {
+    inside_of[k] = static_cast<size_t>(std::count_if(parts[k].begin(), parts[k].end(), in_placemark));
+    inside_ends.push_back((k ? inside_ends.back() : 0) + inside_of[k]);
+  }
+  const size_t inside = inside_ends.back();
+  for (size_t k = 0; k < 3; ++k) outside_ends.push_back((k ? outside_ends.back() : inside) + parts[k].size() - inside_of[k]);
   // The kinds one after another, then those in placemarks before the others, each in the
   // kinds' order: the first kind's list is kept, and when every part is in a placemark,
   // nothing is moved.
