@@ -5,6 +5,7 @@
 
 #include <boost/regex.hpp>
 
+#include <algorithm>
 #include <cstdint>
 #include <exception>
 #include <iterator>
@@ -69,6 +70,16 @@ uint64_t CostPerRead(std::string_view source) {
   for (char c : source) cost += c == '(' || c == '|';
   return cost;
 }
+// A group inside a lookahead or lookbehind can reach outside its match: "<a(?=(.*))>" captures
+// the rest of the text at every match, without reading it, so the matches' groups would add up
+// to the square of the text. Only the part within the match is kept; matches never overlap,
+// so their groups never add up to more than the text.
+std::string_view GroupWithinMatch(const char* first, const char* last, std::string_view whole) {
+  const char* const begin = std::max(first, whole.data());
+  const char* const end = std::min(last, whole.data() + whole.size());
+  return begin < end ? std::string_view(begin, static_cast<size_t>(end - begin)) : std::string_view(begin, 0);
+}
+
 constexpr std::string_view kMetacharacters = "\\^$.|?*+()[]{}";
 
 bool IsPlainLiteral(std::string_view s) {
@@ -150,9 +161,7 @@ std::vector<ElementMatch> Pattern::FindAllWithEngine(std::string_view text, bool
       const auto& m = *it;
       ElementMatch match;
       match.whole = std::string_view(m[0].first.get(), static_cast<size_t>(m[0].length()));
-      if (m.size() > 1 && m[1].matched) {
-        match.group = std::string_view(m[1].first.get(), static_cast<size_t>(m[1].length()));
-      }
+      if (m.size() > 1 && m[1].matched) match.group = GroupWithinMatch(m[1].first.get(), m[1].second.get(), match.whole);
       found.push_back(match);
     }
   } catch (const std::exception&) {

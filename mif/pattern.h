@@ -8,7 +8,7 @@
 // One match of a pattern in a text: views into the text that was searched.
 struct ElementMatch {
   std::string_view whole;  // from the first character of the match through its last
-  std::string_view group;  // capture group 1; empty when the pattern has none
+  std::string_view group;  // capture group 1, within the match; empty when the pattern has none
 };
 
 // A compiled regular expression (perl syntax, "." matches line breaks).

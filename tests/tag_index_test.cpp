@@ -51,6 +51,14 @@ TEST(ElementExtraction, ShowsTheContentsOfEveryElementOfTheTag) {
   EXPECT_EQ(ExtractElements("<F>", "<F>1<F>2</F>3</F>"), "\r\n1<F>2\r\n");
 }
 
+TEST(ElementExtraction, LookaheadGroupsShowNoMoreThanTheirElements) {
+  // Each group would otherwise be the rest of the document: its square in all.
+  EXPECT_EQ(ExtractElements("<a(?=(.*))>", "<a>x</a><a>y</a>"), "\r\n>x</a>\r\n\r\n>y</a>\r\n");
+  std::string doc;
+  for (int i = 0; i < 5000; ++i) doc += "<a>x</a>";
+  EXPECT_EQ(ExtractElements("<a(?=(.*))>", doc).size(), 5000u * 10);
+}
+
 TEST(ElementExtraction, TagWithAttributesFallsBackToItsBareName) {
   std::string doc = "<Placemark id=\"p1\"><name>a</name></Placemark><Placemark>b</Placemark>";
   EXPECT_EQ(ExtractElements("<Placemark id=\"p1\">", doc),
