@@ -9,11 +9,10 @@ namespace {
 
 size_t PositionIn(std::string_view text, std::string_view part) { return static_cast<size_t>(part.data() - text.data()); }
 
-// The parts of one kind of the geometry plan, those that `keep` keeps.
+// Appends the parts of one kind of the geometry plan, those that `keep` keeps.
 template <typename Keep>
 void AddKind(std::string_view text, const KindPlan& kind, PartType type, ObjectPlan& plan, std::vector<Part>& parts,
              Keep keep) {
-  parts.reserve(parts.size() + kind.coordinates.size());
   for (const TextSpan& span : kind.coordinates) {
     if (keep(span.begin)) parts.push_back({span.begin, text.substr(span.begin, span.end - span.begin), type, 0});
   }
@@ -25,8 +24,10 @@ void AddKind(std::string_view text, const KindPlan& kind, PartType type, ObjectP
   });
 }
 
-void SortByPosition(std::vector<Part>& parts) {
-  std::stable_sort(parts.begin(), parts.end(), [](const Part& a, const Part& b) { return a.position < b.position; });
+// Sorts the parts from `first` on.
+void SortByPosition(std::vector<Part>& parts, size_t first) {
+  std::stable_sort(parts.begin() + static_cast<std::ptrdiff_t>(first), parts.end(),
+                   [](const Part& a, const Part& b) { return a.position < b.position; });
 }
 
 // Sorts the items from `first` on, runs that end at `run_ends` (counted from `first`), as a
@@ -46,41 +47,48 @@ void SortRuns(Iterator first, const std::vector<size_t>& run_ends, Less less) {
   for (size_t r = 1; r < run_ends.size(); ++r) std::inplace_merge(first, at(run_ends[r - 1]), at(run_ends[r]), less);
 }
 
-// The parts of each kind: points, polylines (tracks among them), regions (polygons among
-// them). Polygons and tracks are planned as their elements' texts.
-std::array<std::vector<Part>, 3> PlanParts(std::string_view text, const std::array<KindPlan, 3>& kinds,
-                                           const ConversionOptions& options, ObjectPlan& plan, int threads,
-                                           const NamedTagScan* found) {
+// The parts of each kind, one kind after another in one list: points, polylines (tracks among
+// them), regions (polygons among them); `ends` gets where each kind's parts end. Polygons and
+// tracks are planned as their elements' texts.
+std::vector<Part> PlanParts(std::string_view text, const std::array<KindPlan, 3>& kinds, const ConversionOptions& options,
+                            ObjectPlan& plan, int threads, const NamedTagScan* found, std::array<size_t, 3>& ends) {
   const std::vector<std::string_view> names = PartElementNames(options);
   std::vector<std::vector<ElementMatch>> elements;
   if (!names.empty()) elements = found ? found->Elements(text) : FindElementsOfEach(text, names, threads);
-  std::array<std::vector<Part>, 3> parts;
+  std::vector<Part> parts;
+  size_t expected = 0;
+  for (const KindPlan& kind : kinds) expected += kind.coordinates.size();
+  for (const std::vector<ElementMatch>& of_name : elements) expected += of_name.size();
+  parts.reserve(expected);
   auto always = [](size_t) { return true; };
-  AddKind(text, kinds[0], PartType::kPoint, plan, parts[0], always);
-  AddKind(text, kinds[1], PartType::kLine, plan, parts[1], always);
+  AddKind(text, kinds[0], PartType::kPoint, plan, parts, always);
+  ends[0] = parts.size();
+  AddKind(text, kinds[1], PartType::kLine, plan, parts, always);
   if (options.tracks) {
     for (const ElementMatch& track : elements.back()) {
-      parts[1].push_back({PositionIn(text, track.whole), track.group, PartType::kTrack, 0});
+      parts.push_back({PositionIn(text, track.whole), track.group, PartType::kTrack, 0});
     }
-    SortByPosition(parts[1]);
+    SortByPosition(parts, ends[0]);
   }
+  ends[1] = parts.size();
   if (options.polygons) {
     std::vector<TextSpan> extents;
     for (const ElementMatch& polygon : elements.front()) {
       const size_t position = PositionIn(text, polygon.whole);
       extents.push_back({position, position + polygon.whole.size()});
-      parts[2].push_back({position, polygon.group, PartType::kPolygon, 0});
+      parts.push_back({position, polygon.group, PartType::kPolygon, 0});
     }
     // A ring outside every Polygon is still a region of its own.
-    AddKind(text, kinds[2], PartType::kRing, plan, parts[2], [&](size_t position) {
+    AddKind(text, kinds[2], PartType::kRing, plan, parts, [&](size_t position) {
       auto after = std::upper_bound(extents.begin(), extents.end(), position,
                                     [](size_t p, const TextSpan& s) { return p < s.begin; });
       return after == extents.begin() || position >= std::prev(after)->end;
     });
-    SortByPosition(parts[2]);
+    SortByPosition(parts, ends[1]);
   } else {
-    AddKind(text, kinds[2], PartType::kRing, plan, parts[2], always);
+    AddKind(text, kinds[2], PartType::kRing, plan, parts, always);
   }
+  ends[2] = parts.size();
   return parts;
 }
 
@@ -111,15 +119,18 @@ std::vector<std::string_view> RingsOf(std::string_view polygon) {
 ObjectPlan MakeObjectPlan(std::string_view text, std::array<KindPlan, 3>& kinds, const ConversionOptions& options,
                           const KmlFeatures* features, int threads, const NamedTagScan* elements) {
   ObjectPlan plan;
-  std::array<std::vector<Part>, 3> parts = PlanParts(text, kinds, options, plan, threads, elements);
+  std::array<size_t, 3> ends{};  // of each kind's parts
+  plan.parts = PlanParts(text, kinds, options, plan, threads, elements, ends);
   kinds = {};  // its spans are parts now
+  auto begin_of = [&](size_t kind) { return kind == 0 ? 0 : ends[kind - 1]; };
   const size_t placemarks = features ? features->placemarks.size() : 0;
   plan.used.assign(placemarks, options.empty_rows);
   // Each part's placemark: parts come in document order within a kind.
   if (features) {
-    for (std::vector<Part>& kind : parts) {
+    for (size_t k = 0; k < 3; ++k) {
       size_t hint = 0;
-      for (Part& part : kind) {
+      for (size_t i = begin_of(k); i < ends[k]; ++i) {
+        Part& part = plan.parts[i];
         part.placemark = features->PlacemarkAt(part.position, &hint);
         if (part.placemark >= 0) plan.used[static_cast<size_t>(part.placemark)] = true;
       }
@@ -127,21 +138,14 @@ ObjectPlan MakeObjectPlan(std::string_view text, std::array<KindPlan, 3>& kinds,
   }
   plan.merged = options.multi || options.empty_rows;
   if (!plan.merged) {
-    // One object per part, in the three sections of the file; the parts of the first kind
-    // stay where they are, the others follow them.
-    plan.parts = std::move(parts[0]);
-    plan.parts.reserve(plan.parts.size() + parts[1].size() + parts[2].size());
-    for (size_t k = 1; k < 3; ++k) plan.parts.insert(plan.parts.end(), parts[k].begin(), parts[k].end());
-    uint32_t next = 0;
+    // One object per part, in the three sections of the file.
     for (size_t k = 0; k < 3; ++k) {
-      const size_t count = k == 0 ? plan.parts.size() - parts[1].size() - parts[2].size() : parts[k].size();
       std::vector<PlannedObject>& section = plan.sections.emplace_back();
-      section.reserve(count);
-      for (size_t i = 0; i < count; ++i, ++next) {
-        const Part& part = plan.parts[next];
-        section.push_back({part.position, next, 1, part.placemark});
+      section.reserve(ends[k] - begin_of(k));
+      for (size_t i = begin_of(k); i < ends[k]; ++i) {
+        const Part& part = plan.parts[i];
+        section.push_back({part.position, static_cast<uint32_t>(i), 1, part.placemark});
       }
-      if (k > 0) parts[k] = {};
     }
     return plan;
   }
@@ -152,21 +156,15 @@ ObjectPlan MakeObjectPlan(std::string_view text, std::array<KindPlan, 3>& kinds,
   auto in_placemark = [](const Part& p) { return p.placemark >= 0; };
   std::array<size_t, 3> inside_of{};  // of each kind
   std::vector<size_t> inside_ends, outside_ends;
+  auto at = [&](size_t i) { return plan.parts.begin() + static_cast<std::ptrdiff_t>(i); };
   for (size_t k = 0; k < 3; ++k) {
-    inside_of[k] = static_cast<size_t>(std::count_if(parts[k].begin(), parts[k].end(), in_placemark));
+    inside_of[k] = static_cast<size_t>(std::count_if(at(begin_of(k)), at(ends[k]), in_placemark));
     inside_ends.push_back((k ? inside_ends.back() : 0) + inside_of[k]);
   }
   const size_t inside = inside_ends.back();
-  for (size_t k = 0; k < 3; ++k) outside_ends.push_back((k ? outside_ends.back() : inside) + parts[k].size() - inside_of[k]);
-  // The kinds one after another, then those in placemarks before the others, each in the
-  // kinds' order: the first kind's list is kept, and when every part is in a placemark,
-  // nothing is moved.
-  plan.parts = std::move(parts[0]);
-  plan.parts.reserve(plan.parts.size() + parts[1].size() + parts[2].size());
-  for (size_t k = 1; k < 3; ++k) {
-    plan.parts.insert(plan.parts.end(), parts[k].begin(), parts[k].end());
-    parts[k] = {};
-  }
+  for (size_t k = 0; k < 3; ++k) outside_ends.push_back((k ? outside_ends.back() : inside) + ends[k] - begin_of(k) - inside_of[k]);
+  // Those in placemarks before the others, each in the kinds' order: when every part is in a
+  // placemark, nothing is moved.
   std::stable_partition(plan.parts.begin(), plan.parts.end(), in_placemark);
   SortRuns(plan.parts.begin(), inside_ends, [](const Part& a, const Part& b) {
     return a.placemark != b.placemark ? a.placemark < b.placemark : a.position < b.position;
