@@ -275,7 +275,7 @@ bool ExportWithOptions(const ExportSource& source, const ConversionOptions& opti
     if (!to_mif(header_of(frame))) return false;
     for (size_t s = 0; s < plan.sections.size(); ++s) {
       if (s > 0 && !to_mif("\r\n")) return false;
-      const std::vector<PlannedObject>& section = plan.sections[s];
+      const ObjectSection& section = plan.sections[s];
       std::vector<size_t> bounds = PieceBounds(section.size(), kObjectChunk, [&](size_t i) {
         size_t bytes = 16;
         for (uint32_t p = section[i].first; p < section[i].first + section[i].count; ++p) bytes += plan.parts[p].text.size();

@@ -139,14 +139,7 @@ ObjectPlan MakeObjectPlan(std::string_view text, std::array<KindPlan, 3>& kinds,
   plan.merged = options.multi || options.empty_rows;
   if (!plan.merged) {
     // One object per part, in the three sections of the file.
-    for (size_t k = 0; k < 3; ++k) {
-      std::vector<PlannedObject>& section = plan.sections.emplace_back();
-      section.reserve(ends[k] - begin_of(k));
-      for (size_t i = begin_of(k); i < ends[k]; ++i) {
-        const Part& part = plan.parts[i];
-        section.push_back({part.position, static_cast<uint32_t>(i), 1, part.placemark});
-      }
-    }
+    for (size_t k = 0; k < 3; ++k) plan.sections.emplace_back(plan.parts, begin_of(k), ends[k]);
     return plan;
   }
   // Merged: the parts of each placemark together, in document order, and each part outside
@@ -169,7 +162,7 @@ ObjectPlan MakeObjectPlan(std::string_view text, std::array<KindPlan, 3>& kinds,
   SortRuns(plan.parts.begin(), inside_ends, [](const Part& a, const Part& b) {
     return a.placemark != b.placemark ? a.placemark < b.placemark : a.position < b.position;
   });
-  std::vector<PlannedObject>& objects = plan.sections.emplace_back();
+  std::vector<PlannedObject> objects;
   objects.reserve(options.empty_rows ? std::max(placemarks, plan.parts.size()) : plan.parts.size());
   std::vector<bool> has_parts(placemarks, false);
   for (size_t i = 0; i < plan.parts.size();) {
@@ -194,5 +187,6 @@ ObjectPlan MakeObjectPlan(std::string_view text, std::array<KindPlan, 3>& kinds,
   object_ends.push_back(objects.size());
   SortRuns(objects.begin(), object_ends,
            [](const PlannedObject& a, const PlannedObject& b) { return a.position < b.position; });
+  plan.sections.emplace_back(std::move(objects));
   return plan;
 }

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "features/conversion_options.h"
@@ -36,11 +37,38 @@ struct PlannedObject {
   int placemark;
 };
 
+// The objects of a section: listed, or one for each of the parts [first, end) of a plan's
+// parts, which must then stay where they are.
+class ObjectSection {
+ public:
+  ObjectSection(const std::vector<Part>& parts, size_t first, size_t end)
+      : parts_(parts.data()), first_(first), end_(end) {}
+  explicit ObjectSection(std::vector<PlannedObject> objects) : objects_(std::move(objects)) {}
+
+  size_t size() const { return parts_ ? end_ - first_ : objects_.size(); }
+  PlannedObject operator[](size_t i) const {
+    if (!parts_) return objects_[i];
+    const size_t part = first_ + i;
+    return {parts_[part].position, static_cast<uint32_t>(part), 1, parts_[part].placemark};
+  }
+
+ private:
+  const Part* parts_ = nullptr;
+  size_t first_ = 0, end_ = 0;
+  std::vector<PlannedObject> objects_;
+};
+
 struct ObjectPlan {
+  ObjectPlan() = default;
+  ObjectPlan(ObjectPlan&&) = default;  // the parts stay where they are: the sections still find them
+  ObjectPlan& operator=(ObjectPlan&&) = default;
+  ObjectPlan(const ObjectPlan&) = delete;
+  ObjectPlan& operator=(const ObjectPlan&) = delete;
+
   std::vector<Part> parts;
-  // In sections: points, polylines, regions, as the MIF file has always been laid out. Merged
-  // (--multi, --empty-rows): one list, in document order.
-  std::vector<std::vector<PlannedObject>> sections;
+  // In sections: points, polylines, regions, as the MIF file has always been laid out, one
+  // object per part. Merged (--multi, --empty-rows): one list, in document order.
+  std::vector<ObjectSection> sections;
   bool merged = false;
   std::vector<std::unique_ptr<std::string>> joined;  // element texts the parts of `joined` lie in
   std::vector<bool> used;  // of each placemark: whether it may give a row (the table's widths follow them)

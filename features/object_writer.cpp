@@ -249,8 +249,9 @@ bool Usable(const Part& part) {
 
 bool NeedsVersion650(const ObjectPlan& plan, const ConversionOptions& options) {
   if (!options.multi) return false;
-  for (const std::vector<PlannedObject>& section : plan.sections) {
-    for (const PlannedObject& object : section) {
+  for (const ObjectSection& section : plan.sections) {
+    for (size_t o = 0; o < section.size(); ++o) {
+      const PlannedObject object = section[o];
       if (object.count < 2) continue;
       size_t points = 0;
       bool kinds[3] = {false, false, false};
