@@ -70,6 +70,7 @@ uint64_t CostPerRead(std::string_view source) {
   for (char c : source) cost += c == '(' || c == '|';
   return cost;
 }
+
 // A group inside a lookahead or lookbehind can reach outside its match: "<a(?=(.*))>" captures
 // the rest of the text at every match, without reading it, so the matches' groups would add up
 // to the square of the text. Only the part within the match is kept; matches never overlap,
