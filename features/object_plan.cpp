@@ -155,7 +155,9 @@ ObjectPlan MakeObjectPlan(std::string_view text, std::array<KindPlan, 3>& kinds,
     inside_ends.push_back((k ? inside_ends.back() : 0) + inside_of[k]);
   }
   const size_t inside = inside_ends.back();
-  for (size_t k = 0; k < 3; ++k) outside_ends.push_back((k ? outside_ends.back() : inside) + ends[k] - begin_of(k) - inside_of[k]);
+  for (size_t k = 0; k < 3; ++k) {
+    outside_ends.push_back((k ? outside_ends.back() : inside) + ends[k] - begin_of(k) - inside_of[k]);
+  }
   // Those in placemarks before the others, each in the kinds' order: when every part is in a
   // placemark, nothing is moved.
   std::stable_partition(plan.parts.begin(), plan.parts.end(), in_placemark);

@@ -42,12 +42,12 @@ struct PlannedObject {
 class ObjectSection {
  public:
   ObjectSection(const std::vector<Part>& parts, size_t first, size_t end)
-      : parts_(parts.data()), first_(first), end_(end) {}
+      : parts_(parts.data()), first_(first), end_(end), listed_(false) {}
   explicit ObjectSection(std::vector<PlannedObject> objects) : objects_(std::move(objects)) {}
 
-  size_t size() const { return parts_ ? end_ - first_ : objects_.size(); }
+  size_t size() const { return listed_ ? objects_.size() : end_ - first_; }
   PlannedObject operator[](size_t i) const {
-    if (!parts_) return objects_[i];
+    if (listed_) return objects_[i];
     const size_t part = first_ + i;
     return {parts_[part].position, static_cast<uint32_t>(part), 1, parts_[part].placemark};
   }
@@ -55,6 +55,7 @@ class ObjectSection {
  private:
   const Part* parts_ = nullptr;
   size_t first_ = 0, end_ = 0;
+  bool listed_ = true;
   std::vector<PlannedObject> objects_;
 };
 
