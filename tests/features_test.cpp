@@ -145,15 +145,18 @@ TEST(FeatureExport, PolygonsKeepTheirHolesAndTracksBecomeLines) {
       "<Polygon><outerBoundaryIs><LinearRing><coordinates>5,5</coordinates></LinearRing></outerBoundaryIs>"
       "<innerBoundaryIs>" + hole + "</innerBoundaryIs></Polygon>" + hole +
       "<gx:MultiTrack><gx:Track><when>t</when><gx:coord>1 2 3</gx:coord><gx:coord> 4\t5 </gx:coord>"
-      "<gx:coord>6</gx:coord></gx:Track><gx:Track><gx:coord>7 8</gx:coord></gx:Track></gx:MultiTrack>";
+      "<gx:coord>6</gx:coord></gx:Track><gx:Track><gx:coord>7 8</gx:coord></gx:Track></gx:MultiTrack>"
+      // Points come first in the file, wherever they stand in the document.
+      "<Point><coordinates>3,3</coordinates></Point>";
   const std::string tail = "    Pen (3,2,2105599)\r\n    Brush (2,16728128,16777215)";
+  const std::string point = "Point 3 3\r\n    Symbol (35,0,12)\r\n";
   EXPECT_EQ(Records(Convert(kml, kPolygons).mif),
-            "\r\n\r\n"
+            point + "\r\n\r\n"
             "\r\nRegion  2 \r\n  4\r\n0 0\r\n4 0\r\n4 4\r\n0 0\r\n  4\r\n1 1\r\n2 1\r\n2 2\r\n1 1\r\n" + tail +
             // The second polygon has no usable outer ring; the ring outside any polygon stays.
             "\r\nRegion  1 \r\n  4\r\n1 1\r\n2 1\r\n2 2\r\n1 1\r\n" + tail);
   std::string tracks = Records(Convert(kml, kTracks).mif);
-  EXPECT_EQ(tracks.substr(0, tracks.find("\r\nRegion")), "\r\n\r\nPline 2\r\n1 2\r\n4 5\r\n    Pen (3,2,2105599)\r\n");
+  EXPECT_EQ(tracks.substr(0, tracks.find("\r\nRegion")), point + "\r\n\r\nPline 2\r\n1 2\r\n4 5\r\n    Pen (3,2,2105599)\r\n");
 }
 
 TEST(KmlFeatures, ReadInStretchesOnThreadsAsInOneGo) {
