@@ -30,8 +30,21 @@ if [ ! -e "$WINEPREFIX/.geovant-ready" ]; then
   touch "$WINEPREFIX/.geovant-ready"
   /usr/lib/wine/wineserver64 -w 2>/dev/null || true  # the desktop is read when Wine starts anew
 fi
-# The screen's DPI, for the layout's tests: wine_dpi 96 or wine_dpi 144.
+# The screen's DPI, for the layout's tests: wine_dpi 96 or wine_dpi 144. The setting is
+# written in a session of its own, once the last one has ended; should reg fail, it says why
+# and is tried again.
 wine_dpi() {
-  "$wine" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
-  /usr/lib/wine/wineserver64 -w 2>/dev/null || true
+  local try
+  for try in 1 2 3; do
+    /usr/lib/wine/wineserver64 -w 2>/dev/null || true
+    if "$wine" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f \
+        >"$WINEPREFIX/dpi.log" 2>&1; then
+      /usr/lib/wine/wineserver64 -w 2>/dev/null || true
+      return 0
+    fi
+    echo "setting the DPI to $1 failed (try $try of 3):"
+    cat "$WINEPREFIX/dpi.log"
+    sleep 2
+  done
+  return 1
 }

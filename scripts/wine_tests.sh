@@ -5,7 +5,9 @@
 # release package. Runs on a display (xvfb-run): Wine binds its session to the display of the
 # first program it starts, so all of them run on this one.
 #   scripts/wine_tests.sh [BUILD_MINGW] [BUILD_NATIVE]
-set -euo pipefail
+set -eEuo pipefail
+# A step that fails without a word of its own (Wine's tools are quiet here) is named.
+trap 'echo "FAIL line $LINENO: $BASH_COMMAND (exit status $?)"' ERR
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$top/build-mingw}" && pwd)
 native=${2:-$top/build}
