@@ -112,13 +112,9 @@ inline char* PutThousandths(char* p, double value) {
     // Eastings and northings in metres mostly have 7 or 8 digits: those lengths are known
     // without the digits, others found from them.
     const uint64_t text = EightDigitText(static_cast<uint32_t>(whole));
-    int zeros = 0;
-    if (whole >= 10000000) {
-    } else if (whole >= 1000000) {
-      zeros = 1;
-    } else {
-      zeros = std::countr_zero((text - 0x3030303030303030) | uint64_t{1} << 56) / 8;
-    }
+    const int zeros = whole >= 10000000 ? 0
+                      : whole >= 1000000 ? 1
+                                         : std::countr_zero((text - 0x3030303030303030) | uint64_t{1} << 56) / 8;
     const uint64_t kept = text >> (8 * zeros);
     std::memcpy(p, &kept, 8);
     p += 8 - zeros;
