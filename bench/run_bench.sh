@@ -28,6 +28,10 @@ run() {
   /usr/bin/time -f "%M %R" -o "$work/memory" "$@" >/dev/null 2>"$work/err" || { cat "$work/err"; return 1; }
   end=$EPOCHREALTIME
   echo "$label $(awk -v s="$start" -v e="$end" 'BEGIN { printf "%.4f", e - s }') $(cat "$work/memory")" >>"$work/times"
+  # Each output goes at once: left until the end of the round, with the generated files,
+  # they kept gigabytes of pages waiting for the kernel's writeback, and the runs late in a
+  # round came out up to twice as slow.
+  rm -f "$work"/*.mif "$work"/*.mid "$work"/*.out "$work"/ogr.*
 }
 
 bench() {  # NAME FILE
@@ -49,9 +53,7 @@ bench() {  # NAME FILE
     run "tags" sh -c "'$geovant' tags '$kml' >'$work/tags.out'"
     if ((round < ${OGR_ROUNDS:-3})); then
       run ogr2ogr ogr2ogr -f "MapInfo File" "$work/ogr.mif" "$kml"
-      rm -f "$work"/ogr.*
     fi
-    rm -f "$work"/*.mif "$work"/*.mid "$work"/*.out
   done
   echo "== $name: $bytes bytes, median of $rounds rounds (ogr2ogr: ${OGR_ROUNDS:-3})"
   awk -v bytes="$bytes" '
@@ -85,6 +87,7 @@ bench() {  # NAME FILE
 "$top/build/geovant_generate_kml" 200 >"$work/ge200.kml"
 "$top/build/geovant_generate_kml" 200 full >"$work/full200.kml"
 "$top/build/geovant_generate_kml" 200 points >"$work/points200.kml"
+sync  # the generated files written out now, not in the middle of the runs
 bench "20 MB Google-Earth layout" "$work/ge20.kml"
 bench "200 MB Google-Earth layout" "$work/ge200.kml"
 bench "200 MB Google-Earth layout, full-precision coordinates" "$work/full200.kml"
