@@ -63,6 +63,7 @@ class ScopeReader {
   // Pops to the open element that `closing` closes; a closing tag of nothing open is ignored.
   void CloseTo(const KmlTag& closing, Element element);
 
+  // The depth of the innermost open `element`, or -1.
   int Innermost(Element element) const;
 
   std::string Text(size_t begin, size_t end) const { return out_.Text({begin, end}); }
@@ -94,11 +95,15 @@ class ScopeReader {
   // The text from `span_start_` to `at` is the innermost open placemark's own.
   void EndSpan(size_t at);
 
+  // The column of an ExtendedData name, numbered in order of first appearance.
   int FieldIndex(const std::string& name);
+  // An element the reader follows has opened with its tag at `begin`.
   void Opened(const Open& open, size_t begin);
 
+  // Closes the innermost open element: its content ends at `content_end`, the element at `end`.
   void CloseTop(size_t content_end, size_t end);
 
+  // A value of a LineStyle, PolyStyle or IconStyle, kept in the style being read.
   void SetStyleValue(Element element, Element parent, std::string value);
 
   std::string_view text_;
