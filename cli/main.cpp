@@ -17,8 +17,10 @@
 
 namespace {
 
-// An interrupted run must not leave its temporary files behind.
+// An interrupted run must not leave its temporary files behind, nor a MIF file beside the MID
+// file of another conversion: a commit of the two under way finishes the run itself.
 extern "C" void OnTerminatingSignal(int signal_number) {
+  if (!TerminationMayProceed(signal_number)) return;
   RemoveTemporaryFiles();
   std::signal(signal_number, SIG_DFL);
   std::raise(signal_number);

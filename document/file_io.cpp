@@ -1,10 +1,29 @@
 #include "document/file_io.h"
 
+#include <atomic>
+#include <csignal>
 #include <new>
 
 #include "document/file_io_platform.h"
 
+void (*g_after_placing_for_testing)(size_t) = nullptr;
+
 namespace {
+
+// The terminating signal that arrived, 0 for none, and how many commits are under way: a
+// commit looks at the first after it has counted itself, and a handler at the second after it
+// has set the first, so that one of them sees the other.
+std::atomic<int> g_terminating{0};
+std::atomic<int> g_commits{0};
+
+// Leaves a commit; the last one to leave after a terminating signal ends the program with it.
+void LeaveCommit() {
+  const int signal_number = g_terminating.load();
+  if (g_commits.fetch_sub(1) != 1 || signal_number == 0) return;
+  RemoveTemporaryFiles();
+  std::signal(signal_number, SIG_DFL);
+  std::raise(signal_number);
+}
 
 // A file larger than the memory that can be had is a failure like any other.
 template <typename Read>
@@ -35,10 +54,19 @@ FileStatus WriteWholeFile(const std::string& path, std::string_view bytes) {
   return status;
 }
 
+bool TerminationMayProceed(int signal_number) {
+  g_terminating.store(signal_number);
+  return g_commits.load() == 0;
+}
+
 FileStatus CommitTogether(const std::vector<FileReplacement*>& files, size_t* failed) {
   auto abandon_all = [&] {
     for (FileReplacement* file : files) file->Abandon();
   };
+  g_commits.fetch_add(1);
+  struct Leave {
+    ~Leave() { LeaveCommit(); }
+  } leave;
   for (size_t i = 0; i < files.size(); ++i) {
     FileStatus status = files[i]->Finish();
     if (!status.ok) {
@@ -49,11 +77,14 @@ FileStatus CommitTogether(const std::vector<FileReplacement*>& files, size_t* fa
   }
   for (size_t i = 0; i < files.size(); ++i) {
     FileStatus status = files[i]->Place(/*undoable=*/true);
-    if (!status.ok) {
+    if (status.ok && g_after_placing_for_testing) g_after_placing_for_testing(i);
+    // An interrupted commit puts back what it has replaced, as a failed one does.
+    const bool interrupted = g_terminating.load() != 0;
+    if (!status.ok || interrupted) {
       *failed = i;
-      for (size_t j = i; j-- > 0;) files[j]->Restore();
+      for (size_t j = status.ok ? i + 1 : i; j-- > 0;) files[j]->Restore();
       abandon_all();
-      return status;
+      return status.ok ? FileStatus::Failed("interrupted") : status;
     }
   }
   for (FileReplacement* file : files) file->Settle();

@@ -80,9 +80,11 @@ class FileReplacement {
 
 // Commits several replacements as one: each is prepared first, then they are put in place in
 // order, and when one cannot be, those already in place get their old files back and every
-// new file is dropped. So every target is left as it was, or all are new; only a kill
-// between two of the renames, microseconds apart, leaves some old and some new (the old ones
-// kept as hidden files beside them). On failure `failed` is the index of the one that failed.
+// new file is dropped. So every target is left as it was, or all are new. A terminating signal
+// that arrives while they are put in place (TerminationMayProceed) puts the old files back
+// too; only a SIGKILL between two of the renames, microseconds apart, leaves some old and some
+// new (the old ones kept as hidden files beside them). On failure `failed` is the index of the
+// one that failed.
 FileStatus CommitTogether(const std::vector<FileReplacement*>& files, size_t* failed);
 
 // Writes each (path, bytes) as WriteWholeFile does, all as one (CommitTogether), and takes
@@ -112,3 +114,9 @@ PathKind KindOf(const std::string& path);
 // Removes the temporary files of writes under way. Safe to call from a signal handler, so
 // that an interrupted run leaves nothing behind.
 void RemoveTemporaryFiles();
+
+// What a handler of a terminating signal asks first: false while files are being put in
+// place together (CommitTogether), which then puts back the old ones it has replaced and ends
+// the program with `signal_number` itself; true when the handler is to end it. Safe to call
+// from a signal handler.
+bool TerminationMayProceed(int signal_number);

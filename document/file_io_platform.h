@@ -9,3 +9,7 @@
 FileStatus ReadWholeFileOrThrow(const std::string& path, std::string* bytes);
 FileStatus ReadStandardInputOrThrow(std::string* bytes);
 FileStatus OutOfMemory();  // the system's words for it
+
+// Called, when set, after each file that CommitTogether puts in place, with its index: for the
+// tests of a commit interrupted between two files.
+extern void (*g_after_placing_for_testing)(size_t index);

@@ -217,8 +217,8 @@ FileStatus FileReplacement::Restart() {
 
 FileStatus FileReplacement::OpenRemoval(const std::string& path) {
   Abandon();
+  // The name goes, not what a link of that name leads to: a file in another folder is not ours.
   target_ = path;
-  if (!ResolveLinks(target_)) return FromErrno();
   folder_ = FolderOf(target_);
   removal_ = true;
   return {};
@@ -268,7 +268,7 @@ FileStatus FileReplacement::Place(bool undoable) {
   if (in_place_) return {};
   if (removal_) {
     struct stat st;
-    if (lstat(target_.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {};  // nothing to take away
+    if (lstat(target_.c_str(), &st) != 0 || !(S_ISREG(st.st_mode) || S_ISLNK(st.st_mode))) return {};  // nothing to take away
     if (!undoable) return unlink(target_.c_str()) == 0 ? FileStatus() : FromErrno();
     std::string aside = FreeName(folder_);
     if (rename(target_.c_str(), aside.c_str()) != 0) return FromErrno();

@@ -4,7 +4,15 @@
 #include <filesystem>
 
 #include "document/file_io.h"
+#include "document/file_io_platform.h"
 #include "tests/test_support.h"
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#endif
 
 #ifdef _WIN32
 #include <windows.h>
@@ -95,3 +103,35 @@ TEST(CommitTogether, WhenTheSecondFileCannotBePlacedBothOldFilesStay) {
   EXPECT_EQ(ReadFileBytes(dir / "b.mif"), "old b");
   EXPECT_EQ(FilesIn(dir.path()), 3u);
 }
+
+#ifndef _WIN32
+TEST(CommitTogether, ATerminatingSignalBetweenTwoFilesPutsTheFirstBack) {
+  // In a child, as the program's handler does it: a SIGTERM that arrives once the first file
+  // is in place ends the program only after the old files are back.
+  ScopedTempDir dir;
+  WriteFileBytes(dir / "a.mif", "old mif");
+  WriteFileBytes(dir / "a.mid", "old mid");
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    std::signal(SIGTERM, [](int signal_number) {
+      if (!TerminationMayProceed(signal_number)) return;
+      RemoveTemporaryFiles();
+      std::signal(signal_number, SIG_DFL);
+      std::raise(signal_number);
+    });
+    g_after_placing_for_testing = [](size_t index) {
+      if (index == 0) std::raise(SIGTERM);
+    };
+    std::string failed;
+    WriteFilesTogether({{Utf8Path(dir / "a.mif"), "new mif"}, {Utf8Path(dir / "a.mid"), "new mid"}}, "", &failed);
+    _exit(0);  // not reached: the commit ends the program
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+  EXPECT_EQ(ReadFileBytes(dir / "a.mif"), "old mif");
+  EXPECT_EQ(ReadFileBytes(dir / "a.mid"), "old mid");
+  EXPECT_EQ(FilesIn(dir.path()), 2u);
+}
+#endif
