@@ -109,25 +109,71 @@ bool ChosenCoordinateSystem(const CoordinateSystemChoice& choice, CoordinateSyst
   return true;
 }
 
-std::string ConversionNotes(const ConversionReport& report, const CoordinateSystem& crs) {
+namespace {
+
+std::string LeftOutNote(const LeftOut& left_out, bool rows) {
+  std::string note;
+  if (left_out.no_number) {
+    note = GroupedDigits(left_out.no_number) + Ui(u8" 个坐标不是数字的顶点（第一个：“") + AnsiToUtf8(left_out.first) + Ui(u8"”）");
+  }
+  if (left_out.beyond) {
+    note += (note.empty() ? "" : Ui(u8"和 ")) + GroupedDigits(left_out.beyond) +
+            Ui(u8" 个投影无法表示的顶点（不在地球上，或距中央经线超过 90°）");
+  }
+  if (!note.empty()) note = Ui(u8"已略去 ") + note + Ui(u8"。");
+  if (left_out.records) {
+    if (!note.empty()) note += Ui(u8"\r\n");
+    note += GroupedDigits(left_out.records) + Ui(u8" 个对象的顶点少于 MapInfo 的要求（点 1 个、线 2 个、面 3 个），未写入");
+    note += rows ? Ui(u8"；其属性行仍保留，对象为空。") : Ui(u8"。");
+  }
+  return note;
+}
+
+std::string VersionNote(const VersionNeeds& needs) {
+  const std::string version = std::to_string(needs.version);
+  std::string note = GroupedDigits(needs.large_objects);
+  if (needs.version >= 800) {
+    note += Ui(u8" 个对象超出 MapInfo 8.0 以前版本的容量（最大的有 ") + GroupedDigits(needs.largest_nodes) + Ui(u8" 个节点、") +
+            GroupedDigits(needs.largest_sections) + Ui(u8" 个部分）");
+  } else {
+    note += Ui(u8" 个对象超过 32,767 个节点（最大的有 ") + GroupedDigits(needs.largest_nodes) + Ui(u8" 个）");
+  }
+  return note + Ui(u8"：MIF 文件标为 Version ") + version + Ui(u8"，需用 MapInfo ") + version.substr(0, 1) + "." +
+         version.substr(1, 1) + Ui(u8" 或更高版本打开。");
+}
+
+}  // namespace
+
+std::string RefusedZoneMessage(const ConversionReport& report, const CoordinateSystem& crs) {
+  const ZoneRange zones = ChineseZonesOf(crs.kind);
+  return Ui(u8"数据大多位于第 ") + std::to_string(report.zone) +
+         (crs.kind == CoordinateSystem::Kind::kGaussKruger3 ? Ui(u8" 带（3° 带）") : Ui(u8" 带（6° 带）")) +
+         Ui(u8"，不在我国 CGCS2000 的 ") + std::to_string(zones.first) + Ui(u8" 至 ") + std::to_string(zones.last) +
+         Ui(u8" 带范围内，未写入文件。如仍要按某一带投影，请在“带号”中填写带号。");
+}
+
+std::string ConversionNotes(const ConversionReport& report, const CoordinateSystem& crs, bool rows) {
   std::string notes;
   auto line = [&](const std::string& text) { notes += (notes.empty() ? "" : Ui(u8"\r\n")) + text; };
   if (report.dropped_columns) {
     line(std::to_string(report.dropped_columns) + Ui(u8" 个扩展数据名称超出了 MIF 文件的 250 列，未写入。"));
   }
   if (report.cut_values) line(std::to_string(report.cut_values) + Ui(u8" 个超过 254 字节的值被截短。"));
+  if (!report.renamed_columns.empty()) {
+    std::string renamed;
+    for (const auto& [name, written] : report.renamed_columns) {
+      renamed += (renamed.empty() ? "" : Ui(u8"、")) + Ui(u8"“") + AnsiToUtf8(name) + Ui(u8"”改为“") + AnsiToUtf8(written) +
+                 Ui(u8"”");
+    }
+    line(Ui(u8"列名与 MapInfo 自用的列名相同，已改名：") + renamed + Ui(u8"。"));
+  }
   for (const ConversionReport::Invalid& invalid : report.invalid_values) {
     line(Ui(u8"“") + AnsiToUtf8(invalid.column) + Ui(u8"”列（") + invalid.type + Ui(u8"）中有 ") +
          std::to_string(invalid.count) + Ui(u8" 个值不是这种数，留空。"));
   }
-  if (!crs.Projected()) return notes;
-  if (report.skipped_objects) {
-    line(std::to_string(report.skipped_objects) + Ui(u8" 个对象的坐标不是数字或超出投影范围，未写入。"));
-  }
-  if (!IsChineseZone(crs.kind, report.zone)) {
-    line(Ui(u8"数据位于第 ") + std::to_string(report.zone) + Ui(u8" 带，不在我国 CGCS2000 的带号范围内，仍按该带写入。"));
-  }
-  if (report.far_vertices) {
+  if (!report.records.left_out.empty()) line(LeftOutNote(report.records.left_out, rows));
+  if (report.records.version.large_objects) line(VersionNote(report.records.version));
+  if (crs.Projected() && report.far_vertices) {
     line(std::to_string(report.far_vertices) + Ui(u8" 个顶点距第 ") + std::to_string(report.zone) +
          (crs.kind == CoordinateSystem::Kind::kGaussKruger3 ? Ui(u8" 带中央经线超过 1.5°") : Ui(u8" 带中央经线超过 3°")) +
          Ui(u8"，变形较大，仍已投影。"));
@@ -238,8 +284,6 @@ void MainCommands::OnAnalyse(GeometryKind kind) {
 
 std::vector<MainCommands::OutputFile> MainCommands::ExportFiles(const std::string& document, const std::string& path,
                                                                 int type, ConversionReport* report) {
-  const bool default_crs = export_crs_ == CoordinateSystem();
-  if (type != kMifWithMidType && default_crs) return {{path, BuildMifText(geometry_, MakeDocument(document))}};
   // The conversion of `geovant convert [--all] [--crs ...]`: with --all, a MIF file and the MID
   // file beside it.
   ConversionOptions options = type == kMifWithMidType ? ConversionOptions::All() : ConversionOptions();
@@ -254,7 +298,7 @@ void MainCommands::OnExportMif() {
   view_.ShowBusy();
   const std::string document = view_.Text(Control::编辑框1);
   // The MIF file of the first type is made before the message, as it always was.
-  std::string mif = BuildMifText(geometry_, MakeDocument(document));
+  ConvertedText first = ConvertInMemory(ExportSource{document, Encoding::kAnsi}, ConversionOptions());
   view_.ShowMessage(Ui(u8"解析完毕 "), "", MessageIcon::kNone);
   通用对话框2.kind = FileDialog::Kind::kSave;
   通用对话框2.filter = kMifFilter;
@@ -270,18 +314,22 @@ void MainCommands::OnExportMif() {
     }
     std::string path = WithExtension(通用对话框2.file_name, ".mif");
     const int type = 通用对话框2.filter_index;
-    ConversionReport report;
-    bool written;
+    ConversionReport report = first.report;
+    std::vector<OutputFile> files;
     if (type == kMifWithMidType || export_crs_ != CoordinateSystem()) {
       view_.ShowBusy();
-      std::vector<OutputFile> files = ExportFiles(document, path, type, &report);
-      written = WriteFiles(files, Ui(u8"生成MIF"), files.size() == 1 ? StaleMidBeside(path) : "");
+      files = ExportFiles(document, path, type, &report);
+    } else {
+      files = {{path, std::move(first.mif)}};
+    }
+    if (report.zone_refused) {
+      view_.ShowMessage(RefusedZoneMessage(report, export_crs_), Ui(u8"生成MIF"), MessageIcon::kError);
     } else {
       // A MIF file written alone takes away the MID file of the MIF file it replaces.
-      written = WriteFiles({{path, std::move(mif)}}, Ui(u8"生成MIF"), StaleMidBeside(path));
+      const bool written = WriteFiles(files, Ui(u8"生成MIF"), files.size() == 1 ? StaleMidBeside(path) : "");
+      const std::string notes = ConversionNotes(report, export_crs_, files.size() > 1);
+      if (written && !notes.empty()) view_.ShowMessage(notes, Ui(u8"生成MIF"), MessageIcon::kNone);
     }
-    const std::string notes = ConversionNotes(report, export_crs_);
-    if (written && !notes.empty()) view_.ShowMessage(notes, Ui(u8"生成MIF"), MessageIcon::kNone);
   }
   通用对话框2.file_name.clear();
 }
@@ -331,8 +379,9 @@ void MainCommands::ConvertFiles(const std::vector<std::string>& paths) {
       std::vector<OutputFile> files = ExportFiles(document, mif, type, &report);
       std::vector<std::pair<std::string, std::string_view>> views;
       for (const OutputFile& file : files) views.emplace_back(file.path, file.bytes);
-      status = WriteFilesTogether(views, files.size() == 1 ? StaleMidBeside(mif) : "", &failed);
-      const std::string file_notes = ConversionNotes(report, export_crs_);
+      status = report.zone_refused ? FileStatus::Failed(RefusedZoneMessage(report, export_crs_))
+                                   : WriteFilesTogether(views, files.size() == 1 ? StaleMidBeside(mif) : "", &failed);
+      const std::string file_notes = ConversionNotes(report, export_crs_, files.size() > 1);
       if (status.ok && !file_notes.empty()) notes += Ui(u8"\r\n") + Quoted(path) + Ui(u8"：") + file_notes;
     }
     if (status.ok) {

@@ -70,8 +70,11 @@ class MainCommands {
 // `error`, for a zone that is none of the item's.
 bool ChosenCoordinateSystem(const CoordinateSystemChoice& choice, CoordinateSystem* crs, std::string* error);
 // What an export left out, cut or warns about (columns, long values, values of typed columns
-// that are no number, what a projection left), one line each; empty for nothing.
-std::string ConversionNotes(const ConversionReport& report, const CoordinateSystem& crs);
+// that are no number, vertices and objects left out, the version the objects need, what a
+// projection left), one line each; empty for nothing. `rows`: the export wrote a MID file.
+std::string ConversionNotes(const ConversionReport& report, const CoordinateSystem& crs, bool rows);
+// Why a projected export wrote nothing: its data lie in no zone of the coordinate system.
+std::string RefusedZoneMessage(const ConversionReport& report, const CoordinateSystem& crs);
 
 // The text of the error box for a file that could not be read or written.
 std::string ReadErrorMessage(const std::string& path, const std::string& reason);

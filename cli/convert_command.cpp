@@ -13,7 +13,9 @@
 
 #include "cli/console.h"
 #include "cli/processors.h"
+#include "cli/report_lines.h"
 #include "document/declared_encoding.h"
+#include "document/encoding.h"
 #include "document/file_io.h"
 #include "document/file_names.h"
 #include "document/input_file.h"
@@ -59,28 +61,30 @@ class Input {
   bool archive() const { return !entry_.empty(); }
 
   // With --links, the documents that the archive's NetworkLinks name take their places; without,
-  // a document that has links and no geometry says so.
-  void FollowLinksOf(const std::string& path, bool follow, Encoding encoding) {
-    if (!archive()) return;
+  // a document that has links and no geometry says so. Returns the encoding that the document
+  // is read with from now on: a UTF-16 document of an archive is decoded first, to ANSI.
+  Encoding FollowLinksOf(const std::string& path, bool follow, Encoding encoding) {
+    if (!archive()) return encoding;
+    if (HasUtf16ByteOrderMark(kml_)) {
+      linked_ = DecodeDocument(std::string(kml_), Encoding::kAnsi);
+      kml_ = linked_;
+      encoding = Encoding::kAnsi;
+    }
     if (!follow) {
       size_t links = FindNetworkLinks(kml_, encoding).size();
       std::string decoded;
       std::array<size_t, 3> counts = CountGeometry(SourceOf(kml_, encoding, &decoded), 1);
       if (links > 0 && counts[0] + counts[1] + counts[2] == 0) {
-        ReportFileError(path, "the document holds no geometry but " + std::to_string(links) +
+        ReportFileError(path, "the document holds no geometry but " + GroupedDigits(links) +
                                   " NetworkLinks: --links follows those that lead to documents inside the archive");
       }
-      return;
+      return encoding;
     }
     FollowedLinks followed = FollowLinks(file_.bytes(), entry_, kml_, encoding);
-    if (!followed.not_followed.empty()) {
-      std::string hrefs;
-      for (const std::string& href : followed.not_followed) hrefs += (hrefs.empty() ? "" : ", ") + href;
-      ReportFileError(path, std::to_string(followed.not_followed.size()) +
-                                " NetworkLinks lead outside the archive and were not followed: " + hrefs);
-    }
+    for (const std::string& line : LinkLines(followed)) ReportFileError(path, line);
     linked_ = std::move(followed.text);
     kml_ = linked_;
+    return encoding;
   }
 
  private:
@@ -112,8 +116,8 @@ bool Emit(const std::string& path, std::string_view bytes) {
 bool ConvertOneOrThrow(const Conversion& conversion, const CliOptions& options, int threads) {
   Input input;
   if (!input.Open(conversion.input)) return false;
-  const Encoding encoding = EncodingOf(options, input.kml());
-  input.FollowLinksOf(conversion.input, options.conversion.links, encoding);
+  const Encoding encoding =
+      input.FollowLinksOf(conversion.input, options.conversion.links, EncodingOf(options, input.kml()));
   std::string decoded;
   ExportSource source = SourceOf(input.kml(), encoding, &decoded, threads);
   const std::string& output = conversion.output;
@@ -151,6 +155,10 @@ bool ConvertOneOrThrow(const Conversion& conversion, const CliOptions& options, 
         },
         &report, rewindable ? &rewind : nullptr);
   }
+  if (status.ok && report.zone_refused) {
+    ReportFileError(conversion.input, RefusedZoneLine(report, options.conversion.crs));
+    return false;
+  }
   if (status.ok && !to_standard_output) {
     const std::string second = conversion.mid.empty() ? stale : conversion.mid;
     if (second.empty()) {
@@ -171,32 +179,7 @@ bool ConvertOneOrThrow(const Conversion& conversion, const CliOptions& options, 
   if (!stale.empty()) {
     ReportFileError(stale, "removed: it was the MID file of the MIF file replaced, and no longer belongs to it");
   }
-  if (report.dropped_columns) {
-    ReportFileError(conversion.input, std::to_string(report.dropped_columns) +
-                                          " ExtendedData names beyond the 250 columns of a MIF file were left out");
-  }
-  if (report.cut_values) {
-    ReportFileError(conversion.input, std::to_string(report.cut_values) + " values longer than 254 bytes were cut");
-  }
-  if (report.skipped_objects) {
-    ReportFileError(conversion.input, std::to_string(report.skipped_objects) +
-                                          " objects with a coordinate that is no number (or beyond the projection) were left out");
-  }
-  const CoordinateSystem& crs = options.conversion.crs;
-  if (crs.Projected() && !IsChineseZone(crs.kind, report.zone)) {
-    ReportFileError(conversion.input, "the data lie in zone " + std::to_string(report.zone) +
-                                          ", outside the CGCS2000 zones over China; written in that zone all the same");
-  }
-  if (report.far_vertices) {
-    ReportFileError(conversion.input, std::to_string(report.far_vertices) + " vertices lie farther than " +
-                                          (options.conversion.crs.kind == CoordinateSystem::Kind::kGaussKruger3 ? "1.5" : "3") +
-                                          " degrees from the central meridian of zone " + std::to_string(report.zone) +
-                                          ", where the zone's distortion is larger; they were projected all the same");
-  }
-  for (const ConversionReport::Invalid& invalid : report.invalid_values) {
-    ReportFileError(conversion.input, std::to_string(invalid.count) + " values of the " + invalid.type + " column '" +
-                                          invalid.column + "' are no such numbers and were left empty");
-  }
+  for (const std::string& line : ReportLines(report, options.conversion)) ReportFileError(conversion.input, line);
   return true;
 }
 

@@ -24,15 +24,7 @@ uint32_t U32(std::string_view s, size_t at) { return U16(s, at) | static_cast<ui
 
 bool Fits(std::string_view s, size_t at, size_t n) { return at <= s.size() && n <= s.size() - at; }
 
-struct Entry {
-  std::string_view name;
-  uint16_t flags = 0;
-  uint16_t method = 0;
-  uint32_t crc = 0;
-  uint32_t compressed = 0;
-  uint32_t size = 0;
-  uint32_t local_offset = 0;
-};
+using Entry = KmzEntry;
 
 bool EndsWithKml(std::string_view name) {
   if (name.size() < 4) return false;
@@ -64,8 +56,9 @@ EndRecord FindEndOfDirectory(std::string_view zip) {
   return found;
 }
 
-// The entry that `wanted` names: "" for the KML document (doc.kml, else the first .kml).
-KmzError ChooseEntry(std::string_view zip, std::string_view wanted, Entry* chosen) {
+// Calls visit(entry) for each entry of the central directory, in order, until it returns true.
+template <typename Visit>
+KmzError ForEachEntry(std::string_view zip, Visit visit) {
   EndRecord record = FindEndOfDirectory(zip);
   if (record.at == std::string_view::npos || record.ambiguous) return KmzError::kDamaged;
   const size_t end = record.at;
@@ -76,7 +69,6 @@ KmzError ChooseEntry(std::string_view zip, std::string_view wanted, Entry* chose
   // Values that only a ZIP64 archive has, without the ZIP64 record that such an archive has.
   if (entries == 0xFFFF || directory_size == 0xFFFFFFFF || directory_offset == 0xFFFFFFFF) return KmzError::kDamaged;
   if (!Fits(zip, directory_offset, directory_size)) return KmzError::kDamaged;
-  bool found = false;
   size_t at = directory_offset;
   for (uint16_t i = 0; i < entries; ++i) {
     if (!Fits(zip, at, kCentralHeaderSize) || U32(zip, at) != kCentralHeader) return KmzError::kDamaged;
@@ -91,20 +83,26 @@ KmzError ChooseEntry(std::string_view zip, std::string_view wanted, Entry* chose
     if (!Fits(zip, at + kCentralHeaderSize, name_length + extra + comment)) return KmzError::kDamaged;
     entry.name = zip.substr(at + kCentralHeaderSize, name_length);
     at += kCentralHeaderSize + name_length + extra + comment;
-    if (!wanted.empty()) {
-      if (entry.name != wanted) continue;
+    if (visit(entry)) break;
+  }
+  return KmzError::kNone;
+}
+
+// The entry that `wanted` names: "" for the KML document (doc.kml, else the first .kml).
+KmzError ChooseEntry(std::string_view zip, std::string_view wanted, Entry* chosen) {
+  bool found = false;
+  KmzError error = ForEachEntry(zip, [&](const Entry& entry) {
+    if (!wanted.empty() ? entry.name == wanted : entry.name == "doc.kml") {
       *chosen = entry;
-      return KmzError::kNone;
+      return found = true;
     }
-    if (entry.name == "doc.kml") {
-      *chosen = entry;
-      return KmzError::kNone;
-    }
-    if (!found && EndsWithKml(entry.name)) {
+    if (wanted.empty() && !found && EndsWithKml(entry.name)) {
       *chosen = entry;
       found = true;
     }
-  }
+    return false;
+  });
+  if (error != KmzError::kNone) return error;
   return found ? KmzError::kNone : KmzError::kNoKml;
 }
 
@@ -142,30 +140,11 @@ KmzError Inflate(std::string_view data, uint32_t size, std::string* out) {
   return KmzError::kNone;
 }
 
-}  // namespace
-
-bool IsKmz(std::string_view bytes) {
-  // Any of ZIP's signatures at the start, or an end record that ends the file: an archive whose
-  // first bytes were damaged, or one with no entries, is still an archive, to be reported so.
-  if (bytes.size() >= 4 && bytes[0] == 'P' && bytes[1] == 'K') {
-    for (std::string_view signature : {"\1\2", "\3\4", "\5\6", "\6\6", "\6\7", "\7\x08", "00"}) {
-      if (bytes.substr(2, 2) == signature) return true;
-    }
-  }
-  return FindEndOfDirectory(bytes).exact;
-}
-
-KmzError ExtractKml(std::string_view zip, std::string* kml, std::string* entry_name) {
-  return ExtractEntry(zip, "", kml, entry_name);
-}
-
-KmzError ExtractEntry(std::string_view zip, std::string_view name, std::string* kml, std::string* entry_name) {
+// The bytes of `entry`, checked.
+KmzError ReadEntry(std::string_view zip, const Entry& entry, std::string* kml) {
   kml->clear();
   try {
-    Entry entry;
-    KmzError error = ChooseEntry(zip, name, &entry);
-    if (error != KmzError::kNone) return error;
-    if (entry_name) entry_name->assign(entry.name);
+    KmzError error = KmzError::kNone;
     if (entry.flags & 1) return KmzError::kEncrypted;
     if (entry.size == 0xFFFFFFFF || entry.compressed == 0xFFFFFFFF || entry.local_offset == 0xFFFFFFFF) {
       return KmzError::kZip64;
@@ -199,6 +178,54 @@ KmzError ExtractEntry(std::string_view zip, std::string_view name, std::string* 
     return KmzError::kOutOfMemory;
   }
 }
+
+}  // namespace
+
+bool IsKmz(std::string_view bytes) {
+  // Any of ZIP's signatures at the start, or an end record that ends the file: an archive whose
+  // first bytes were damaged, or one with no entries, is still an archive, to be reported so.
+  if (bytes.size() >= 4 && bytes[0] == 'P' && bytes[1] == 'K') {
+    for (std::string_view signature : {"\1\2", "\3\4", "\5\6", "\6\6", "\6\7", "\7\x08", "00"}) {
+      if (bytes.substr(2, 2) == signature) return true;
+    }
+  }
+  return FindEndOfDirectory(bytes).exact;
+}
+
+KmzError ExtractKml(std::string_view zip, std::string* kml, std::string* entry_name) {
+  return ExtractEntry(zip, "", kml, entry_name);
+}
+
+KmzError ExtractEntry(std::string_view zip, std::string_view name, std::string* kml, std::string* entry_name) {
+  kml->clear();
+  Entry entry;
+  KmzError error = ChooseEntry(zip, name, &entry);
+  if (error != KmzError::kNone) return error;
+  if (entry_name) entry_name->assign(entry.name);
+  return ReadEntry(zip, entry, kml);
+}
+
+KmzError KmzArchive::Open(std::string_view archive) {
+  zip_ = archive;
+  entries_.clear();
+  by_name_.clear();
+  try {
+    return ForEachEntry(archive, [&](const Entry& entry) {
+      by_name_.emplace(entry.name, entries_.size());
+      entries_.push_back(entry);
+      return false;
+    });
+  } catch (const std::bad_alloc&) {
+    return KmzError::kOutOfMemory;
+  }
+}
+
+const KmzEntry* KmzArchive::Find(std::string_view name) const {
+  auto it = by_name_.find(name);
+  return it == by_name_.end() ? nullptr : &entries_[it->second];
+}
+
+KmzError KmzArchive::Read(const KmzEntry& entry, std::string* bytes) const { return ReadEntry(zip_, entry, bytes); }
 
 KmzError KmlBytesOf(std::string_view bytes, std::string* unpacked, std::string_view* kml) {
   *kml = bytes;

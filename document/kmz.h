@@ -2,6 +2,9 @@
 
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <vector>
+#include <cstdint>
 
 // KMZ: a ZIP archive that holds a KML document, as Google Earth saves it.
 
@@ -33,6 +36,32 @@ KmzError ExtractKml(std::string_view archive, std::string* kml, std::string* ent
 // the KML document; kNoKml when there is none.
 KmzError ExtractEntry(std::string_view archive, std::string_view name, std::string* bytes,
                       std::string* entry_name = nullptr);
+
+// An archive's central directory, read once, for reading many of its entries.
+struct KmzEntry {
+  std::string_view name;
+  uint16_t flags = 0;
+  uint16_t method = 0;
+  uint32_t crc = 0;
+  uint32_t compressed = 0;
+  uint32_t size = 0;
+  uint32_t local_offset = 0;  // where its data lie: names that share them are one entry
+};
+
+class KmzArchive {
+ public:
+  // Reads the directory of `archive`, which must outlive this.
+  KmzError Open(std::string_view archive);
+  // The entry named exactly `name`; null for none.
+  const KmzEntry* Find(std::string_view name) const;
+  // Its bytes, checked as ExtractKml checks the KML document.
+  KmzError Read(const KmzEntry& entry, std::string* bytes) const;
+
+ private:
+  std::string_view zip_;
+  std::vector<KmzEntry> entries_;
+  std::unordered_map<std::string_view, size_t> by_name_;  // the first entry of each name
+};
 
 // The KML document that a file's `bytes` hold: the bytes themselves, or, for a KMZ archive,
 // its KML document, unpacked into `unpacked`.

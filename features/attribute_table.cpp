@@ -7,6 +7,7 @@
 
 #include "document/encoding.h"
 #include "features/kml_values.h"
+#include "mif/coordinates.h"
 #include "mif/ordered_parallel.h"
 
 namespace {
@@ -40,33 +41,28 @@ bool IsDigits(std::string_view s) {
   return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-// Whether `value` is a number of `type` as MapInfo stores it: an Integer fits 32 bits.
+bool IsFloat(FieldType type) { return type == FieldType::kFloat || type == FieldType::kUnsignedFloat; }
+bool IsUnsigned(FieldType type) { return type == FieldType::kUnsignedInteger || type == FieldType::kUnsignedFloat; }
+
+// Whether `value` is a number of `type` as MapInfo stores it: an Integer fits 32 bits, a
+// Float is finite (an eight-byte float holds it), and an unsigned value has no minus sign.
 bool IsNumber(std::string_view value, FieldType type) {
+  if (IsUnsigned(type) && !value.empty() && value[0] == '-') return false;
+  if (IsFloat(type)) return IsMifNumber(value);
   std::string_view digits = value.substr(!value.empty() && (value[0] == '+' || value[0] == '-'));
-  if (type == FieldType::kInteger) {
-    if (!IsDigits(digits)) return false;
-    const long long limit = value[0] == '-' ? 2147483648LL : 2147483647LL;
-    long long n = 0;
-    for (char c : digits) {
-      n = n * 10 + (c - '0');
-      if (n > limit) return false;
-    }
-    return true;
+  if (!IsDigits(digits)) return false;
+  const long long limit = value[0] == '-' ? 2147483648LL : 2147483647LL;
+  long long n = 0;
+  for (char c : digits) {
+    n = n * 10 + (c - '0');
+    if (n > limit) return false;
   }
-  // Float: digits with a point, or a point with digits, and an exponent.
-  size_t e = digits.find_first_of("eE");
-  std::string_view mantissa = digits.substr(0, e);
-  size_t point = mantissa.find('.');
-  std::string_view whole = mantissa.substr(0, point);
-  std::string_view fraction = point == std::string_view::npos ? std::string_view() : mantissa.substr(point + 1);
-  if (!(IsDigits(whole) || (whole.empty() && IsDigits(fraction))) || (!fraction.empty() && !IsDigits(fraction))) {
-    return false;
-  }
-  if (e == std::string_view::npos) return true;
-  std::string_view exponent = digits.substr(e + 1);
-  if (!exponent.empty() && (exponent[0] == '+' || exponent[0] == '-')) exponent.remove_prefix(1);
-  return IsDigits(exponent);
+  return true;
 }
+
+// The names MapInfo gives its own columns of every table, in lower case: a column of the
+// table must not take them.
+constexpr const char* kReservedNames[] = {"obj", "object", "rowid", "mi_style", "mi_geometry"};
 
 // "T" or "F" for the values of a bool field, empty for others.
 std::string_view Logical(std::string_view value) {
@@ -156,8 +152,16 @@ std::string ColumnName(std::string_view name) {
 AttributeTable::AttributeTable(const KmlFeatures& features, const std::vector<bool>& used, int threads,
                                TableOptions options)
     : features_(features), options_(options) {
-  std::unordered_set<std::string> taken;
-  for (const char* fixed : {"Name", "Description", "Folder"}) names_.push_back(UniqueName(fixed, taken));
+  std::unordered_set<std::string> taken(std::begin(kReservedNames), std::end(kReservedNames));
+  // A name MapInfo keeps for itself is renamed as a second column of that name is.
+  auto name_of = [&](const std::string& wanted) {
+    std::string name = UniqueName(wanted, taken);
+    if (name != wanted && std::count(std::begin(kReservedNames), std::end(kReservedNames), LowerAscii(wanted))) {
+      renamed_.push_back({wanted, name});
+    }
+    return name;
+  };
+  for (const char* fixed : {"Name", "Description", "Folder"}) names_.push_back(name_of(fixed));
   // The time columns that some row has a value for; they come last, and are never dropped.
   bool times[3] = {false, false, false};
   if (options.times) {
@@ -176,7 +180,7 @@ AttributeTable::AttributeTable(const KmlFeatures& features, const std::vector<bo
       ++dropped_columns_;
       continue;
     }
-    names_.push_back(UniqueName(ColumnName(field), taken));
+    names_.push_back(name_of(ColumnName(field)));
     FieldType type = FieldType::kText;
     // A field that a <Data> element also uses has a value of no declared type.
     if (auto declared = features.field_types.find(field); options.typed && declared != features.field_types.end() &&
@@ -190,12 +194,30 @@ AttributeTable::AttributeTable(const KmlFeatures& features, const std::vector<bo
   for (int t = 0; t < 3; ++t) {
     if (!times[t]) continue;
     time_column_[t] = static_cast<int>(names_.size());
-    names_.push_back(UniqueName(time_names[t], taken));
+    names_.push_back(name_of(time_names[t]));
     types_.push_back(FieldType::kText);
   }
   widths_.assign(names_.size(), 1);
   invalid_.assign(names_.size(), 0);
-  for (size_t f = 0; f < features.folders.size(); ++f) folder_paths_.push_back(features.FolderPath(static_cast<int>(f)));
+  // Each folder's path from its parent's, which comes before it: of a long path, only what a
+  // column can hold is kept, and the folders inside one whose kept path is full share it, so
+  // that deep folders take time and memory in proportion to their number.
+  for (const KmlFolder& folder : features.folders) {
+    FolderValue path{static_cast<uint32_t>(kept_paths_.size()), folder.name.size()};
+    if (folder.parent < 0) {
+      kept_paths_.push_back(folder.name.substr(0, KmlFeatures::kKeptBytes));
+    } else {
+      const FolderValue parent = folder_paths_[static_cast<size_t>(folder.parent)];
+      path.size += parent.size + 1;
+      const std::string& parent_kept = kept_paths_[parent.kept];
+      if (parent_kept.size() >= KmlFeatures::kKeptBytes) {
+        path.kept = parent.kept;
+      } else {
+        kept_paths_.push_back((parent_kept + "/" + folder.name).substr(0, KmlFeatures::kKeptBytes));
+      }
+    }
+    folder_paths_.push_back(path);
+  }
   const size_t chunks = (features.placemarks.size() + kChunk - 1) / kChunk;
   OrderedParallel<Rows>(
       chunks, chunks > 2 ? threads : 1, static_cast<size_t>(2 * threads),
@@ -236,7 +258,11 @@ AttributeTable::Rows AttributeTable::MakeRows(size_t first, const std::vector<bo
     if (!used[i]) continue;
     Values(features_.placemarks[i], values, sizes, given, plain);
     for (size_t c = 0; c < values.size(); ++c) {
-      if (types_[c] != FieldType::kText) continue;
+      if (types_[c] != FieldType::kText) {
+        // A number longer than a value may be is none: its cut text would be another.
+        if (sizes[c] > kLongestValue) values[c] = kTooLong;
+        continue;
+      }
       if (sizes[c] > kLongestValue) ++rows.cut_values;
       rows.widths[c] = std::max(rows.widths[c], std::min(sizes[c], kLongestValue));
     }
@@ -269,8 +295,9 @@ void AttributeTable::Values(const Placemark& placemark, std::vector<std::string_
     if (time_column_[t] >= 0) set(static_cast<size_t>(time_column_[t]), *times[t]);
   }
   if (placemark.folder >= 0) {
-    values[2] = folder_paths_[static_cast<size_t>(placemark.folder)];
-    sizes[2] = values[2].size();
+    const FolderValue& path = folder_paths_[static_cast<size_t>(placemark.folder)];
+    values[2] = kept_paths_[path.kept];
+    sizes[2] = path.size;
   }
   for (uint32_t d = placemark.first_data; d < placemark.first_data + placemark.data_count; ++d) {
     const DataValue& value = features_.data[d];
@@ -287,8 +314,10 @@ std::string AttributeTable::MifColumns() const {
     columns += "  " + names_[c];
     switch (types_[c]) {
       case FieldType::kText: columns += " Char(" + std::to_string(widths_[c]) + ")\r\n"; break;
-      case FieldType::kInteger: columns += " Integer\r\n"; break;
-      case FieldType::kFloat: columns += " Float\r\n"; break;
+      case FieldType::kInteger:
+      case FieldType::kUnsignedInteger: columns += " Integer\r\n"; break;
+      case FieldType::kFloat:
+      case FieldType::kUnsignedFloat: columns += " Float\r\n"; break;
       case FieldType::kLogical: columns += " Logical\r\n"; break;
     }
   }
@@ -305,7 +334,9 @@ void AttributeTable::AppendRow(const std::vector<std::string_view>& values, std:
         AppendQuoted(CutBetweenCharacters(value, kLongestValue), rows);
         break;
       case FieldType::kInteger:
+      case FieldType::kUnsignedInteger:
       case FieldType::kFloat:
+      case FieldType::kUnsignedFloat:
         if (IsNumber(value, types_[c])) {
           rows.append(value);
         } else if (!value.empty() && invalid) {

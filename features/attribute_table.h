@@ -18,7 +18,9 @@ struct TableOptions {
 // Name, Description, Folder, then one column per ExtendedData name, in order of first
 // appearance, then the time columns. A column is Char(w), w the longest value in bytes (1 to
 // 254), or, typed, Integer, Float or Logical: its values unquoted, as the KML writes them,
-// and empty where they are no number of the type (T and F for Logical).
+// and empty where they are no number of the type (T and F for Logical), or longer than a
+// value may be. The names MapInfo keeps for its own columns (Obj, Object, RowID, MI_Style,
+// MI_Geometry, in any case) are renamed as a second column of a name is: "Obj_2".
 class AttributeTable {
  public:
   static constexpr size_t kMostColumns = 250;
@@ -36,6 +38,8 @@ class AttributeTable {
   std::string_view Row(int placemark) const;
 
   size_t dropped_columns() const { return dropped_columns_; }  // beyond kMostColumns
+  // The names that MapInfo keeps for itself, and what they were written as.
+  const std::vector<std::pair<std::string, std::string>>& renamed() const { return renamed_; }
   size_t cut_values() const { return cut_values_; }            // longer than kLongestValue
   // The values of each typed column that are no number of its type, and were left empty.
   struct Invalid {
@@ -47,6 +51,8 @@ class AttributeTable {
 
  private:
   static constexpr size_t kChunk = 8192;  // placemarks whose rows are made together
+  // The text that stands for a typed value too long to be one: no number of any type.
+  static constexpr std::string_view kTooLong = "-";
 
   // The rows of placemarks [first, first + kChunk), one after another, and where each begins
   // (the rows of unused placemarks are empty), then where the last ends.
@@ -72,12 +78,20 @@ class AttributeTable {
   size_t time_columns_ = 0;  // where the time columns begin
   int time_column_[3] = {-1, -1, -1};  // TimeStamp, TimeBegin, TimeEnd: its column, or -1
   std::vector<size_t> invalid_;
-  std::vector<std::string> folder_paths_;  // of each folder
+  // The names of the folders around a folder, outermost first, joined with "/": as much of it
+  // as is kept, kept_paths_[kept], and the size of the whole.
+  struct FolderValue {
+    uint32_t kept;
+    size_t size;
+  };
+  std::vector<FolderValue> folder_paths_;  // of each folder
+  std::vector<std::string> kept_paths_;
   std::vector<size_t> widths_;
   std::vector<Rows> rows_;  // by chunk
   std::string empty_row_;
   size_t dropped_columns_ = 0;
   size_t cut_values_ = 0;
+  std::vector<std::pair<std::string, std::string>> renamed_;
 };
 
 // A name as MapInfo takes a column name: letters and digits of any script that GBK holds stay

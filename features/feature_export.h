@@ -16,21 +16,30 @@ struct ConversionReport {
     size_t count;
   };
   std::vector<Invalid> invalid_values;  // of typed columns: no number of the type, left empty
-  // Projected (--crs gk3, gk6): the zone, the objects skipped for a coordinate that is no
-  // number, and the vertices beyond the zone's width from its central meridian.
+  // Column names that MapInfo keeps for itself, and what they were written as (GBK).
+  std::vector<std::pair<std::string, std::string>> renamed_columns;
+  // What the objects left out (the first tuple with a field that is no number in GBK, as
+  // the file writes it), and the version they need.
+  RecordReport records;
+  // Projected (--crs gk3, gk6): the zone, whether it is none of the item's zones (then nothing
+  // is written), and the vertices beyond the zone's width from its central meridian.
   int zone = 0;
-  size_t skipped_objects = 0;
+  bool zone_refused = false;
   size_t far_vertices = 0;
 };
 
 // The MIF text of `source` with `options`, to `mif` in pieces; with attributes, the MID text
 // to `mid`, one line per MIF object in the MIF's order: the row of the placemark that holds
 // the object's geometry, or empty values for an object outside any placemark. Without
-// options this is ExportMif. False when a sink returned false. A projected export writes its
+// options this is ExportMif. False when a sink returned false, or when projected data lie in
+// no zone of the coordinate system (report->zone_refused). A projected export writes its
 // files once when given `rewind`, and otherwise reads the data twice.
 bool ExportWithOptions(const ExportSource& source, const ConversionOptions& options, int threads,
                        const MifSink& mif, const MifSink& mid, ConversionReport* report,
                        const SinkRewind* rewind = nullptr);
+
+// 1234567 as "1,234,567", for the messages about a report.
+std::string GroupedDigits(size_t n);
 
 // The whole conversion kept in memory, on one thread: for the window, whose documents are
 // held in memory anyway.

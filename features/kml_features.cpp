@@ -313,15 +313,19 @@ int KmlFeatures::PlacemarkAt(size_t at, size_t* hint) const {
 }
 
 void KmlFeatures::AddFieldType(const std::string& name, FieldType type) {
+  auto signed_kind = [](FieldType t) {
+    return t == FieldType::kUnsignedInteger ? FieldType::kInteger : t == FieldType::kUnsignedFloat ? FieldType::kFloat : t;
+  };
   auto [it, added] = field_types.emplace(name, type);
-  if (!added && it->second != type) it->second = FieldType::kText;
+  if (added || it->second == type) return;
+  it->second = signed_kind(it->second) == signed_kind(type) ? signed_kind(type) : FieldType::kText;
 }
 
 std::string KmlFeatures::FolderPath(int folder) const {
+  std::vector<const std::string*> names;
+  for (int f = folder; f >= 0; f = folders[static_cast<size_t>(f)].parent) names.push_back(&folders[static_cast<size_t>(f)].name);
   std::string path;
-  for (int f = folder; f >= 0; f = folders[static_cast<size_t>(f)].parent) {
-    path.insert(0, f == folder ? folders[static_cast<size_t>(f)].name : folders[static_cast<size_t>(f)].name + "/");
-  }
+  for (size_t i = names.size(); i-- > 0;) path += *names[i] + (i ? "/" : "");
   return path;
 }
 

@@ -71,8 +71,9 @@ struct DataValue {
   ValueRef value;
 };
 
-// How a <SimpleField> of a <Schema> types the values of its name.
-enum class FieldType : uint8_t { kText, kInteger, kFloat, kLogical };
+// How a <SimpleField> of a <Schema> types the values of its name: ushort and uint are the
+// unsigned kinds of an Integer and a Float column.
+enum class FieldType : uint8_t { kText, kInteger, kFloat, kLogical, kUnsignedInteger, kUnsignedFloat };
 
 class KmlFeatures {
  public:
@@ -91,7 +92,8 @@ class KmlFeatures {
   std::vector<DataValue> data;
   std::vector<PlacemarkTimes> times;
   std::vector<std::string> fields;    // ExtendedData names, in order of first appearance
-  // The type of each name of a <SimpleField>: kText where two fields of one name differ.
+  // The type of each name of a <SimpleField>: kText where two fields of one name differ but
+  // for the signed and unsigned kinds of one column type, which give the signed kind.
   void AddFieldType(const std::string& name, FieldType type);
   std::unordered_map<std::string, FieldType> field_types;
   std::unordered_map<std::string, bool> untyped_fields;  // names that a <Data> element uses

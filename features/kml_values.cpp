@@ -24,8 +24,10 @@ std::string CharacterText(uint32_t code) {
 // Appends the text of the entity at text[at] == '&' and returns where the text goes on; an
 // "&" that begins no entity is itself.
 size_t AppendEntity(std::string_view text, size_t at, std::string& out) {
-  size_t semicolon = text.find(';', at);
-  if (semicolon == std::string_view::npos || semicolon - at > 12) {
+  // The longest entity is 12 bytes: the ";" is looked for no farther, so that a text of many
+  // "&" is read in linear time.
+  const size_t semicolon = text.substr(0, at + 13).find(';', at);
+  if (semicolon == std::string_view::npos) {
     out += '&';
     return at + 1;
   }
@@ -116,12 +118,15 @@ std::string CleanValue(std::string_view text) {
 std::string PlainText(std::string_view html) {
   std::string text;
   text.reserve(html.size());
+  size_t next_gt = 0;  // the last ">" found, or npos when there is none after it
   for (size_t at = 0; at < html.size();) {
     if (html[at] != '<') {
       text += html[at++];
       continue;
     }
-    const size_t close = html.find('>', at);
+    // Found once for all the "<" before it: a text of many "<" and no ">" is read in linear time.
+    if (next_gt != std::string_view::npos && next_gt <= at) next_gt = html.find('>', at);
+    const size_t close = next_gt;
     const std::string name = TagName(html, at);
     const bool markup = at + 1 < html.size() && (html[at + 1] == '!' || html[at + 1] == '?');
     if (close == std::string_view::npos || ((name.empty() || name == "/") && !markup)) {

@@ -1,6 +1,6 @@
 #include "features/network_links.h"
 
-#include <set>
+#include <unordered_map>
 
 #include "document/declared_encoding.h"
 #include "document/encoding.h"
@@ -45,76 +45,168 @@ std::string DocumentIn(std::string bytes, Encoding encoding) {
   return own == Encoding::kUtf8 ? Utf8ToAnsi(std::move(bytes)) : AnsiToUtf8(bytes);
 }
 
-struct Follower {
-  std::string_view archive;
-  Encoding encoding;
-  std::set<std::string> visited;
-  FollowedLinks* out;
+// A link's name as the text of a Folder's <name>: its markup is made text (the reader cleans
+// it back to what it was), so that no "</Folder>" in it can close a folder; CDATA sections,
+// which hold no markup, stay as they are.
+std::string NameText(std::string_view name) {
+  std::string text;
+  for (size_t at = 0; at < name.size();) {
+    if (name.substr(at, 9) == "<![CDATA[") {
+      const size_t end = name.find("]]>", at + 9);
+      const size_t stop = end == std::string_view::npos ? name.size() : end + 3;
+      text.append(name.substr(at, stop - at));
+      at = stop;
+    } else if (name[at] == '<' || name[at] == '>') {
+      text += name[at++] == '<' ? "&lt;" : "&gt;";
+    } else {
+      text += name[at++];
+    }
+  }
+  return text;
+}
 
-  std::string Follow(const std::string& entry, std::string_view text, int depth) {
+// The documents of the archive that links reach, by the offset of their data.
+struct LinkedDocument {
+  std::string name;  // the entry, for the links in it
+  std::string text;  // in the linking document's encoding
+  int depth = 0;     // links from the first document, the fewest
+  bool readable = true;
+  bool placed = false;
+  std::vector<NetworkLink> links;
+};
+
+class Follower {
+ public:
+  Follower(std::string_view archive, Encoding encoding, FollowedLinks* out) : encoding_(encoding), out_(out) {
+    archive_.Open(archive);
+  }
+
+  // Reads the documents that links reach, nearest first, so that each has its fewest steps.
+  void Read(const std::string& entry, std::string_view text) {
+    const KmzEntry* first = archive_.Find(entry);
+    root_ = first ? first->local_offset : UINT32_MAX;
+    LinkedDocument& root = documents_[root_];
+    root.name = entry;
+    root.text = std::string(text);
+    root.placed = true;
+    std::vector<uint32_t> queue{root_};
+    for (size_t next = 0; next < queue.size(); ++next) {
+      LinkedDocument& document = documents_[queue[next]];
+      document.links = FindNetworkLinks(document.text, encoding_);
+      for (const NetworkLink& link : document.links) {
+        const std::string target = LinkedEntry(document.name, link.href);
+        const KmzEntry* found = target.empty() ? nullptr : archive_.Find(target);
+        if (!found) {
+          (target.empty() ? out_->outside : out_->missing).Add(link.href);
+          continue;
+        }
+        if (documents_.count(found->local_offset)) continue;
+        const int depth = documents_[queue[next]].depth + 1;
+        if (depth > kDeepestLink) {
+          out_->too_deep.Add(target);
+          continue;
+        }
+        LinkedDocument linked;
+        linked.name = target;
+        linked.depth = depth;
+        std::string bytes;
+        const KmzError error = archive_.Read(*found, &bytes);
+        if (error != KmzError::kNone) {
+          linked.readable = false;
+          out_->unreadable.Add(target + " (" + KmzErrorText(error) + ")");
+        } else {
+          linked.text = DocumentIn(std::move(bytes), encoding_);
+        }
+        const bool readable = linked.readable;
+        documents_.emplace(found->local_offset, std::move(linked));
+        if (readable) queue.push_back(found->local_offset);
+      }
+    }
+  }
+
+  // The first document with the linked ones in place.
+  std::string Place() { return Place(documents_[root_]); }
+
+ private:
+  static constexpr int kDeepestLink = 8;
+
+  std::string Place(LinkedDocument& document) {
     std::string result;
     size_t copied = 0;
-    for (const NetworkLink& link : FindNetworkLinks(text, encoding)) {
-      const std::string target = LinkedEntry(entry, link.href);
-      std::string bytes;
-      if (target.empty() || ExtractEntry(archive, target, &bytes) != KmzError::kNone) {
-        out->not_followed.push_back(link.href);
+    for (const NetworkLink& link : document.links) {
+      const std::string target = LinkedEntry(document.name, link.href);
+      const KmzEntry* found = target.empty() ? nullptr : archive_.Find(target);
+      auto linked = found ? documents_.find(found->local_offset) : documents_.end();
+      // A link back, or one that a shorter chain reaches elsewhere, stays as it is.
+      if (linked == documents_.end() || !linked->second.readable || linked->second.placed ||
+          linked->second.depth != document.depth + 1) {
         continue;
       }
-      if (depth >= kDeepestLink || !visited.insert(target).second) continue;  // a link back stays as it is
-      ++out->followed;
-      result.append(text.substr(copied, link.begin - copied));
+      linked->second.placed = true;
+      ++out_->followed;
+      result.append(document.text, copied, link.begin - copied);
       result += "<Folder><name>";
-      result.append(link.name);
+      result += NameText(link.name);
       result += "</name>\n";
-      result += Follow(target, DocumentIn(std::move(bytes), encoding), depth + 1);
+      result += BalancedDocument(Place(linked->second));
       result += "\n</Folder>";
       copied = link.end;
     }
-    result.append(text.substr(copied));
+    result.append(document.text, copied);
     return result;
   }
+
+  KmzArchive archive_;
+  Encoding encoding_;
+  FollowedLinks* out_;
+  uint32_t root_ = 0;
+  std::unordered_map<uint32_t, LinkedDocument> documents_;
 };
 
 }  // namespace
 
 std::vector<NetworkLink> FindNetworkLinks(std::string_view text, Encoding encoding) {
   std::vector<NetworkLink> links;
-  // The open NetworkLink, and the element that the next text belongs to.
+  // The elements open inside the open NetworkLink, where their content begins, and how many
+  // of each name: a closing tag of none of them is passed over, as the reader passes it.
+  struct Inside {
+    std::string_view name;
+    size_t content;
+  };
   bool open = false;
-  int depth = 0;  // of elements inside the NetworkLink
-  std::string_view element;
-  size_t content = 0;
-  bool in_link = false;
+  std::vector<Inside> inside;
+  std::unordered_map<std::string_view, size_t> open_names;
   WalkKml(text, 0, [&](const KmlTag& tag) {
     if (tag.name == "NetworkLink") {
       if (!tag.closing && !tag.empty) {
         links.push_back({tag.begin, tag.end, {}, {}});
         open = true;
-        depth = 0;
+        inside.clear();
+        open_names.clear();
       } else if (tag.closing && open) {
         links.back().end = tag.end;
         open = false;
       }
       return;
     }
-    if (!open) return;
-    if (tag.closing) {
-      --depth;
-      if ((tag.name == "Link" || tag.name == "Url") && depth == 0) in_link = false;
-      if (tag.name == element) {
-        std::string_view inner = text.substr(content, tag.begin - content);
-        if (element == "name" && depth == 0 && links.back().name.empty()) links.back().name = inner;
-        if (element == "href" && in_link) links.back().href = CleanValue(DecodePart(inner, encoding));
-        element = {};
-      }
+    if (!open || tag.empty) return;
+    if (!tag.closing) {
+      inside.push_back({tag.name, tag.end});
+      ++open_names[tag.name];
       return;
     }
-    if (tag.empty) return;
-    if ((tag.name == "Link" || tag.name == "Url") && depth == 0) in_link = true;
-    ++depth;
-    element = tag.name;
-    content = tag.end;
+    auto count = open_names.find(tag.name);
+    if (count == open_names.end() || count->second == 0) return;
+    size_t at = inside.size();
+    while (inside[--at].name != tag.name) {
+    }
+    const std::string_view content = text.substr(inside[at].content, tag.begin - inside[at].content);
+    if (tag.name == "name" && at == 0 && links.back().name.empty()) links.back().name = content;
+    if (tag.name == "href" && at > 0 && (inside[0].name == "Link" || inside[0].name == "Url")) {
+      links.back().href = CleanValue(DecodePart(content, encoding));
+    }
+    for (size_t i = at; i < inside.size(); ++i) --open_names[inside[i].name];
+    inside.resize(at);
   });
   if (open) links.back().end = text.size();
   return links;
@@ -145,10 +237,50 @@ std::string LinkedEntry(std::string_view from, std::string_view href) {
   return entry;
 }
 
+void LinkList::Add(std::string_view name) {
+  ++count;
+  if (seen_.emplace(name).second) names.emplace_back(name);
+}
+
 FollowedLinks FollowLinks(std::string_view archive, const std::string& entry, std::string_view text,
                           Encoding encoding) {
   FollowedLinks followed;
-  Follower follower{archive, encoding, {entry}, &followed};
-  followed.text = follower.Follow(entry, text, 0);
+  Follower follower(archive, encoding, &followed);
+  follower.Read(entry, text);
+  followed.text = follower.Place();
   return followed;
+}
+
+std::string BalancedDocument(std::string_view text) {
+  std::vector<std::string_view> open;
+  std::unordered_map<std::string_view, size_t> open_names;
+  std::string balanced;
+  size_t copied = 0;
+  WalkKml(text, 0, [&](const KmlTag& tag) {
+    if (tag.empty) return;
+    if (!tag.closing) {
+      open.push_back(tag.name);
+      ++open_names[tag.name];
+      return;
+    }
+    auto it = open_names.find(tag.name);
+    if (it == open_names.end() || it->second == 0) {
+      balanced.append(text.substr(copied, tag.begin - copied));  // a closing tag of nothing it opened
+      copied = tag.end;
+      return;
+    }
+    // It closes the innermost of its name, and those opened after it.
+    for (std::string_view name = {}; name != tag.name;) {
+      name = open.back();
+      open.pop_back();
+      --open_names[name];
+    }
+  });
+  balanced.append(text.substr(copied));
+  for (size_t i = open.size(); i-- > 0;) {
+    balanced += "</";
+    balanced.append(open[i]);
+    balanced += ">";
+  }
+  return balanced;
 }

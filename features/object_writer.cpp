@@ -20,8 +20,7 @@ void PutCount(std::string_view head, size_t count, MifWriter& mif) {
 
 ObjectWriter::ObjectWriter(const ExportSource& source, const ObjectPlan& plan, const ConversionOptions& options,
                            const std::vector<const Clauses*>* clauses, const AttributeTable* table)
-    : source_(source), plan_(plan), options_(options), clauses_(clauses), table_(table),
-      emitter_(source.encoding, source.text) {}
+    : source_(source), plan_(plan), options_(options), clauses_(clauses), table_(table), emitter_(source.text) {}
 
 const Clauses* ObjectWriter::StyleOf(int placemark) const {
   return clauses_ && placemark >= 0 ? (*clauses_)[static_cast<size_t>(placemark)] : nullptr;
@@ -31,31 +30,45 @@ void ObjectWriter::UseTextOf(const Part& part) {
   emitter_.SetText(part.joined == 0 ? source_.text : std::string_view(*plan_.joined[part.joined - 1]));
 }
 
+RecordReport ObjectWriter::report() const {
+  RecordReport report;
+  report.left_out = emitter_.left_out_vertices();
+  report.left_out.records = left_out_objects_;
+  report.version = version_;
+  return report;
+}
+
+void ObjectWriter::PutNone(const Part* part, MifWriter& mif) const {
+  // Points of a section end with their line end; every other record begins with one.
+  mif.Append(!plan_.merged && part && part->type == PartType::kPoint ? "None\r\n" : "\r\nNone");
+}
+
 void ObjectWriter::Write(const PlannedObject& object, MifWriter& mif, MifWriter& mid) {
   const Clauses* style = StyleOf(object.placemark);
-  // Projecting, the vertices of an object that gives none do not count, and one with a field
-  // that is no number is taken back whole.
-  auto write_or_skip = [&](auto write) {
-    const size_t before = mif.text().size();
-    const RecordEmitter::Tally tally = emitter_.tally();
-    emitter_.ClearInvalid();
-    if (write()) return true;
-    emitter_.Restore(tally);
-    if (emitter_.invalid()) {
-      mif.Truncate(before);
-      ++skipped_;
-    }
-    return false;
-  };
   bool written = false;
+  auto row = [&] {
+    written = true;
+    if (table_) mid.Append(table_->Row(object.placemark));
+  };
+  // Writes one object of the MIF file. Projecting, the vertices of an object that gives none
+  // do not count.
+  auto write = [&](const Part* part, auto write_object) {
+    const RecordEmitter::Tally tally = emitter_.tally();
+    bool left_out = false;
+    if (write_object(&left_out)) return row();
+    emitter_.Restore(tally);
+    if (!left_out) return;
+    ++left_out_objects_;
+    if (!table_) return;
+    PutNone(part, mif);
+    row();
+  };
   if (options_.multi && object.count > 0) {
-    written = write_or_skip([&] { return WriteTogether(object, style, mif) && !emitter_.invalid(); });
-    if (written && table_) mid.Append(table_->Row(object.placemark));
+    write(nullptr, [&](bool* left_out) { return WriteTogether(object, style, mif, left_out); });
   } else {
     for (uint32_t i = object.first; i < object.first + object.count; ++i) {
-      if (!write_or_skip([&] { return WritePart(plan_.parts[i], style, mif) && !emitter_.invalid(); })) continue;
-      written = true;
-      if (table_) mid.Append(table_->Row(object.placemark));
+      const Part& part = plan_.parts[i];
+      write(&part, [&](bool* left_out) { return WritePart(part, style, mif, left_out); });
     }
   }
   // A placemark whose geometry was lost, or that had none, still has its row.
@@ -65,33 +78,46 @@ void ObjectWriter::Write(const PlannedObject& object, MifWriter& mif, MifWriter&
   }
 }
 
-bool ObjectWriter::WritePart(const Part& part, const Clauses* style, MifWriter& mif) {
+bool ObjectWriter::WritePart(const Part& part, const Clauses* style, MifWriter& mif, bool* left_out) {
   UseTextOf(part);
   switch (part.type) {
     case PartType::kPoint: {
       std::string_view symbol = style ? std::string_view(style->symbol) : kSymbol;
+      bool written;
       if (!plan_.merged) {
         scratch_.Clear();
         scratch_.Append(symbol);
         scratch_.Append("\r\n");
-        return emitter_.AppendPoint(part.text, mif, scratch_.text());
+        written = emitter_.AppendPoint(part.text, mif, scratch_.text());
+      } else {
+        const size_t before = mif.text().size();
+        mif.Append("\r\n");
+        written = emitter_.AppendPoint(part.text, mif, symbol);
+        if (!written) mif.Truncate(before);
       }
-      const size_t before = mif.text().size();
-      mif.Append("\r\n");
-      if (emitter_.AppendPoint(part.text, mif, symbol)) return true;
-      mif.Truncate(before);
-      return false;
+      *left_out = !written && emitter_.left_out();
+      return written;
     }
     case PartType::kLine:
-      return emitter_.AppendVertices(part.text, kPlineParams, mif, style ? std::string_view(style->pline) : kPen);
-    case PartType::kRing:
-      return emitter_.AppendVertices(part.text, kRegionParams, mif, style ? std::string_view(style->region) : kPenAndBrush);
+    case PartType::kRing: {
+      const bool line = part.type == PartType::kLine;
+      const std::string_view tail = style ? std::string_view(line ? style->pline : style->region) : line ? kPen : kPenAndBrush;
+      if (emitter_.AppendVertices(part.text, line ? kPlineParams : kRegionParams, mif, tail)) {
+        version_.AddObject(false, 1, emitter_.last_count());
+        return true;
+      }
+      *left_out = emitter_.left_out();
+      return false;
+    }
     case PartType::kTrack:
     case PartType::kPolygon: {
       Lists& lists = part.type == PartType::kTrack ? plines_ : regions_;
       lists.Clear();
-      Collect(part, lists);
+      *left_out = Collect(part, lists);
       if (lists.lists.empty()) return false;
+      size_t nodes = 0;
+      for (const auto& [count, end] : lists.lists) nodes += count;
+      version_.AddObject(false, lists.lists.size(), nodes);
       if (part.type == PartType::kTrack) {
         PutCount("\r\nPline ", lists.lists[0].first, mif);
         mif.Append(lists.lines.text());
@@ -107,46 +133,58 @@ bool ObjectWriter::WritePart(const Part& part, const Clauses* style, MifWriter& 
   return false;
 }
 
-void ObjectWriter::Collect(const Part& part, Lists& lists) {
+bool ObjectWriter::Collect(const Part& part, Lists& lists) {
   UseTextOf(part);
   auto close = [&](size_t count) { lists.lists.emplace_back(count, lists.lines.text().size()); };
   const size_t before = lists.lines.text().size();
+  // What a list of `count` vertices of `usable` usable tuples gives, `fewest` at least.
+  auto keep = [&](size_t count, size_t usable, size_t fewest, size_t from) {
+    if (count >= fewest) {
+      close(count);
+      return false;
+    }
+    lists.lines.Truncate(from);
+    return usable >= 2;
+  };
   switch (part.type) {
-    case PartType::kPoint:
-      if (emitter_.CollectPoint(part.text, lists.lines)) close(1);
-      return;
+    case PartType::kPoint: {
+      bool usable = false;
+      if (emitter_.CollectPoint(part.text, lists.lines, &usable)) {
+        close(1);
+        return false;
+      }
+      return usable;
+    }
     case PartType::kLine:
     case PartType::kRing: {
-      const size_t count = emitter_.CollectVertices(part.text, lists.lines);
-      if (count >= 2) return close(count);
-      lists.lines.Truncate(before);
-      return;
+      size_t usable = 0;
+      const size_t count = emitter_.CollectVertices(part.text, lists.lines, &usable);
+      return keep(count, usable, part.type == PartType::kLine ? kPlineParams.fewest : kRegionParams.fewest, before);
     }
     case PartType::kTrack: {
-      size_t count = 0;
+      size_t count = 0, usable = 0;
       for (const ElementMatch& coord : FindNamedElements(part.text, "coord")) {
-        count += emitter_.CollectCoord(coord.group, lists.lines);
+        bool has = false;
+        count += emitter_.CollectCoord(coord.group, lists.lines, &has);
+        usable += has;
       }
-      if (count >= 2) return close(count);
-      lists.lines.Truncate(before);
-      return;
+      return keep(count, usable, kPlineParams.fewest, before);
     }
     case PartType::kPolygon: {
-      // Its usable rings, the outer one first; a polygon whose outer ring is unusable is none.
+      // Its rings of three vertices or more, the outer one first; a polygon whose outer ring
+      // has fewer is none.
       std::vector<std::string_view> rings = RingsOf(part.text);
       for (size_t i = 0; i < rings.size(); ++i) {
         const size_t ring_begin = lists.lines.text().size();
-        const size_t count = emitter_.CollectVertices(rings[i], lists.lines);
-        if (count >= 2) {
-          close(count);
-        } else {
-          lists.lines.Truncate(ring_begin);
-          if (i == 0) return;
-        }
+        size_t usable = 0;
+        const size_t count = emitter_.CollectVertices(rings[i], lists.lines, &usable);
+        const bool ring_left_out = keep(count, usable, kRegionParams.fewest, ring_begin);
+        if (i == 0 && count < kRegionParams.fewest) return ring_left_out;
       }
-      return;
+      return false;
     }
   }
+  return false;
 }
 
 void ObjectWriter::PutLists(const Lists& lists, size_t from, MifWriter& mif) {
@@ -161,25 +199,32 @@ void ObjectWriter::PutLists(const Lists& lists, size_t from, MifWriter& mif) {
   }
 }
 
-bool ObjectWriter::WriteTogether(const PlannedObject& object, const Clauses* style, MifWriter& mif) {
+bool ObjectWriter::WriteTogether(const PlannedObject& object, const Clauses* style, MifWriter& mif, bool* left_out) {
   points_.Clear();
   plines_.Clear();
   regions_.Clear();
   for (uint32_t i = object.first; i < object.first + object.count; ++i) {
     const Part& part = plan_.parts[i];
-    Collect(part, part.type == PartType::kPoint                                   ? points_
-                  : part.type == PartType::kLine || part.type == PartType::kTrack ? plines_
-                                                                                   : regions_);
+    *left_out |= Collect(part, part.type == PartType::kPoint                                   ? points_
+                               : part.type == PartType::kLine || part.type == PartType::kTrack ? plines_
+                                                                                                : regions_);
   }
   const std::string_view symbol = style ? std::string_view(style->symbol) : kSymbol;
   const std::string_view pen = style ? std::string_view(style->pline) : kPen;
   const std::string_view pen_and_brush = style ? std::string_view(style->region) : kPenAndBrush;
   const size_t kinds = !points_.lists.empty() + !plines_.lists.empty() + !regions_.lists.empty();
   if (kinds == 0) return false;
+  auto nodes_of = [](const Lists& lists) {
+    size_t nodes = 0;
+    for (const auto& [count, end] : lists.lists) nodes += count;
+    return nodes;
+  };
+  if (kinds > 1 || points_.lists.size() > 1) version_.Need(650);
   // Each part of a collection begins on a line of its own, indented; an object alone is not.
   const std::string_view indent = kinds > 1 ? "  " : "";
   if (kinds > 1) mif.Append("\r\nCollection " + std::to_string(kinds));
   if (!regions_.lists.empty()) {
+    version_.AddObject(false, regions_.lists.size(), nodes_of(regions_));
     mif.Append("\r\n");
     mif.Append(indent);
     mif.Append("Region  " + std::to_string(regions_.lists.size()) + " \r\n");
@@ -187,6 +232,7 @@ bool ObjectWriter::WriteTogether(const PlannedObject& object, const Clauses* sty
     mif.Append(pen_and_brush);
   }
   if (!plines_.lists.empty()) {
+    version_.AddObject(false, plines_.lists.size(), nodes_of(plines_));
     mif.Append("\r\n");
     mif.Append(indent);
     if (plines_.lists.size() == 1) {
@@ -199,6 +245,7 @@ bool ObjectWriter::WriteTogether(const PlannedObject& object, const Clauses* sty
     mif.Append(pen);
   }
   if (!points_.lists.empty()) {
+    if (kinds > 1 || points_.lists.size() > 1) version_.AddObject(true, 1, points_.lists.size());
     mif.Append("\r\n");
     mif.Append(indent);
     // Points in a collection are always a Multipoint part; one point alone is a Point.
@@ -215,31 +262,37 @@ bool ObjectWriter::WriteTogether(const PlannedObject& object, const Clauses* sty
 
 namespace {
 
-// How many vertices the first tuples of `text` give, up to two: enough to tell whether a
-// point, line or ring is usable.
-size_t UsableTuples(std::string_view text, size_t enough) {
-  size_t usable = 0;
+// How many vertices the first tuples of `text` give, up to `enough`: enough to tell whether a
+// point, line or ring gives a part.
+size_t VerticesUpTo(std::string_view text, size_t enough) {
+  size_t vertices = 0;
   ForEachTuple(text, [&](std::string_view tuple) {
     TupleFields fields;
-    if (usable < enough && UsableTuple(tuple, &fields)) ++usable;
+    if (vertices < enough && UsableTuple(tuple, &fields) && IsVertex(fields)) ++vertices;
   });
-  return usable;
+  return vertices;
 }
 
-bool Usable(const Part& part) {
+// Whether the part gives a vertex list, unprojected.
+bool GivesAList(const Part& part) {
   switch (part.type) {
-    case PartType::kPoint: return UsableTuples(FirstTuple(part.text), 1) == 1;
-    case PartType::kLine:
-    case PartType::kRing: return UsableTuples(part.text, 2) == 2;
-    case PartType::kPolygon: return UsableTuples(RingsOf(part.text)[0], 2) == 2;
+    case PartType::kPoint: return VerticesUpTo(FirstTuple(part.text), 1) == 1;
+    case PartType::kLine: return VerticesUpTo(part.text, kPlineParams.fewest) == kPlineParams.fewest;
+    case PartType::kRing: return VerticesUpTo(part.text, kRegionParams.fewest) == kRegionParams.fewest;
+    case PartType::kPolygon: return VerticesUpTo(RingsOf(part.text)[0], kRegionParams.fewest) == kRegionParams.fewest;
     case PartType::kTrack: {
       size_t coords = 0;
       for (const ElementMatch& coord : FindNamedElements(part.text, "coord")) {
-        size_t fields = 0;
-        ForEachTuple(coord.group, [&](std::string_view) { ++fields; });
-        coords += fields >= 2;
+        std::string_view fields[2];
+        size_t n = 0;
+        ForEachTuple(coord.group, [&](std::string_view field) {
+          if (n < 2) fields[n] = field;
+          ++n;
+        });
+        coords += n >= 2 && IsMifNumber(fields[0]) && IsMifNumber(fields[1]);
+        if (coords >= kPlineParams.fewest) return true;
       }
-      return coords >= 2;
+      return false;
     }
   }
   return false;
@@ -247,34 +300,39 @@ bool Usable(const Part& part) {
 
 }  // namespace
 
-bool NeedsVersion650(const ObjectPlan& plan, const ConversionOptions& options) {
-  if (!options.multi) return false;
+VersionNeeds MeasureObjects(const ExportSource& source, const ObjectPlan& plan, const ConversionOptions& options) {
+  // A vertex takes three bytes and a blank at least.
+  constexpr size_t kMayNeedMore = 4 * 32768 - 1;
+  VersionNeeds needs;
+  ObjectWriter writer(source, plan, options, nullptr, nullptr);
+  MifWriter scratch, no_rows;
   for (const ObjectSection& section : plan.sections) {
     for (size_t o = 0; o < section.size(); ++o) {
       const PlannedObject object = section[o];
-      if (object.count < 2) continue;
+      size_t bytes = 0;
+      for (uint32_t i = object.first; i < object.first + object.count; ++i) bytes += plan.parts[i].text.size();
+      if (bytes >= kMayNeedMore) {
+        scratch.Clear();
+        writer.Write(object, scratch, no_rows);
+        continue;
+      }
+      if (!options.multi || object.count < 2) continue;
       size_t points = 0;
       bool kinds[3] = {false, false, false};
       for (uint32_t i = object.first; i < object.first + object.count; ++i) {
         const Part& part = plan.parts[i];
-        if (!Usable(part)) continue;
+        if (!GivesAList(part)) continue;
         const int kind = part.type == PartType::kPoint ? 0 : part.type == PartType::kLine || part.type == PartType::kTrack ? 1 : 2;
         kinds[kind] = true;
         points += kind == 0;
       }
-      if (kinds[0] + kinds[1] + kinds[2] > 1 || points > 1) return true;
+      if (kinds[0] + kinds[1] + kinds[2] > 1 || points > 1) needs.Need(650);
     }
   }
-  return false;
+  needs.Add(writer.report().version);
+  return needs;
 }
 
-std::string MifHeaderWith(const AttributeTable* table, bool version_650, const std::string& coord_sys) {
-  std::string header(MifHeader);
-  if (version_650) header.replace(header.find("300"), 3, "650");
-  const size_t line = header.find("CoordSys");
-  header.replace(line, header.find("\r\n", line) - line, coord_sys);
-  if (!table) return header;
-  size_t columns = header.find("Columns 1\r\n");
-  size_t data = header.find("Data\r\n");
-  return header.substr(0, columns) + table->MifColumns() + header.substr(data);
+std::string MifHeaderWith(const AttributeTable* table, int version, const std::string& coord_sys) {
+  return MifHeaderOf(version, coord_sys, table ? table->MifColumns() : std::string());
 }

@@ -23,19 +23,25 @@ struct Clauses {
 //   with --multi: "Multipoint n", "Pline Multiple n", "Region n" (all its rings), or a
 //   "Collection n" of a Region, a Pline and a Multipoint part, each with its style; a placemark
 //   that gives no object gives "None" with --empty-rows.
+// An object left out because too few of its vertices are vertices (mif/record_emitter.h)
+// keeps its row as a "None" object, when there are rows: its name and values are not lost.
 class ObjectWriter {
  public:
   ObjectWriter(const ExportSource& source, const ObjectPlan& plan, const ConversionOptions& options,
                const std::vector<const Clauses*>* clauses, const AttributeTable* table);
 
-  // Projects every vertex: an object with a field that is no number is skipped.
-  void Project(const ProjectionGrid* grid, double half_width) { emitter_.Project(grid, half_width); }
+  // Projects every vertex; those the projection has no place for are left out.
+  void Project(const ProjectionGrid* grid, double half_width, int zones = 0) {
+    emitter_.Project(grid, half_width, zones);
+  }
 
   void Write(const PlannedObject& object, MifWriter& mif, MifWriter& mid);
 
-  size_t skipped_objects() const { return skipped_; }  // for a field that is no number
-  // The extent and the far vertices of the objects written.
+  // What the objects written left out and need of the version; their projected bounds and
+  // far vertices, and their vertices by zone.
+  RecordReport report() const;
   RecordEmitter::Tally tally() const { return emitter_.tally(); }
+  const RecordEmitter::ZoneCounts& zone_counts() const { return emitter_.zone_counts(); }
 
  private:
   // The vertex lists of a part or of several: each list's vertex count and the end of its lines.
@@ -50,14 +56,18 @@ class ObjectWriter {
 
   const Clauses* StyleOf(int placemark) const;
   void UseTextOf(const Part& part);
-  // Writes one part as an object of its own; false when it gives none.
-  bool WritePart(const Part& part, const Clauses* style, MifWriter& mif);
-  // Writes the parts as one object; false when they give none.
-  bool WriteTogether(const PlannedObject& object, const Clauses* style, MifWriter& mif);
+  // Writes one part as an object of its own; false when it gives none, and then *left_out
+  // tells whether the rules of vertices left it out.
+  bool WritePart(const Part& part, const Clauses* style, MifWriter& mif, bool* left_out);
+  // Writes the parts as one object; false when they give none (*left_out as for WritePart).
+  bool WriteTogether(const PlannedObject& object, const Clauses* style, MifWriter& mif, bool* left_out);
   // Adds the part's vertex lists to `lists`: one for a point, line, ring or track, a polygon's
-  // usable rings (none when its outer ring is not).
-  void Collect(const Part& part, Lists& lists);
+  // rings of three vertices or more (none when its outer ring has fewer). True when the part
+  // gave none but was left out by the rules of vertices.
+  bool Collect(const Part& part, Lists& lists);
   static void PutLists(const Lists& lists, size_t from, MifWriter& mif);
+  // "None", as a record of the section (or the merged list) that `part` belongs to.
+  void PutNone(const Part* part, MifWriter& mif) const;
 
   const ExportSource& source_;
   const ObjectPlan& plan_;
@@ -67,12 +77,15 @@ class ObjectWriter {
   RecordEmitter emitter_;
   Lists points_, plines_, regions_;
   MifWriter scratch_;
-  size_t skipped_ = 0;
+  size_t left_out_objects_ = 0;
+  VersionNeeds version_;
 };
 
-// Whether writing `plan` makes a Multipoint or a Collection, which MIF has from version 650.
-bool NeedsVersion650(const ObjectPlan& plan, const ConversionOptions& options);
+// What writing the objects of `plan` unprojected needs of the version, found before they are
+// written: a Multipoint or a Collection needs 650, and only objects of texts long enough to
+// need more than version 300 are written to be counted.
+VersionNeeds MeasureObjects(const ExportSource& source, const ObjectPlan& plan, const ConversionOptions& options);
 
 // The MIF header with `version`, the CoordSys line `coord_sys` and, when given, the table's
 // columns in place of GOOD.
-std::string MifHeaderWith(const AttributeTable* table, bool version_650, const std::string& coord_sys);
+std::string MifHeaderWith(const AttributeTable* table, int version, const std::string& coord_sys);

@@ -72,11 +72,49 @@ Element ElementOf(std::string_view name) {
   return Element::kOther;
 }
 
+namespace {
+
+// Deeper than this, the names of the open elements are counted; below the shallow mark no
+// longer. Real documents nest a dozen deep.
+constexpr size_t kDeep = 64, kShallow = 32;
+
+}  // namespace
+
 void ScopeReader::Take(const KmlTag& tag, Element element) {
   if (tag.closing) return CloseTo(tag, element);
   stack_.push_back({tag.name.data(), static_cast<uint32_t>(tag.name.size()), element, tag.begin, tag.end});
+  Pushed(stack_.back());
   if (element != Element::kOther) Opened(stack_.back(), tag.begin);
   if (tag.empty) CloseTop(tag.end, tag.end);
+}
+
+void ScopeReader::Pushed(const Open& open) {
+  ++open_elements_[static_cast<size_t>(open.element)];
+  if (counting_names_) {
+    if (open.element == Element::kOther) ++open_names_[std::string_view(open.name, open.name_size)];
+  } else if (stack_.size() > kDeep) {
+    counting_names_ = true;
+    for (const Open& o : stack_) {
+      if (o.element == Element::kOther) ++open_names_[std::string_view(o.name, o.name_size)];
+    }
+  }
+}
+
+void ScopeReader::Popped(const Open& open) {
+  --open_elements_[static_cast<size_t>(open.element)];
+  if (!counting_names_) return;
+  if (stack_.size() < kShallow) {
+    counting_names_ = false;
+    open_names_.clear();
+  } else if (open.element == Element::kOther) {
+    auto it = open_names_.find(std::string_view(open.name, open.name_size));
+    if (--it->second == 0) open_names_.erase(it);
+  }
+}
+
+bool ScopeReader::MayBeOpen(const KmlTag& closing, Element element) const {
+  if (open_elements_[static_cast<size_t>(element)] == 0) return false;
+  return element != Element::kOther || !counting_names_ || open_names_.count(closing.name);
 }
 
 void ScopeReader::CloseAll(size_t at) {
@@ -84,6 +122,9 @@ void ScopeReader::CloseAll(size_t at) {
 }
 
 void ScopeReader::CloseTo(const KmlTag& closing, Element element) {
+  // A search finds its element among those it pops, or, unless the stack is shallow, is not
+  // made: every step is paid for by a push.
+  if (!MayBeOpen(closing, element)) return;
   auto it = std::find_if(stack_.rbegin(), stack_.rend(), [&](const Open& o) {
     return o.element == element && (element != Element::kOther || std::string_view(o.name, o.name_size) == closing.name);
   });
@@ -91,13 +132,6 @@ void ScopeReader::CloseTo(const KmlTag& closing, Element element) {
   size_t depth = static_cast<size_t>(stack_.rend() - it);
   while (stack_.size() > depth) CloseTop(closing.begin, closing.begin);
   CloseTop(closing.begin, closing.end);
-}
-
-int ScopeReader::Innermost(Element element) const {
-  for (size_t i = stack_.size(); i-- > 0;) {
-    if (stack_[i].element == element) return static_cast<int>(i);
-  }
-  return -1;
 }
 
 std::string ScopeReader::Attribute(std::string_view tag, std::string_view name) const {
@@ -190,6 +224,7 @@ void ScopeReader::Opened(const Open& open, size_t begin) {
 void ScopeReader::CloseTop(size_t content_end, size_t end) {
   Open open = stack_.back();
   stack_.pop_back();
+  Popped(open);
   if (open.element == Element::kOther) return;
   const bool in_placemark = !stack_.empty() && stack_[0].element == Element::kPlacemark;
   const Element parent = stack_.empty() ? Element::kOther : stack_.back().element;
@@ -253,8 +288,10 @@ void ScopeReader::CloseTop(size_t content_end, size_t end) {
     case Element::kSimpleField: {
       const std::string type = Attribute(TagOf(open), "type");
       FieldType field = FieldType::kText;
-      if (type == "int" || type == "short" || type == "ushort") field = FieldType::kInteger;
-      if (type == "uint" || type == "float" || type == "double") field = FieldType::kFloat;
+      if (type == "int" || type == "short") field = FieldType::kInteger;
+      if (type == "ushort") field = FieldType::kUnsignedInteger;
+      if (type == "float" || type == "double") field = FieldType::kFloat;
+      if (type == "uint") field = FieldType::kUnsignedFloat;
       if (type == "bool") field = FieldType::kLogical;
       out_.AddFieldType(Attribute(TagOf(open), "name"), field);
       break;
@@ -312,7 +349,7 @@ void ScopeReader::CloseTop(size_t content_end, size_t end) {
 }
 
 void ScopeReader::SetStyleValue(Element element, Element parent, std::string value) {
-  if (Innermost(Element::kStyle) < 0) return;
+  if (open_elements_[static_cast<size_t>(Element::kStyle)] == 0) return;
   if (parent == Element::kLineStyle && element == Element::kColor) style_.line_color = std::move(value);
   if (parent == Element::kLineStyle && element == Element::kWidth) style_.line_width = std::move(value);
   if (parent == Element::kPolyStyle && element == Element::kColor) style_.poly_color = std::move(value);

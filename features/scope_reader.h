@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -23,6 +24,8 @@ enum class Element : uint8_t {
   kColor, kWidth, kFill, kOutline, kScale, kSimpleField, kCascadingStyle,
   kTimeStamp, kTimeSpan, kWhen, kBegin, kEnd, kTrack,
 };
+
+static_assert(static_cast<size_t>(Element::kTrack) < 64, "ScopeReader counts the open elements by Element");
 
 // By length and first letter: a tag that is none of them is rejected in a comparison or two.
 Element ElementOf(std::string_view name);
@@ -63,8 +66,13 @@ class ScopeReader {
   // Pops to the open element that `closing` closes; a closing tag of nothing open is ignored.
   void CloseTo(const KmlTag& closing, Element element);
 
-  // The depth of the innermost open `element`, or -1.
-  int Innermost(Element element) const;
+  // Keeps the counts of the open elements: of each element the reader follows, always; of the
+  // names of the others while the stack is deep, so that a closing tag of nothing open is
+  // found to be none without a search of a deep stack (N open elements and N closing tags of
+  // other names would take N * N steps).
+  void Pushed(const Open& open);
+  void Popped(const Open& open);
+  bool MayBeOpen(const KmlTag& closing, Element element) const;
 
   std::string Text(size_t begin, size_t end) const { return out_.Text({begin, end}); }
   std::string_view TagOf(const Open& open) const { return text_.substr(open.tag_begin, open.content_begin - open.tag_begin); }
@@ -111,6 +119,9 @@ class ScopeReader {
   KmlFeatures& out_;
   FeatureReading reading_;
   std::vector<Open> stack_;
+  std::array<uint32_t, 64> open_elements_{};  // by Element
+  std::unordered_map<std::string_view, uint32_t> open_names_;  // of kOther, while counted
+  bool counting_names_ = false;
   std::vector<int> open_placemarks_;                 // indices into out_.placemarks, innermost last
   std::vector<std::vector<DataValue>> pending_data_;  // of each open placemark
   size_t span_start_ = 0;                            // where the innermost open placemark's own text resumed

@@ -44,6 +44,14 @@ inline bool UsableTuple(std::string_view tuple, TupleFields* fields) {
   return true;
 }
 
+// Whether a field is a coordinate as MapInfo reads one: a finite decimal number, that is an
+// optional sign, digits with at most one point among them, and an optional exponent:
+// "-116.5", "3.", ".5" and "1e5" are; "1e400", "nan", "0x74", "1.2.3", "--116", "" are not.
+bool IsMifNumber(std::string_view field);
+
+// A usable tuple whose two fields are both numbers: the vertex of a record.
+inline bool IsVertex(const TupleFields& fields) { return IsMifNumber(fields.x) && IsMifNumber(fields.y); }
+
 // Calls visit(tuple) for every tuple of `text`, in order.
 template <typename Visit>
 void ForEachTuple(std::string_view text, Visit&& visit) {
@@ -58,14 +66,14 @@ void ForEachTuple(std::string_view text, Visit&& visit) {
   }
 }
 
-// Calls visit(fields) for every usable tuple of `text`, in order, and returns the number of
-// bytes their fields hold.
+// Calls visit(fields) for every vertex of `text` (a usable tuple of two numbers), in order,
+// and returns the number of bytes their fields hold.
 template <typename Visit>
-size_t ForEachUsableTuple(std::string_view text, Visit&& visit) {
+size_t ForEachVertex(std::string_view text, Visit&& visit) {
   size_t field_bytes = 0;
   ForEachTuple(text, [&](std::string_view tuple) {
     TupleFields f;
-    if (!UsableTuple(tuple, &f)) return;
+    if (!UsableTuple(tuple, &f) || !IsVertex(f)) return;
     field_bytes += f.x.size() + f.y.size();
     visit(f);
   });

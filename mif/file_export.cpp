@@ -13,42 +13,48 @@ namespace {
 // Records are built in pieces of about 1 MB of coordinates.
 constexpr size_t kRecordChunk = size_t{256} << 10;
 
-// The records of a piece, and what their projected vertices gave.
+// The records of a piece, what they left out and need, and what their projected vertices gave.
 struct Piece {
   MifWriter records;
-  size_t skipped = 0;
+  RecordReport report;
   RecordEmitter::Tally tally{};
+  RecordEmitter::ZoneCounts zones{};
 };
 
-// Appends the record of one coordinates text of `kind`. Projecting, a record not written
-// counts none of its vertices, and one with a field that is no number is skipped.
-void AppendRecord(int kind, std::string_view coordinates, RecordEmitter& emitter, bool projecting, Piece& piece) {
-  auto append = [&] {
-    return kind == 0 ? emitter.AppendPoint(coordinates, piece.records)
-                     : emitter.AppendVertices(coordinates, kind == 1 ? kPlineParams : kRegionParams, piece.records);
-  };
-  if (!projecting) {
-    append();
-    return;
-  }
+// Appends the record of one coordinates text of `kind`. A record not written counts none of
+// its projected vertices.
+void AppendRecord(int kind, std::string_view coordinates, RecordEmitter& emitter, Piece& piece) {
   const RecordEmitter::Tally before = emitter.tally();
-  if (append()) return;
-  emitter.Restore(before);
-  piece.skipped += emitter.invalid();
+  const bool written = kind == 0 ? emitter.AppendPoint(coordinates, piece.records)
+                                 : emitter.AppendVertices(coordinates, kind == 1 ? kPlineParams : kRegionParams, piece.records);
+  if (!written) {
+    emitter.Restore(before);
+    piece.report.left_out.records += emitter.left_out();
+  } else if (kind > 0) {
+    piece.report.version.AddObject(false, 1, emitter.last_count());
+  }
+}
+
+// Fills in what the emitter of a piece counted.
+void Close(Piece& piece, const RecordEmitter& emitter) {
+  piece.report.left_out.Add(emitter.left_out_vertices());
+  piece.tally = emitter.tally();
+  piece.zones = emitter.zone_counts();
 }
 
 bool ExportKind(const ExportSource& source, const KindPlan& plan, int kind, int threads, Pool<MifWriter>& pool,
-                const MifSink& sink, RecordProjection* projection) {
+                const MifSink& sink, RecordReport* report, RecordProjection* projection) {
   std::string_view text = source.text;
   auto new_emitter = [&](std::string_view in) {
-    RecordEmitter emitter(source.encoding, in);
-    if (projection) emitter.Project(projection->grid, projection->half_width);
+    RecordEmitter emitter(in);
+    if (projection) emitter.Project(projection->grid, projection->half_width, projection->zones);
     return emitter;
   };
   auto consume = [&](Piece& piece) {
+    report->Add(piece.report);
     if (projection) {
-      projection->skipped_records += piece.skipped;
       projection->tally.Add(piece.tally);
+      for (size_t z = 0; z < piece.zones.size(); ++z) projection->zone_counts[z] += piece.zones[z];
     }
     const bool written = piece.records.text().empty() || sink(piece.records.text());
     piece.records.Clear();
@@ -72,9 +78,9 @@ bool ExportKind(const ExportSource& source, const KindPlan& plan, int kind, int 
         piece.records.Reserve(bound);
         for (size_t i = bounds[c]; i < bounds[c + 1]; ++i) {
           const TextSpan& span = plan.coordinates[i];
-          AppendRecord(kind, text.substr(span.begin, span.end - span.begin), emitter, projection != nullptr, piece);
+          AppendRecord(kind, text.substr(span.begin, span.end - span.begin), emitter, piece);
         }
-        piece.tally = emitter.tally();
+        Close(piece, emitter);
         return piece;
       },
       [&](size_t, Piece& piece) { return consume(piece); });
@@ -83,9 +89,9 @@ bool ExportKind(const ExportSource& source, const KindPlan& plan, int kind, int 
   RecordEmitter emitter = new_emitter(joined);
   Piece piece;
   ForEachJoinedCoordinates(plan, joined, [&](std::string_view coordinates, size_t) {
-    AppendRecord(kind, coordinates, emitter, projection != nullptr, piece);
+    AppendRecord(kind, coordinates, emitter, piece);
   });
-  piece.tally = emitter.tally();
+  Close(piece, emitter);
   return consume(piece);
 }
 
@@ -116,18 +122,45 @@ ExportSource SourceOf(std::string_view bytes, Encoding encoding, std::string* de
   return {bytes, encoding};
 }
 
-bool ExportMif(const ExportSource& source, int threads, const MifSink& sink) {
-  return ExportRecords(source, PlanExport(source.text, threads), MifHeader, threads, sink);
+bool ExportMif(const ExportSource& source, int threads, const MifSink& sink, RecordReport* report) {
+  const std::array<KindPlan, 3> plans = PlanExport(source.text, threads);
+  const VersionNeeds needs = MeasureRecords(source, plans);
+  RecordReport ignored;
+  return ExportRecords(source, plans, MifHeaderOf(needs.version, "CoordSys Earth Projection 1, 0"), threads, sink,
+                       report ? report : &ignored);
+}
+
+VersionNeeds MeasureRecords(const ExportSource& source, const std::array<KindPlan, 3>& plans) {
+  // A vertex takes three bytes and a blank at least: a text of fewer bytes than this holds
+  // no more vertices than version 300 allows.
+  constexpr size_t kMayNeedMore = 4 * 32768 - 1;
+  VersionNeeds needs;
+  for (int kind = 1; kind < 3; ++kind) {
+    const VertexSectionParams& params = kind == 1 ? kPlineParams : kRegionParams;
+    auto measure = [&](std::string_view in, std::string_view coordinates) {
+      if (coordinates.size() < kMayNeedMore) return;
+      const size_t count = RecordEmitter(in).CountVertices(coordinates);
+      if (count >= params.fewest) needs.AddObject(false, 1, count);
+    };
+    for (const TextSpan& span : plans[kind].coordinates) {
+      measure(source.text, source.text.substr(span.begin, span.end - span.begin));
+    }
+    if (plans[kind].joined_from_here.empty()) continue;
+    const std::string joined = JoinSpans(source.text, plans[kind].joined_from_here);
+    ForEachJoinedCoordinates(plans[kind], joined, [&](std::string_view coordinates, size_t) { measure(joined, coordinates); });
+  }
+  return needs;
 }
 
 bool ExportRecords(const ExportSource& source, const std::array<KindPlan, 3>& plans, std::string_view header,
-                   int threads, const MifSink& sink, RecordProjection* projection) {
-  if (projection) *projection = {projection->grid, projection->half_width};
+                   int threads, const MifSink& sink, RecordReport* report, RecordProjection* projection) {
+  *report = RecordReport();
+  if (projection) *projection = {projection->grid, projection->half_width, projection->zones};
   if (!sink(header)) return false;
   Pool<MifWriter> pool;
   for (int kind = 0; kind < 3; ++kind) {
     if (kind > 0 && !sink("\r\n")) return false;
-    if (!ExportKind(source, plans[kind], kind, threads, pool, sink, projection)) return false;
+    if (!ExportKind(source, plans[kind], kind, threads, pool, sink, report, projection)) return false;
   }
   return true;
 }

@@ -1,5 +1,6 @@
 #include "mif/section_builders.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "mif/coordinates.h"
@@ -13,16 +14,28 @@ const std::string_view MifHeader =
     "  GOOD Char(10)\r\n"
     "Data\r\n";
 
+std::string MifHeaderOf(int version, std::string_view coord_sys, std::string_view columns) {
+  std::string header(MifHeader);
+  header.replace(header.find("300"), 3, std::to_string(version));
+  const size_t line = header.find("CoordSys");
+  header.replace(line, header.find("\r\n", line) - line, coord_sys);
+  if (columns.empty()) return header;
+  const size_t first = header.find("Columns 1\r\n");
+  return header.replace(first, header.find("Data\r\n") - first, columns);
+}
+
 const VertexSectionParams kPlineParams = {
     GeometryKind::kLine,
     "Pline ",
     "    Pen (3,2,2105599)",
+    2,
 };
 
 const VertexSectionParams kRegionParams = {
     GeometryKind::kPolygon,
     "Region  1 \r\n  ",
     "    Pen (3,2,2105599)\r\n    Brush (2,16728128,16777215)",
+    3,
 };
 
 namespace {
@@ -54,7 +67,7 @@ void AppendPointSection(GeometryState& state, const DocumentText& document, MifW
   static constexpr std::string_view kTail = "    Symbol (35,0,12)\r\n";
   ForEachCoordinatesOf(state, GeometryKind::kPoint, document, [&](std::string_view text) {
     TupleFields f;
-    if (!UsableTuple(FirstTuple(text), &f)) return;
+    if (!UsableTuple(FirstTuple(text), &f) || !IsVertex(f)) return;
     char* p = out.Claim(kHead.size() + f.x.size() + f.y.size() + 3 + kTail.size());
     p = Put(p, kHead);
     p = PutVertexLine(p, f);
@@ -63,12 +76,13 @@ void AppendPointSection(GeometryState& state, const DocumentText& document, MifW
 }
 
 void AppendVertexSection(GeometryState& state, const DocumentText& document,
-                         const VertexSectionParams& params, MifWriter& out) {
+                         const VertexSectionParams& params, MifWriter& out, size_t* largest) {
   std::vector<TupleFields> vertices;  // the count goes before the vertices, so they wait here
   ForEachCoordinatesOf(state, params.kind, document, [&](std::string_view text) {
     vertices.clear();
-    size_t field_bytes = ForEachUsableTuple(text, [&](const TupleFields& f) { vertices.push_back(f); });
-    if (vertices.size() < 2) return;
+    size_t field_bytes = ForEachVertex(text, [&](const TupleFields& f) { vertices.push_back(f); });
+    if (vertices.size() < params.fewest) return;
+    if (largest) *largest = std::max(*largest, vertices.size());
     std::string count = std::to_string(vertices.size());
     size_t size = 2 + params.head.size() + count.size() + 2 + field_bytes + 3 * vertices.size() +
                   params.tail.size();

@@ -306,6 +306,14 @@ TEST_F(Cli, TheMifAndItsMidArePutInPlaceTogetherOrNotAtAll) {
   WriteFileBytes(dir_ / "b.mid", "someone's");
   EXPECT_EQ(Geovant("convert b.kml", dir_).err, "");
   EXPECT_EQ(ReadFileBytes(dir_ / "b.mid"), "someone's");
+  // A stale MID file that is a link: the link goes, the file it leads to in another folder stays.
+  EXPECT_EQ(Geovant("convert --all a.kml", dir_).status, 0);
+  fs::create_directory(dir_ / "elsewhere");
+  fs::rename(dir_ / "a.mid", dir_ / "elsewhere" / "y.mid");
+  fs::create_symlink("elsewhere/y.mid", dir_ / "a.mid");
+  EXPECT_EQ(Geovant("convert a.kml", dir_).status, 0);
+  EXPECT_FALSE(fs::exists(fs::symlink_status(dir_ / "a.mid")));
+  EXPECT_EQ(ReadFileBytes(dir_ / "elsewhere" / "y.mid"), "\"\xB5\xE3\",\"\",\"\"\r\n");
 }
 
 TEST_F(Cli, AMidFileIsWrittenOnlyToAFileBesideAFile) {
@@ -392,6 +400,16 @@ TEST_F(Cli, LinksFollowTheDocumentsThatAKmzArchiveHolds) {
   EXPECT_EQ(run.err,
             "geovant: a.kmz: the document holds no geometry but 3 NetworkLinks: --links follows those that lead to "
             "documents inside the archive\n");
+  // A doc.kml in UTF-16, as some programs save it, has its links found all the same.
+  std::string utf16 = "\xFF\xFE";
+  for (char c : std::string("<kml><NetworkLink><Link><href>files/roads.kml</href></Link></NetworkLink></kml>")) {
+    utf16 += c;
+    utf16 += '\0';
+  }
+  WriteFileBytes(dir_ / "b.kmz", MakeZip({{"doc.kml", utf16}, {"files/roads.kml", roads}}));
+  run = Geovant("convert --links --attributes b.kmz", dir_);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(ReadFileBytes(dir_ / "b.mid"), "\"\xB5\xC0\",\"\",\"\"\r\n");
 }
 
 TEST_F(Cli, OptionsAboutTheColumnsWriteTheMidFile) {
@@ -411,31 +429,38 @@ TEST_F(Cli, CoordinateSystemsAreNamedAndProjected) {
   EXPECT_EQ(run.status, 0);
   EXPECT_NE(run.out.find("\r\nPoint 39447833.664 4418603.794\r\n"), std::string::npos) << run.out;
   EXPECT_EQ(run.err,
-            "geovant: a.kml: 1 objects with a coordinate that is no number (or beyond the projection) were left out\n"
-            "geovant: a.kml: 1 vertices lie farther than 1.5 degrees from the central meridian of zone 39, where the "
-            "zone's distortion is larger; they were projected all the same\n");
+            "geovant: a.kml: left out: 1 vertex with a coordinate that is no number (the first: '1,x'), 1 vertex that "
+            "the projection has no place for (no place on the earth, or more than 90 degrees from the central "
+            "meridian) and 1 object with fewer vertices than MapInfo needs (1 for a point, 2 for a line, 3 for a ring)\n"
+            "geovant: a.kml: 1 vertex lies farther than 1.5 degrees from the central meridian of zone 39, where the "
+            "zone's distortion is larger; projected all the same\n");
   EXPECT_NE(Geovant("convert --crs gk6 --no-zone-prefix -o - a.kml", dir_).out.find("Point 447833.664 4418603.794"),
             std::string::npos);
+  // Data outside China's zones are not written in a zone of their own.
   WriteFileBytes(dir_ / "paris.kml", "<kml><Point><coordinates>2.35,48.85</coordinates></Point></kml>");
-  EXPECT_EQ(Geovant("convert --crs gk3 -o - paris.kml", dir_).err,
-            "geovant: paris.kml: the data lie in zone 1, outside the CGCS2000 zones over China; written in that zone all "
-            "the same\n");
+  run = Geovant("convert --crs gk3 -o paris.mif paris.kml", dir_);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err,
+            "geovant: paris.kml: most of the data lie in zone 1 of 3 degrees, outside the zones 25 to 45 that CGCS2000 "
+            "defines over China: nothing was written (name a zone, --crs gk3:ZONE, to project them in it all the same)\n");
+  EXPECT_FALSE(fs::exists(dir_ / "paris.mif"));
   EXPECT_NE(Geovant("convert --all --crs cgcs2000 a.kml", dir_).status, 2);
   EXPECT_NE(ReadFileBytes(dir_ / "a.mif").find("CoordSys Earth Projection 1, 104\r\n"), std::string::npos);
   for (const char* args : {"convert --crs gk3:46 a.kml", "convert --crs utm a.kml", "convert --no-zone-prefix a.kml",
                            "analyse --crs gk3 a.kml"}) {
     EXPECT_EQ(Geovant(args, dir_).status, 2) << args;
   }
-  // Written once in the zone of the lines' first vertices, then again in the data's: the
-  // files hold the second writing only.
-  WriteFileBytes(dir_ / "east.kml", "<kml><Placemark><name>a</name><LineString><coordinates>116.39,39.9 125,40"
-                                    "</coordinates></LineString></Placemark></kml>");
+  // Written once in the zone of the lines' first vertices, then again in the zone of most of
+  // the vertices: the files hold the second writing only.
+  WriteFileBytes(dir_ / "east.kml", "<kml><Placemark><name>a</name><LineString><coordinates>116.39,39.9 120.5,40 "
+                                    "121,40</coordinates></LineString></Placemark></kml>");
   EXPECT_EQ(Geovant("convert --crs gk3 --attributes -o east.mif east.kml", dir_).status, 0);
   const std::string mif = ReadFileBytes(dir_ / "east.mif");
-  EXPECT_NE(mif.find(", 120, 0, 1, 40500000, 0 Bounds (40190242.000, 4417425.000) (40928689.000, 4442524.000)\r\n"
+  EXPECT_NE(mif.find(", 120, 0, 1, 40500000, 0 Bounds (40190242.000, 4423669.000) (40586395.000, 4431009.000)\r\n"
                      "Columns 3\r\n"),
-            std::string::npos);
+            std::string::npos) << mif;
   EXPECT_EQ(mif.substr(mif.find("Data\r\n")),
-            "Data\r\n\r\n\r\nPline 2\r\n40191242.414 4424669.478\r\n40927064.128 4441523.526\r\n    Pen (3,2,2105599)\r\n");
+            "Data\r\n\r\n\r\nPline 3\r\n40191242.414 4424669.478\r\n40542697.024 4429648.784\r\n"
+            "40585394.620 4430008.068\r\n    Pen (3,2,2105599)\r\n");
   EXPECT_EQ(ReadFileBytes(dir_ / "east.mid"), "\"a\",\"\",\"\"\r\n");
 }

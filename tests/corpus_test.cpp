@@ -407,16 +407,19 @@ TEST(Corpus, GaussKrugerVerticesAgreeWithProjAndGdalReadsTheFrame) {
     const std::string bytes = ReadFileBytes(kml);
     std::string mid;
     const std::string plain = Convert(bytes, {}, &mid), projected = Convert(bytes, gk3, &mid);
+    if (projected.empty()) continue;  // most of its vertices lie outside China's zones: not written
     const int meridian = std::stoi(projected.substr(projected.find("\"m\", ") + 5));
     const int zone = meridian / 3;
-    // The objects whose vertices are all numbers are those projected, in the same order.
+    // The objects whose vertices all have a place in the zone are those projected, in the same
+    // order.
     std::vector<std::pair<std::string, std::string>> lonlat, xy;
     auto projected_objects = VerticesByObject(projected);
     size_t next = 0;
     for (const auto& object : VerticesByObject(plain)) {
       double lon, lat;
       bool numbers = std::all_of(object.begin(), object.end(), [&](const auto& v) {
-        return IsNumber(v.first, &lon) && IsNumber(v.second, &lat) && std::fabs(lon) <= 360 && std::fabs(lat) <= 90;
+        return IsNumber(v.first, &lon) && IsNumber(v.second, &lat) && std::fabs(lon) <= 360 && std::fabs(lat) <= 90 &&
+               std::fabs(lon - meridian) <= 90;
       });
       if (!numbers || object.empty()) continue;
       ASSERT_LT(next, projected_objects.size());

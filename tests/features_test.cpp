@@ -390,16 +390,17 @@ TEST(FeatureExport, GaussKrugerCoordinatesAreProjectedToMillimetres) {
   EXPECT_EQ(out.mif,
             "Version   300\r\nCharset \"WindowsSimpChinese\"\r\nDelimiter \",\"\r\n"
             "CoordSys Earth Projection 8, 104, \"m\", 117, 0, 1, 39500000, 0 "
-            "Bounds (39446833.000, 4417425.000) (39757576.000, 4434843.000)\r\n"
+            // The bounds of the vertices written, a kilometre more on every side.
+            "Bounds (39446833.000, 4417603.000) (39837580.000, 4549288.000)\r\n"
             "Columns 1\r\n  GOOD Char(10)\r\nData\r\n"
             "Point 39447833.664 4418603.794\r\n    Symbol (35,0,12)\r\n"
             "\r\n"
-            // The line with a longitude that is no number is left out, and counted; its
-            // other vertices count neither in the bounds nor among the far ones.
+            // The vertex with a longitude that is no number is left out, and counted.
+            "\r\nPline 2\r\n39447833.664 4418603.794\r\n39836579.208 4548287.969\r\n    Pen (3,2,2105599)"
             "\r\nPline 2\r\n39447833.664 4418603.794\r\n39756202.129 4433842.594\r\n    Pen (3,2,2105599)"
             "\r\n");
-  EXPECT_EQ(out.report.skipped_objects, 1u);
-  EXPECT_EQ(out.report.far_vertices, 1u);  // 120 degrees is 3 from the central meridian
+  EXPECT_EQ(out.report.records.left_out.no_number, 1u);
+  EXPECT_EQ(out.report.far_vertices, 2u);  // 121 and 120 degrees are 4 and 3 from the central meridian
   EXPECT_EQ(out.report.zone, 39);
   // Written as objects of placemarks (with a MID file), the records and counts are the same.
   ConversionOptions with_table = options;
@@ -407,16 +408,16 @@ TEST(FeatureExport, GaussKrugerCoordinatesAreProjectedToMillimetres) {
   const ConvertedText as_objects = Convert(kml, with_table);
   EXPECT_EQ(Records(as_objects.mif), Records(out.mif));
   EXPECT_EQ(as_objects.mif.substr(0, as_objects.mif.find("Columns")), out.mif.substr(0, out.mif.find("Columns")));
-  EXPECT_EQ(as_objects.report.skipped_objects, 1u);
-  EXPECT_EQ(as_objects.report.far_vertices, 1u);
+  EXPECT_EQ(as_objects.report.records.left_out.no_number, 1u);
+  EXPECT_EQ(as_objects.report.far_vertices, 2u);
   ASSERT_TRUE(ParseCoordinateSystem("gk6", &options.crs, &error));
   options.crs.zone_prefix = false;
   EXPECT_NE(Convert(kml, options).mif.find("Point 447833.664 4418603.794\r\n"), std::string::npos);
   // The frame is guessed from the parts' first vertices and the file written once; when the
-  // data say otherwise (another zone, bounds of other lengths) it is written again, and a
-  // sink that cannot go back gets the same file after a first reading.
+  // data say otherwise (most vertices in another zone, bounds of other lengths) it is written
+  // again, and a sink that cannot go back gets the same file after a first reading.
   ASSERT_TRUE(ParseCoordinateSystem("gk3", &options.crs, &error));
-  for (const char* last : {"125.0,40.0", "116.4,5.0"}) {
+  for (const char* last : {"120.5,40.0 121.0,40.1", "116.4,5.0"}) {
     std::string line = "<LineString><coordinates>116.39,39.9 " + std::string(last) + "</coordinates></LineString>";
     std::string decoded;
     ExportSource source = SourceOf(line, Encoding::kAnsi, &decoded);
@@ -428,8 +429,8 @@ TEST(FeatureExport, GaussKrugerCoordinatesAreProjectedToMillimetres) {
     EXPECT_EQ(once.mif, mif);
     EXPECT_EQ(once.report.zone, last[1] == '2' ? 40 : 39);
     EXPECT_NE(mif.find(last[1] == '2'
-                           ? "120, 0, 1, 40500000, 0 Bounds (40190242.000, 4417425.000) (40928689.000, 4442524.000)\r\n"
-                           : "117, 0, 1, 39500000, 0 Bounds (39431350.000, 551915.000) (39449689.000, 4419604.000)\r\n"),
+                           ? "120, 0, 1, 40500000, 0 Bounds (40190242.000, 4423669.000) (40586270.000, 4442112.000)\r\n"
+                           : "117, 0, 1, 39500000, 0 Bounds (39432459.000, 551915.000) (39448834.000, 4419604.000)\r\n"),
               std::string::npos)
         << mif;
   }

@@ -305,8 +305,9 @@ TEST_F(Commands, TheCoordinateSystemChosenOnSaveIsWrittenAndKeptForTheRun) {
   const std::string gk = ReadFileBytes(dir_ / "gk.mif");
   EXPECT_NE(gk.find("CoordSys Earth Projection 8, 104, \"m\", 117, 0, 1, 39500000, 0 Bounds"), std::string::npos);
   EXPECT_NE(gk.find("\r\nPoint 39447833.664 4418603.794\r\n"), std::string::npos);
-  // The record whose coordinate is no number is left out, and the window says so.
-  EXPECT_EQ(view_.messages.back().text, Ui(u8"1 个对象的坐标不是数字或超出投影范围，未写入。"));
+  // The point whose coordinate is no number is left out, and the window says so.
+  EXPECT_EQ(view_.messages.back().text, Ui(u8"已略去 1 个坐标不是数字的顶点（第一个：“1,x”）。\r\n"
+                                            u8"1 个对象的顶点少于 MapInfo 的要求（点 1 个、线 2 个、面 3 个），未写入。"));
   commands_.OnExportMif();
   EXPECT_EQ(view_.shown_dialogs.back().coordinate_system->chosen, 2);  // the choice is offered again
   EXPECT_NE(ReadFileBytes(dir_ / "gk6.mif").find("\r\nPoint 447833.664 4418603.794\r\n"), std::string::npos);

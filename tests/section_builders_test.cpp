@@ -93,7 +93,8 @@ TEST(PointSection, RecordsTakeTheFirstTwoFieldsOfTheFirstTuple) {
       {"116.1,39.9,0", "Point 116.1 39.9\r\n    Symbol (35,0,12)\r\n"},
       {"116.1,39.9", "Point 116.1 39.9\r\n    Symbol (35,0,12)\r\n"},
       {"116.1,39.9,0,7", "Point 116.1 39.9\r\n    Symbol (35,0,12)\r\n"},
-      {"abc,def", "Point abc def\r\n    Symbol (35,0,12)\r\n"},
+      {"abc,def", ""},  // MapInfo reads no coordinate that is no number
+      {"-116.1,+39.9,0", "Point -116.1 +39.9\r\n    Symbol (35,0,12)\r\n"},
       // A leading blank or Google Earth's line layout leaves one space after "Point".
       {" 116.1,39.9,0", "Point 116.1 39.9\r\n    Symbol (35,0,12)\r\n"},
       {"\n\t\t\t116.1,39.9,0 \n\t\t", "Point 116.1 39.9\r\n    Symbol (35,0,12)\r\n"},

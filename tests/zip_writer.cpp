@@ -31,6 +31,7 @@ std::string Deflate(const std::string& data) {
 
 std::string MakeZip(const std::vector<ZipEntry>& entries) {
   std::string zip, directory;
+  uint32_t records = 0;
   for (const ZipEntry& e : entries) {
     std::string stored = e.deflate ? Deflate(e.data) : e.data;
     uint32_t crc = static_cast<uint32_t>(crc32(0, reinterpret_cast<const Bytef*>(e.data.data()),
@@ -57,28 +58,32 @@ std::string MakeZip(const std::vector<ZipEntry>& entries) {
       Put32(zip, static_cast<uint32_t>(stored.size()));
       Put32(zip, size);
     }
-    Put32(directory, 0x02014b50);
-    Put16(directory, 20);
-    Put16(directory, 20);
-    Put16(directory, flags);
-    Put16(directory, method);
-    Put32(directory, 0);
-    Put32(directory, crc);
-    Put32(directory, static_cast<uint32_t>(stored.size()));
-    Put32(directory, size);
-    Put16(directory, static_cast<uint32_t>(e.name.size()));
-    Put32(directory, 0);  // extra and comment lengths
-    Put32(directory, 0);  // disk, internal attributes
-    Put32(directory, 0);  // external attributes
-    Put32(directory, offset);
-    directory += e.name;
+    for (size_t n = 0; n <= e.also_named.size(); ++n) {
+      const std::string& name = n == 0 ? e.name : e.also_named[n - 1];
+      ++records;
+      Put32(directory, 0x02014b50);
+      Put16(directory, 20);
+      Put16(directory, 20);
+      Put16(directory, flags);
+      Put16(directory, method);
+      Put32(directory, 0);
+      Put32(directory, crc);
+      Put32(directory, static_cast<uint32_t>(stored.size()));
+      Put32(directory, size);
+      Put16(directory, static_cast<uint32_t>(name.size()));
+      Put32(directory, 0);  // extra and comment lengths
+      Put32(directory, 0);  // disk, internal attributes
+      Put32(directory, 0);  // external attributes
+      Put32(directory, offset);
+      directory += name;
+    }
   }
   uint32_t directory_offset = static_cast<uint32_t>(zip.size());
   zip += directory;
   Put32(zip, 0x06054b50);
   Put32(zip, 0);
-  Put16(zip, static_cast<uint32_t>(entries.size()));
-  Put16(zip, static_cast<uint32_t>(entries.size()));
+  Put16(zip, records);
+  Put16(zip, records);
   Put32(zip, static_cast<uint32_t>(directory.size()));
   Put32(zip, directory_offset);
   Put16(zip, 0);

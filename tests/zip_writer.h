@@ -15,6 +15,7 @@ struct ZipEntry {
   int method = -1;              // -1: 0 or 8 as `deflate` says
   int64_t declared_size = -1;   // -1: the real size
   uint32_t crc_xor = 0;         // a CRC that does not match
+  std::vector<std::string> also_named = {};  // more names in the central directory for the same data
 };
 
 std::string MakeZip(const std::vector<ZipEntry>& entries);
