@@ -79,6 +79,15 @@ TEST(Links, ALinkedDocumentCannotCloseTheFoldersAroundItsLink) {
   EXPECT_EQ(Rows(followed.text), "\"inside\",\"\",\"outer/a</Folder>b\"\r\n\"after\",\"\",\"outer\"\r\n");
 }
 
+TEST(Links, ALinkBackIsNeverReadAgain) {
+  // Ten thousand links back to the document itself: it was inflated again for each (minutes).
+  std::string doc = "<kml>" + Placemark("p") + std::string(1 << 20, ' ');
+  for (int i = 0; i < 10000; ++i) doc += Link("doc.kml");
+  const FollowedLinks followed = Follow({{"doc.kml", doc + "</kml>"}});
+  EXPECT_EQ(followed.followed, 0u);
+  EXPECT_EQ(followed.text.size(), doc.size() + 6);
+}
+
 TEST(Links, NamesThatShareTheirDataAreOneEntryReadOnce) {
   ZipEntry shared{"a.kml", "<kml>" + Placemark("p") + "</kml>"};
   shared.also_named = {"b.kml", "c.kml"};
