@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "app/dialog_template_win32.h"
 #include "app/main_view_win32.h"
 #include "document/wide_text_win32.h"
 
@@ -32,22 +33,54 @@ void MoveTo(HWND control, int left, int width) {
 
 }  // namespace
 
-CoordinateSystemBox::CoordinateSystemBox(CoordinateSystemChoice& choice) : choice_(choice) {
-  // A child template of no controls, in the dialog's font: the hook makes the controls.
-  std::vector<WORD> words(sizeof(DLGTEMPLATE) / sizeof(WORD));
-  DLGTEMPLATE header = {};
-  header.style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | DS_3DLOOK | DS_CONTROL | DS_SETFONT;
-  header.cx = kWidth;
-  header.cy = kHeight;
-  std::memcpy(words.data(), &header, sizeof header);
-  words.insert(words.end(), {0, 0, 0, 9});  // no menu, the default class, no title; 9 points
-  for (const wchar_t* c = L"MS Shell Dlg"; ; ++c) {
-    words.push_back(static_cast<WORD>(*c));
-    if (!*c) break;
+void MakeCoordinateSystemControls(HWND dialog, const CoordinateSystemChoice& choice, int top) {
+  auto place = [&](int left, int y, int right, int bottom) { return RECT{left, top + y, right, top + bottom}; };
+  MakeDialogControl(dialog, L"STATIC", Utf8ToWide(Ui(u8"坐标系(&C)：")).c_str(), SS_LEFT, kIdCoordinateSystemLabel,
+                    place(5, 2, 55, 12));
+  HWND list = MakeDialogControl(dialog, L"COMBOBOX", L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP,
+                                kIdCoordinateSystem, place(60, 0, 275, 86));
+  MakeDialogControl(dialog, L"STATIC", Utf8ToWide(Ui(u8"带号(&Z)：")).c_str(), SS_LEFT, kIdZoneLabel, place(5, 20, 55, 30));
+  HWND zone = MakeDialogControl(dialog, L"EDIT", Utf8ToWide(choice.zone).c_str(), ES_AUTOHSCROLL | WS_TABSTOP, kIdZone,
+                                place(60, 18, 110, 30), WS_EX_CLIENTEDGE);
+  HWND prefix = MakeDialogControl(dialog, L"BUTTON", Utf8ToWide(Ui(u8"不加带号")).c_str(), BS_AUTOCHECKBOX | WS_TABSTOP,
+                                  kIdNoZonePrefix, place(118, 18, 220, 30));
+  for (const CoordinateSystemChoice::Item& item : choice.items) {
+    SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Utf8ToWide(item.caption).c_str()));
   }
-  template_.resize((words.size() * sizeof(WORD) + sizeof(DWORD) - 1) / sizeof(DWORD));
-  std::memcpy(template_.data(), words.data(), words.size() * sizeof(WORD));
+  SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(choice.chosen), 0);
+  SendMessageW(zone, EM_SETCUEBANNER, TRUE, reinterpret_cast<LPARAM>(Utf8ToWide(Ui(u8"自动")).c_str()));
+  SendMessageW(prefix, BM_SETCHECK, choice.no_zone_prefix ? BST_CHECKED : BST_UNCHECKED, 0);
+  EnableZoneControls(dialog, choice);
 }
+
+void EnableZoneControls(HWND dialog, const CoordinateSystemChoice& choice) {
+  const LRESULT chosen = SendDlgItemMessageW(dialog, kIdCoordinateSystem, CB_GETCURSEL, 0, 0);
+  const bool takes_zone =
+      chosen >= 0 && static_cast<size_t>(chosen) < choice.items.size() && choice.items[static_cast<size_t>(chosen)].takes_zone;
+  for (int id : {kIdZoneLabel, kIdZone, kIdNoZonePrefix}) EnableWindow(GetDlgItem(dialog, id), takes_zone);
+}
+
+bool TakeCoordinateSystemChoice(HWND dialog, CoordinateSystemChoice& choice) {
+  CoordinateSystemChoice made = choice;
+  made.chosen = static_cast<int>(SendDlgItemMessageW(dialog, kIdCoordinateSystem, CB_GETCURSEL, 0, 0));
+  made.zone = WindowText(GetDlgItem(dialog, kIdZone));
+  made.no_zone_prefix = SendDlgItemMessageW(dialog, kIdNoZonePrefix, BM_GETCHECK, 0, 0) == BST_CHECKED;
+  const std::string wrong = made.check ? made.check(made) : "";
+  if (!wrong.empty()) {
+    // Over the whole dialog, the standard Save dialog when the controls sit in a box of it.
+    HWND owner = GetWindowLongW(dialog, GWL_STYLE) & WS_CHILD ? GetParent(dialog) : dialog;
+    MessageBoxW(owner, Utf8ToWide(wrong).c_str(), Utf8ToWide(WindowText(owner)).c_str(), MB_OK | MB_ICONERROR);
+    SetFocus(GetDlgItem(dialog, kIdZone));
+    return false;
+  }
+  choice = std::move(made);
+  return true;
+}
+
+CoordinateSystemBox::CoordinateSystemBox(CoordinateSystemChoice& choice)
+    // A child template of no controls: the hook makes them.
+    : choice_(choice),
+      template_(DialogTemplate(WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | DS_3DLOOK | DS_CONTROL, kWidth, kHeight)) {}
 
 void CoordinateSystemBox::AttachTo(OPENFILENAMEW& ofn) {
   // A hooked dialog is of the Explorer kind, and sizes only when asked to.
@@ -63,16 +96,18 @@ UINT_PTR CALLBACK CoordinateSystemBox::Hook(HWND box, UINT message, WPARAM wpara
     case WM_INITDIALOG:
       self = reinterpret_cast<CoordinateSystemBox*>(reinterpret_cast<const OPENFILENAMEW*>(lparam)->lCustData);
       SetWindowLongPtrW(box, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-      self->Create(box);
+      MakeCoordinateSystemControls(box, self->choice_, 4);
       return TRUE;
     case WM_COMMAND:
-      if (self && LOWORD(wparam) == kIdCoordinateSystem && HIWORD(wparam) == CBN_SELCHANGE) self->EnableZone(box);
+      if (self && LOWORD(wparam) == kIdCoordinateSystem && HIWORD(wparam) == CBN_SELCHANGE) {
+        EnableZoneControls(box, self->choice_);
+      }
       return FALSE;
     case WM_NOTIFY: {
       const auto* notify = reinterpret_cast<const OFNOTIFYW*>(lparam);
       if (!self) return FALSE;
       if (notify->hdr.code == CDN_INITDONE) self->AlignWithTheDialog(box);
-      if (notify->hdr.code == CDN_FILEOK && !self->Accept(box)) {
+      if (notify->hdr.code == CDN_FILEOK && !TakeCoordinateSystemChoice(box, self->choice_)) {
         SetWindowLongPtrW(box, DWLP_MSGRESULT, 1);  // the dialog stays open
         return TRUE;
       }
@@ -80,31 +115,6 @@ UINT_PTR CALLBACK CoordinateSystemBox::Hook(HWND box, UINT message, WPARAM wpara
     }
   }
   return FALSE;
-}
-
-void CoordinateSystemBox::Create(HWND box) {
-  const HFONT font = reinterpret_cast<HFONT>(SendMessageW(box, WM_GETFONT, 0, 0));
-  auto make = [&](const wchar_t* kind, const std::string& text, DWORD style, int id, RECT place) {
-    MapDialogRect(box, &place);
-    HWND control = CreateWindowExW(id == kIdZone ? WS_EX_CLIENTEDGE : 0, kind, Utf8ToWide(text).c_str(),
-                                   WS_CHILD | WS_VISIBLE | style, place.left, place.top, place.right - place.left,
-                                   place.bottom - place.top, box, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                   GetModuleHandleW(nullptr), nullptr);
-    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
-    return control;
-  };
-  make(L"STATIC", Ui(u8"坐标系(&C)："), SS_LEFT, kIdCoordinateSystemLabel, {5, 6, 55, 16});
-  HWND list = make(L"COMBOBOX", "", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, kIdCoordinateSystem, {60, 4, 275, 90});
-  make(L"STATIC", Ui(u8"带号(&Z)："), SS_LEFT, kIdZoneLabel, {5, 24, 55, 34});
-  HWND zone = make(L"EDIT", choice_.zone, ES_AUTOHSCROLL | WS_TABSTOP, kIdZone, {60, 22, 110, 34});
-  HWND prefix = make(L"BUTTON", Ui(u8"不加带号"), BS_AUTOCHECKBOX | WS_TABSTOP, kIdNoZonePrefix, {118, 22, 220, 34});
-  for (const CoordinateSystemChoice::Item& item : choice_.items) {
-    SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Utf8ToWide(item.caption).c_str()));
-  }
-  SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(choice_.chosen), 0);
-  SendMessageW(zone, EM_SETCUEBANNER, TRUE, reinterpret_cast<LPARAM>(Utf8ToWide(Ui(u8"自动")).c_str()));
-  SendMessageW(prefix, BM_SETCHECK, choice_.no_zone_prefix ? BST_CHECKED : BST_UNCHECKED, 0);
-  EnableZone(box);
 }
 
 void CoordinateSystemBox::AlignWithTheDialog(HWND box) {
@@ -119,27 +129,4 @@ void CoordinateSystemBox::AlignWithTheDialog(HWND box) {
   const RECT zone = RectIn(box, GetDlgItem(box, kIdZone));
   MoveTo(GetDlgItem(box, kIdZone), list.left, 0);
   MoveTo(GetDlgItem(box, kIdNoZonePrefix), list.left + (zone.right - zone.left) + (zone.bottom - zone.top) / 2, 0);
-}
-
-void CoordinateSystemBox::EnableZone(HWND box) {
-  const LRESULT chosen = SendDlgItemMessageW(box, kIdCoordinateSystem, CB_GETCURSEL, 0, 0);
-  const bool takes_zone =
-      chosen >= 0 && static_cast<size_t>(chosen) < choice_.items.size() && choice_.items[static_cast<size_t>(chosen)].takes_zone;
-  for (int id : {kIdZoneLabel, kIdZone, kIdNoZonePrefix}) EnableWindow(GetDlgItem(box, id), takes_zone);
-}
-
-bool CoordinateSystemBox::Accept(HWND box) {
-  CoordinateSystemChoice made = choice_;
-  made.chosen = static_cast<int>(SendDlgItemMessageW(box, kIdCoordinateSystem, CB_GETCURSEL, 0, 0));
-  made.zone = WindowText(GetDlgItem(box, kIdZone));
-  made.no_zone_prefix = SendDlgItemMessageW(box, kIdNoZonePrefix, BM_GETCHECK, 0, 0) == BST_CHECKED;
-  const std::string wrong = made.check ? made.check(made) : "";
-  if (!wrong.empty()) {
-    HWND dialog = GetParent(box);
-    MessageBoxW(dialog, Utf8ToWide(wrong).c_str(), Utf8ToWide(WindowText(dialog)).c_str(), MB_OK | MB_ICONERROR);
-    SetFocus(GetDlgItem(box, kIdZone));
-    return false;
-  }
-  choice_ = std::move(made);
-  return true;
 }

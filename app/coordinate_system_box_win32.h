@@ -17,6 +17,13 @@ enum : int {
   kIdNoZonePrefix,
 };
 
+// The 坐标系 controls in any dialog, `top` dialog units from its top: made from the choice,
+// the zone enabled for the items that take one, and taken back into the choice; a wrong
+// choice is refused, said in a message box over `dialog`.
+void MakeCoordinateSystemControls(HWND dialog, const CoordinateSystemChoice& choice, int top);
+void EnableZoneControls(HWND dialog, const CoordinateSystemChoice& choice);
+bool TakeCoordinateSystemChoice(HWND dialog, CoordinateSystemChoice& choice);
+
 class CoordinateSystemBox {
  public:
   explicit CoordinateSystemBox(CoordinateSystemChoice& choice);
@@ -28,11 +35,7 @@ class CoordinateSystemBox {
 
  private:
   static UINT_PTR CALLBACK Hook(HWND box, UINT message, WPARAM wparam, LPARAM lparam);
-  void Create(HWND box);
   void AlignWithTheDialog(HWND box);
-  void EnableZone(HWND box);
-  // Takes the controls' state into the choice; false, after saying why, for a wrong one.
-  bool Accept(HWND box);
 
   CoordinateSystemChoice& choice_;
   std::vector<DWORD> template_;  // a DLGTEMPLATE, which must be DWORD-aligned

@@ -41,16 +41,6 @@ void ReleaseAtExit(ProgramState& state) {
   state.anchor_lists = nullptr;
 }
 
-// The files named on the command line, as UTF-8, whatever the system's code page.
-std::vector<std::string> GivenFiles() {
-  int count = 0;
-  wchar_t** args = CommandLineToArgvW(GetCommandLineW(), &count);
-  std::vector<std::string> paths;
-  for (int i = 1; args && i < count; ++i) paths.push_back(WideToUtf8(args[i]));
-  if (args) LocalFree(args);
-  return paths;
-}
-
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {

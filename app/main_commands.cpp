@@ -1,13 +1,12 @@
 #include "app/main_commands.h"
 
-#include "document/declared_encoding.h"
+#include <algorithm>
+
 #include "document/encoding.h"
-#include "document/file_io.h"
 #include "document/file_names.h"
 #include "document/kmz.h"
-#include "features/feature_export.h"
+#include "features/kml_walk.h"
 #include "mif/analysis.h"
-#include "mif/mif_export.h"
 #include "mif/table_files.h"
 #include "tags/tag_index.h"
 
@@ -17,8 +16,7 @@ const std::string kMifFilter = Ui(u8"MIF文件|*.mif|MIF+MID（属性、样式�
 namespace {
 
 const std::string kAllFilesFilter = Ui(u8"所有文件|*.*");
-
-std::string Quoted(std::string_view path) { return Ui(u8"“") + std::string(path) + Ui(u8"”"); }
+const std::string kExportCommand = Ui(u8"生成MIF");
 
 std::string KmzErrorReason(KmzError error) {
   switch (error) {
@@ -48,34 +46,25 @@ FileStatus ReadKmlFile(const std::string& path, std::string* bytes, bool* archiv
   return status;
 }
 
+// The captions of the export's file types, from its filter.
+std::vector<std::string> FileTypesOf(const std::string& filter) {
+  std::vector<std::string> types;
+  for (size_t at = 0; at < filter.size();) {
+    const size_t bar = filter.find('|', at);
+    types.push_back(filter.substr(at, bar - at));
+    const size_t next = bar == std::string::npos ? bar : filter.find('|', bar + 1);
+    at = next == std::string::npos ? filter.size() : next + 1;
+  }
+  return types;
+}
+
 }  // namespace
-
-std::string ReadErrorMessage(const std::string& path, const std::string& reason) {
-  return Ui(u8"无法读取文件") + Quoted(path) + Ui(u8"：") + reason;
-}
-
-std::string WriteErrorMessage(const std::string& path, const std::string& reason) {
-  return Ui(u8"无法写入文件") + Quoted(path) + Ui(u8"：") + reason + Ui(u8"\r\n\r\n原有的文件保持不变。");
-}
-
-std::string ReplaceQuestion(const std::vector<std::string>& paths, const std::string& stale_mid) {
-  std::string question;
-  if (paths.size() == 1) {
-    question = Quoted(paths[0]) + Ui(u8"已存在。\r\n要替换它吗？");
-  } else {
-    std::string names;
-    for (const std::string& path : paths) names += (names.empty() ? "" : Ui(u8"和")) + Quoted(path);
-    question = names + Ui(u8"已存在。\r\n要替换它们吗？");
-  }
-  if (!stale_mid.empty()) {
-    question += Ui(u8"\r\n\r\n原有的属性文件") + Quoted(stale_mid) + Ui(u8"与新的 MIF 文件不再对应，将被一并删除。");
-  }
-  return question;
-}
 
 MainCommands::MainCommands(MainView& view, GeometryState& geometry) : view_(view), geometry_(geometry) {
   CoordinateSystemChoice choice;
-  choice.items = {{Ui(u8"WGS 84 经纬度（默认，与原来相同）"), false},
+  // The first item keeps the designed header, which names no datum, and says so.
+  choice.items = {{Ui(u8"经纬度（不标注基准面，与 MapInfo 默认相同）"), false},
+                  {Ui(u8"WGS 84 经纬度"), false},
                   {Ui(u8"CGCS2000 经纬度"), false},
                   {Ui(u8"CGCS2000 高斯-克吕格 3° 带（自动带号）"), true},
                   {Ui(u8"CGCS2000 高斯-克吕格 6° 带（自动带号）"), true}};
@@ -88,9 +77,9 @@ MainCommands::MainCommands(MainView& view, GeometryState& geometry) : view_(view
 }
 
 bool ChosenCoordinateSystem(const CoordinateSystemChoice& choice, CoordinateSystem* crs, std::string* error) {
-  static const char* const kNames[] = {"", "cgcs2000", "gk3", "gk6"};
+  static const char* const kNames[] = {"", "wgs84", "cgcs2000", "gk3", "gk6"};
   *crs = CoordinateSystem();
-  if (choice.chosen <= 0 || choice.chosen > 3) return true;
+  if (choice.chosen <= 0 || choice.chosen > 4) return true;
   std::string name = kNames[choice.chosen];
   // The zone box counts only where it is enabled; blanks around the number are forgiven.
   std::string zone = choice.zone;
@@ -99,7 +88,7 @@ bool ChosenCoordinateSystem(const CoordinateSystemChoice& choice, CoordinateSyst
   if (choice.items[static_cast<size_t>(choice.chosen)].takes_zone && !zone.empty()) name += ":" + zone;
   std::string english;
   if (!ParseCoordinateSystem(name, crs, &english)) {
-    const ZoneRange range = ChineseZonesOf(choice.chosen == 2 ? CoordinateSystem::Kind::kGaussKruger3
+    const ZoneRange range = ChineseZonesOf(choice.chosen == 3 ? CoordinateSystem::Kind::kGaussKruger3
                                                                : CoordinateSystem::Kind::kGaussKruger6);
     *error = Ui(u8"带号应为 ") + std::to_string(range.first) + Ui(u8" 至 ") + std::to_string(range.last) +
              Ui(u8" 之间的整数；留空则按数据的经度自动选择。");
@@ -109,95 +98,13 @@ bool ChosenCoordinateSystem(const CoordinateSystemChoice& choice, CoordinateSyst
   return true;
 }
 
-namespace {
-
-std::string LeftOutNote(const LeftOut& left_out, bool rows) {
-  std::string note;
-  if (left_out.no_number) {
-    note = GroupedDigits(left_out.no_number) + Ui(u8" 个坐标不是数字的顶点（第一个：“") + AnsiToUtf8(left_out.first) + Ui(u8"”）");
-  }
-  if (left_out.beyond) {
-    note += (note.empty() ? "" : Ui(u8"和 ")) + GroupedDigits(left_out.beyond) +
-            Ui(u8" 个投影无法表示的顶点（不在地球上，或距中央经线超过 90°）");
-  }
-  if (!note.empty()) note = Ui(u8"已略去 ") + note + Ui(u8"。");
-  if (left_out.records) {
-    if (!note.empty()) note += Ui(u8"\r\n");
-    note += GroupedDigits(left_out.records) + Ui(u8" 个对象的顶点少于 MapInfo 的要求（点 1 个、线 2 个、面 3 个），未写入");
-    note += rows ? Ui(u8"；其属性行仍保留，对象为空。") : Ui(u8"。");
-  }
-  return note;
-}
-
-std::string VersionNote(const VersionNeeds& needs) {
-  const std::string version = std::to_string(needs.version);
-  std::string note = GroupedDigits(needs.large_objects);
-  if (needs.version >= 800) {
-    note += Ui(u8" 个对象超出 MapInfo 8.0 以前版本的容量（最大的有 ") + GroupedDigits(needs.largest_nodes) + Ui(u8" 个节点、") +
-            GroupedDigits(needs.largest_sections) + Ui(u8" 个部分）");
-  } else {
-    note += Ui(u8" 个对象超过 32,767 个节点（最大的有 ") + GroupedDigits(needs.largest_nodes) + Ui(u8" 个）");
-  }
-  return note + Ui(u8"：MIF 文件标为 Version ") + version + Ui(u8"，需用 MapInfo ") + version.substr(0, 1) + "." +
-         version.substr(1, 1) + Ui(u8" 或更高版本打开。");
-}
-
-}  // namespace
-
-std::string RefusedZoneMessage(const ConversionReport& report, const CoordinateSystem& crs) {
-  const ZoneRange zones = ChineseZonesOf(crs.kind);
-  return Ui(u8"数据大多位于第 ") + std::to_string(report.zone) +
-         (crs.kind == CoordinateSystem::Kind::kGaussKruger3 ? Ui(u8" 带（3° 带）") : Ui(u8" 带（6° 带）")) +
-         Ui(u8"，不在我国 CGCS2000 的 ") + std::to_string(zones.first) + Ui(u8" 至 ") + std::to_string(zones.last) +
-         Ui(u8" 带范围内，未写入文件。如仍要按某一带投影，请在“带号”中填写带号。");
-}
-
-std::string ConversionNotes(const ConversionReport& report, const CoordinateSystem& crs, bool rows) {
-  std::string notes;
-  auto line = [&](const std::string& text) { notes += (notes.empty() ? "" : Ui(u8"\r\n")) + text; };
-  if (report.dropped_columns) {
-    line(std::to_string(report.dropped_columns) + Ui(u8" 个扩展数据名称超出了 MIF 文件的 250 列，未写入。"));
-  }
-  if (report.cut_values) line(std::to_string(report.cut_values) + Ui(u8" 个超过 254 字节的值被截短。"));
-  if (!report.renamed_columns.empty()) {
-    std::string renamed;
-    for (const auto& [name, written] : report.renamed_columns) {
-      renamed += (renamed.empty() ? "" : Ui(u8"、")) + Ui(u8"“") + AnsiToUtf8(name) + Ui(u8"”改为“") + AnsiToUtf8(written) +
-                 Ui(u8"”");
-    }
-    line(Ui(u8"列名与 MapInfo 自用的列名相同，已改名：") + renamed + Ui(u8"。"));
-  }
-  for (const ConversionReport::Invalid& invalid : report.invalid_values) {
-    line(Ui(u8"“") + AnsiToUtf8(invalid.column) + Ui(u8"”列（") + invalid.type + Ui(u8"）中有 ") +
-         std::to_string(invalid.count) + Ui(u8" 个值不是这种数，留空。"));
-  }
-  if (!report.records.left_out.empty()) line(LeftOutNote(report.records.left_out, rows));
-  if (report.records.version.large_objects) line(VersionNote(report.records.version));
-  if (crs.Projected() && report.far_vertices) {
-    line(std::to_string(report.far_vertices) + Ui(u8" 个顶点距第 ") + std::to_string(report.zone) +
-         (crs.kind == CoordinateSystem::Kind::kGaussKruger3 ? Ui(u8" 带中央经线超过 1.5°") : Ui(u8" 带中央经线超过 3°")) +
-         Ui(u8"，变形较大，仍已投影。"));
-  }
-  return notes;
-}
-
 void MainCommands::OnCreated() {
   view_.SetChecked(Control::单选框6, true);
   view_.SetChecked(Control::单选框5, false);
 }
 
-// The bytes of a KML file, or of the KML document in a KMZ archive; a failure is shown. Save
-// writes the text as KML, beside an archive, never into it.
-bool MainCommands::ReadDocumentFile(const std::string& path, const std::string& command, std::string* bytes) {
-  bool archive = false;
-  FileStatus status = ReadKmlFile(path, bytes, &archive);
-  if (status.ok) {
-    通用对话框1.file_name = archive ? ReplaceExtension(path, ".kml") : path;
-    document_path_ = path;
-    view_.SetDocumentName(std::string(FileNameOf(path)));
-  }
-  if (!status.ok) view_.ShowMessage(ReadErrorMessage(path, status.reason), command, MessageIcon::kError);
-  return status.ok;
+Encoding MainCommands::ChosenEncoding() const {
+  return view_.IsChecked(Control::单选框5) ? Encoding::kAnsi : Encoding::kUtf8;
 }
 
 // The Open dialogs offer KMZ files beside KML files: the designed filter gains a second pair
@@ -217,23 +124,61 @@ void MainCommands::OnOpenButton() {
   if (ShowOpenDialog(&path)) OpenDocument(path);
 }
 
-// The document and the tag list are replaced only by a file that was read: a cancelled
-// dialog or a failed read must not throw away an unsaved document.
-bool MainCommands::OpenDocument(const std::string& path) {
+bool MainCommands::MayDiscardEdits() {
+  if (!view_.IsModified(Control::编辑框1)) return true;
+  switch (view_.AskYesNoCancel(UnsavedEditsQuestion(document_path_), Ui(u8"Geovant"))) {
+    case Answer::kYes: return SaveDocument(kKmlFilter, ".kml", Ui(u8"保存"));
+    case Answer::kNo: return true;
+    case Answer::kCancel: return false;
+  }
+  return false;
+}
+
+// The document and the tag list are replaced only by a file that was read, and only after
+// unsaved edits were saved or given up: a cancelled dialog or a failed read must not throw
+// away an unsaved document. A UTF-8 or UTF-16 file goes into the box whole, characters that
+// GBK lacks among them, so that a save gives it back byte for byte; the tag list and the
+// commands see the box's text in GBK.
+bool MainCommands::OpenDocument(const std::string& path, OpenMode mode) {
   view_.ShowBusy();
   Pattern tag_pattern;
-  if (!tag_pattern.Compile(kTagPattern, /*ignore_case=*/false)) {
+  if (mode == OpenMode::kButton && !tag_pattern.Compile(kTagPattern, /*ignore_case=*/false)) {
     view_.ShowMessage(Ui(u8"创建正则表达式失败。请检查参数！"), Ui(u8"提取"), MessageIcon::kError);
     return false;
   }
   std::string bytes;
-  if (!ReadDocumentFile(path, Ui(u8"打开"), &bytes)) return false;
-  const Encoding chosen = view_.IsChecked(Control::单选框5) ? Encoding::kAnsi : Encoding::kUtf8;
-  const Encoding encoding = ReadingEncoding(bytes, chosen);
-  document_encoding_ = HasUtf16ByteOrderMark(bytes) ? Encoding::kUtf8 : encoding;
-  view_.SetText(Control::编辑框1, DecodeDocument(std::move(bytes), encoding));
-  view_.ClearItems(Control::列表框2);
-  view_.AddItems(Control::列表框2, BuildTagIndex(tag_pattern, view_.Text(Control::编辑框1)));
+  bool archive = false;
+  FileStatus status = ReadKmlFile(path, &bytes, &archive);
+  if (!status.ok) {
+    view_.ShowMessage(ReadErrorMessage(path, status.reason), Ui(u8"打开"), MessageIcon::kError);
+    return false;
+  }
+  if (!MayDiscardEdits()) return false;
+  bool read_as_gbk = false;
+  const Encoding encoding =
+      mode == OpenMode::kMenu ? Encoding::kAnsi : ReadingEncoding(bytes, ChosenEncoding(), &read_as_gbk);
+  document_form_ = FormOf(bytes, encoding);
+  size_t lacking = 0;
+  if (document_form_.utf16 || document_form_.encoding == Encoding::kUtf8) {
+    std::string text = document_form_.utf16 ? Utf16ToUtf8(bytes) : std::move(bytes);
+    if (document_form_.utf8_mark) text.erase(0, 3);
+    TruncateAtFirstZero(text);
+    text = ValidUtf8(text);
+    lacking = CharactersGbkLacks(text);
+    view_.SetUnicodeText(Control::编辑框1, text);
+  } else {
+    view_.SetText(Control::编辑框1, BytesAsAnsiText(std::move(bytes)));
+  }
+  view_.SetModified(Control::编辑框1, false);
+  通用对话框1.file_name = archive ? ReplaceExtension(path, ".kml") : path;
+  document_path_ = path;
+  view_.SetDocumentName(std::string(FileNameOf(path)) + (read_as_gbk ? Ui(u8"（按 GBK 读入）") : ""));
+  view_.SetText(Control::编辑框2, "");
+  if (mode == OpenMode::kButton) {
+    view_.ClearItems(Control::列表框2);
+    view_.AddItems(Control::列表框2, BuildTagIndex(tag_pattern, view_.Text(Control::编辑框1)));
+  }
+  if (lacking) view_.ShowMessage(LackingCharactersMessage(path, lacking), Ui(u8"打开"), MessageIcon::kInformation);
   return true;
 }
 
@@ -247,28 +192,29 @@ void MainCommands::OnFilesGiven(const std::vector<std::string>& paths) {
 
 void MainCommands::OnOpenMenu() {
   std::string path;
-  if (!ShowOpenDialog(&path)) return;
-  std::string bytes;
-  if (!ReadDocumentFile(path, Ui(u8"打开"), &bytes)) return;
-  document_encoding_ = HasUtf16ByteOrderMark(bytes) ? Encoding::kUtf8 : Encoding::kAnsi;
-  view_.SetText(Control::编辑框1, BytesAsAnsiText(std::move(bytes)));
+  if (ShowOpenDialog(&path)) OpenDocument(path, OpenMode::kMenu);
 }
 
-void MainCommands::SaveDocument(const std::string& filter, const char* extension, const std::string& command) {
+bool MainCommands::SaveDocument(const std::string& filter, const char* extension, const std::string& command) {
   通用对话框1.kind = FileDialog::Kind::kSave;
   通用对话框1.filter = filter;
   通用对话框1.title = command;
   const bool confirmed = view_.ShowFileDialog(通用对话框1);
   通用对话框1.title.clear();
+  bool saved = false;
   if (confirmed) {
     std::string path = extension ? WithExtension(通用对话框1.file_name, extension) : 通用对话框1.file_name;
-    // The bytes agree with the document's XML declaration: a UTF-8 document stays UTF-8.
-    if (WriteFiles({{path, BytesToSave(view_.Text(Control::编辑框1), document_encoding_)}}, command)) {
+    // The bytes agree with the document's XML declaration: a UTF-8 document stays UTF-8, with
+    // every character it holds.
+    if (WriteFiles({{path, BytesToSave(view_.UnicodeText(Control::编辑框1), document_form_)}}, command)) {
+      saved = true;
       document_path_ = path;
       view_.SetDocumentName(std::string(FileNameOf(path)));
+      view_.SetModified(Control::编辑框1, false);
     }
   }
   通用对话框1.file_name.clear();
+  return saved;
 }
 
 void MainCommands::OnSave() { SaveDocument(kKmlFilter, ".kml", Ui(u8"保存")); }
@@ -282,33 +228,36 @@ void MainCommands::OnAnalyse(GeometryKind kind) {
   view_.SetText(Control::编辑框2, report.result_text);
 }
 
-std::vector<MainCommands::OutputFile> MainCommands::ExportFiles(const std::string& document, const std::string& path,
+std::vector<MainCommands::OutputFile> MainCommands::ExportFiles(const ExportSource& source, const std::string& path,
                                                                 int type, ConversionReport* report) {
   // The conversion of `geovant convert [--all] [--crs ...]`: with --all, a MIF file and the MID
   // file beside it.
   ConversionOptions options = type == kMifWithMidType ? ConversionOptions::All() : ConversionOptions();
   options.crs = export_crs_;
-  ConvertedText converted = ConvertInMemory(ExportSource{document, Encoding::kAnsi}, options);
-  if (report) *report = converted.report;
+  ConvertedText converted = ConvertInMemory(source, options);
+  *report = converted.report;
   if (type != kMifWithMidType) return {{path, std::move(converted.mif)}};
   return {{path, std::move(converted.mif)}, {MidPathFor(path), std::move(converted.mid)}};
 }
 
 void MainCommands::OnExportMif() {
   view_.ShowBusy();
-  const std::string document = view_.Text(Control::编辑框1);
+  // The export reads every character of the box: those GBK lacks are counted where they
+  // become "?" in the MID file.
+  const std::string document = view_.UnicodeText(Control::编辑框1);
+  const ExportSource source{document, Encoding::kUtf8};
   // The MIF file of the first type is made before the message, as it always was.
-  ConvertedText first = ConvertInMemory(ExportSource{document, Encoding::kAnsi}, ConversionOptions());
+  ConvertedText first = ConvertInMemory(source, ConversionOptions());
   view_.ShowMessage(Ui(u8"解析完毕 "), "", MessageIcon::kNone);
   通用对话框2.kind = FileDialog::Kind::kSave;
   通用对话框2.filter = kMifFilter;
-  通用对话框2.title = Ui(u8"生成MIF");
+  通用对话框2.title = kExportCommand;
   if (!document_path_.empty()) 通用对话框2.file_name = ReplaceExtension(document_path_, ".mif");
   if (view_.ShowFileDialog(通用对话框2)) {
     std::string error;
     if (!ChosenCoordinateSystem(*通用对话框2.coordinate_system, &export_crs_, &error)) {
       export_crs_ = CoordinateSystem();
-      view_.ShowMessage(error, Ui(u8"生成MIF"), MessageIcon::kError);
+      view_.ShowMessage(error, kExportCommand, MessageIcon::kError);
       通用对话框2.file_name.clear();
       return;
     }
@@ -318,17 +267,17 @@ void MainCommands::OnExportMif() {
     std::vector<OutputFile> files;
     if (type == kMifWithMidType || export_crs_ != CoordinateSystem()) {
       view_.ShowBusy();
-      files = ExportFiles(document, path, type, &report);
+      files = ExportFiles(source, path, type, &report);
     } else {
       files = {{path, std::move(first.mif)}};
     }
     if (report.zone_refused) {
-      view_.ShowMessage(RefusedZoneMessage(report, export_crs_), Ui(u8"生成MIF"), MessageIcon::kError);
-    } else {
-      // A MIF file written alone takes away the MID file of the MIF file it replaces.
-      const bool written = WriteFiles(files, Ui(u8"生成MIF"), files.size() == 1 ? StaleMidBeside(path) : "");
-      const std::string notes = ConversionNotes(report, export_crs_, files.size() > 1);
-      if (written && !notes.empty()) view_.ShowMessage(notes, Ui(u8"生成MIF"), MessageIcon::kNone);
+      view_.ShowMessage(RefusedZoneMessage(report, export_crs_), kExportCommand, MessageIcon::kError);
+    } else if (WriteFiles(files, kExportCommand, files.size() == 1 ? StaleMidBeside(path) : "")) {
+      // A MIF file written alone took away the MID file of the MIF file it replaced.
+      std::vector<std::string> written;
+      for (const OutputFile& file : files) written.push_back(file.path);
+      view_.ShowMessage(ExportMessage(written, report, export_crs_), kExportCommand, MessageIcon::kInformation);
     }
   }
   通用对话框2.file_name.clear();
@@ -349,10 +298,22 @@ bool MainCommands::WriteFiles(const std::vector<OutputFile>& files, const std::s
   return status.ok;
 }
 
+// Several files at once: their file type and coordinate system are asked once, in a dialog of
+// 生成MIF's choices, which keeps the choice for the run as the Save dialog does.
 void MainCommands::ConvertFiles(const std::vector<std::string>& paths) {
+  BatchChoice choice{FileTypesOf(kMifFilter), 通用对话框2.filter_index, *通用对话框2.coordinate_system};
+  if (!view_.ShowBatchDialog(choice)) return;
+  CoordinateSystem crs;
+  std::string error;
+  if (!ChosenCoordinateSystem(choice.coordinate_system, &crs, &error)) {
+    view_.ShowMessage(error, kExportCommand, MessageIcon::kError);
+    return;
+  }
+  通用对话框2.filter_index = choice.file_type;
+  *通用对话框2.coordinate_system = choice.coordinate_system;
+  export_crs_ = crs;
   view_.ShowBusy();
-  const int type = 通用对话框2.filter_index;
-  const std::string command = Ui(u8"生成MIF");
+  const int type = std::clamp(choice.file_type, 1, kMifWithMidType);
   std::vector<std::string> existing;
   for (const std::string& path : paths) {
     std::string mif = ReplaceExtension(path, ".mif");
@@ -361,41 +322,50 @@ void MainCommands::ConvertFiles(const std::vector<std::string>& paths) {
       if (KindOf(out) == PathKind::kFile) existing.push_back(out);
     }
   }
-  if (!existing.empty() && !view_.AskYesNo(ReplaceQuestion(existing), command)) return;
-  const Encoding chosen = view_.IsChecked(Control::单选框5) ? Encoding::kAnsi : Encoding::kUtf8;
-  size_t written = 0;
-  std::string failures, notes;
+  if (!existing.empty() && !view_.AskYesNo(ReplaceQuestion(existing), kExportCommand)) return;
+  std::vector<BatchOutcome> outcomes;
   std::string last_read;
   for (const std::string& path : paths) {
+    BatchOutcome outcome{path, {}, "", ""};
     std::string bytes;
     FileStatus status = ReadKmlFile(path, &bytes);
-    std::string failed = path;
+    if (status.ok && !HoldsKmlElements(HasUtf16ByteOrderMark(bytes) ? Utf16ToUtf8(bytes) : bytes)) {
+      status = FileStatus::Failed(Ui(u8"不是 KML 文件。"));
+    }
     if (status.ok) {
       last_read = path;
-      const Encoding encoding = ReadingEncoding(bytes, chosen);
-      std::string document = DecodeDocument(std::move(bytes), encoding);
+      // Read as the command line reads a file, so that both write the same bytes.
+      bool read_as_gbk = false;
+      std::string decoded;
+      const ExportSource source = SourceOf(bytes, ReadingEncoding(bytes, ChosenEncoding(), &read_as_gbk), &decoded);
       const std::string mif = ReplaceExtension(path, ".mif");
       ConversionReport report;
-      std::vector<OutputFile> files = ExportFiles(document, mif, type, &report);
+      std::vector<OutputFile> files = ExportFiles(source, mif, type, &report);
       std::vector<std::pair<std::string, std::string_view>> views;
       for (const OutputFile& file : files) views.emplace_back(file.path, file.bytes);
-      status = report.zone_refused ? FileStatus::Failed(RefusedZoneMessage(report, export_crs_))
+      std::string failed = path;
+      status = report.zone_refused ? FileStatus::Failed(RefusedZoneMessage(report, crs))
                                    : WriteFilesTogether(views, files.size() == 1 ? StaleMidBeside(mif) : "", &failed);
-      const std::string file_notes = ConversionNotes(report, export_crs_, files.size() > 1);
-      if (status.ok && !file_notes.empty()) notes += Ui(u8"\r\n") + Quoted(path) + Ui(u8"：") + file_notes;
+      if (status.ok) {
+        for (const OutputFile& file : files) outcome.written.push_back(file.path);
+        std::vector<std::string> notes;
+        if (read_as_gbk) notes.push_back(Ui(u8"按 GBK 读入。"));
+        if (crs.Projected() && crs.zone == 0) notes.push_back(CoordinateSystemName(crs, report.zone));
+        if (std::string more = ConversionNotes(report, crs, files.size() > 1); !more.empty()) notes.push_back(more);
+        for (const std::string& note : notes) outcome.notes += (outcome.notes.empty() ? "" : Ui(u8"\r\n")) + note;
+      } else if (failed != path) {
+        status.reason = WriteErrorMessage(failed, status.reason);
+      }
     }
-    if (status.ok) {
-      ++written;
-    } else {
-      failures += Ui(u8"\r\n") + Quoted(failed) + Ui(u8"：") + status.reason;
-    }
+    if (!status.ok) outcome.reason = status.reason;
+    outcomes.push_back(std::move(outcome));
   }
+  bool all_written = true;
+  for (const BatchOutcome& outcome : outcomes) all_written = all_written && !outcome.written.empty();
+  const std::vector<std::string> types = FileTypesOf(kMifFilter);
+  view_.ShowMessage(BatchSummary(types[static_cast<size_t>(type - 1)], crs, outcomes), kExportCommand,
+                    all_written ? MessageIcon::kInformation : MessageIcon::kWarning);
   if (!last_read.empty()) OpenDocument(last_read);
-  std::string message = Ui(u8"已生成 ") + std::to_string(written) +
-                        (type == kMifWithMidType ? Ui(u8" 个 MIF 文件及其 MID 文件。") : Ui(u8" 个 MIF 文件。"));
-  if (!notes.empty()) message += Ui(u8"\r\n") + notes;
-  if (!failures.empty()) message += Ui(u8"\r\n\r\n以下文件未能转换：") + failures;
-  view_.ShowMessage(message, command, failures.empty() ? MessageIcon::kNone : MessageIcon::kError);
 }
 
 void MainCommands::OnTagSelected() {
@@ -410,3 +380,12 @@ void MainCommands::OnTagSelected() {
 }
 
 void MainCommands::OnExit() { view_.CloseWindow(); }
+
+bool MainCommands::OnCloseRequested() { return MayDiscardEdits(); }
+
+void MainCommands::OnUserGuide() {
+  if (view_.ShowUserGuide()) return;
+  view_.ShowMessage(Ui(u8"找不到用户指南 UserGuide.html：它应在程序所在的文件夹中。"), Ui(u8"用户指南"), MessageIcon::kError);
+}
+
+void MainCommands::OnAbout() { view_.ShowMessage(AboutText(), Ui(u8"关于 Geovant"), MessageIcon::kInformation); }

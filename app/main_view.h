@@ -30,6 +30,14 @@ struct CoordinateSystemChoice {
   std::function<std::string(const CoordinateSystemChoice&)> check;
 };
 
+// The choices of an export of several files at once, asked once before any is written: the
+// file type of the export's Save dialog (1: MIF, 2: MIF and MID) and its coordinate system.
+struct BatchChoice {
+  std::vector<std::string> file_types;  // the captions, in order
+  int file_type = 1;
+  CoordinateSystemChoice coordinate_system;
+};
+
 // A file dialog object of the main window: it keeps its kind, filter and file name from one
 // use to the next.
 struct FileDialog {
@@ -47,7 +55,9 @@ struct FileDialog {
 // The controls that the commands read and write.
 enum class Control { 编辑框1, 编辑框2, 列表框2, 单选框5, 单选框6 };
 
-enum class MessageIcon { kNone, kError };
+enum class MessageIcon { kNone, kInformation, kWarning, kError };
+
+enum class Answer { kYes, kNo, kCancel };
 
 // What the commands see of the main window.
 class MainView {
@@ -56,6 +66,12 @@ class MainView {
 
   virtual std::string Text(Control c) const = 0;  // whole content, ANSI
   virtual void SetText(Control c, const std::string& text) = 0;
+  // The same content as UTF-8: every character the box holds, those GBK lacks among them.
+  virtual std::string UnicodeText(Control c) const = 0;
+  virtual void SetUnicodeText(Control c, const std::string& utf8) = 0;
+  // Whether the user has changed the box's text since it was set (or SetModified(false)).
+  virtual bool IsModified(Control c) const = 0;
+  virtual void SetModified(Control c, bool modified) = 0;
   virtual void ClearItems(Control c) = 0;
   virtual void AddItems(Control c, const std::vector<std::string>& items) = 0;
   virtual std::optional<std::string> SelectedItem(Control c) const = 0;
@@ -69,6 +85,13 @@ class MainView {
                            MessageIcon icon) = 0;
   // A modal question with the buttons Yes and No; true for Yes.
   virtual bool AskYesNo(const std::string& text, const std::string& caption) = 0;
+  // A modal question with the buttons Yes, No and Cancel.
+  virtual Answer AskYesNoCancel(const std::string& text, const std::string& caption) = 0;
+  // The small dialog of an export of several files; true when the user confirmed, and then
+  // `choice` holds what was chosen.
+  virtual bool ShowBatchDialog(BatchChoice& choice) = 0;
+  // Opens the user guide beside the program in the system's browser; false when it is missing.
+  virtual bool ShowUserGuide() = 0;
   // Shows the platform's Open or Save dialog; true when the user confirmed, and then the
   // dialog's file name holds the path chosen. The dialog adds no extension and asks nothing
   // about existing files: the commands decide which file they write and ask about that one.

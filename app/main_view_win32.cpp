@@ -1,10 +1,12 @@
 #include "app/main_view_win32.h"
 
 #include <commdlg.h>
+#include <shellapi.h>
 
 #include <algorithm>
 #include <memory>
 
+#include "app/batch_dialog_win32.h"
 #include "app/coordinate_system_box_win32.h"
 #include "app/main_window_win32.h"
 #include "document/wide_text_win32.h"
@@ -24,17 +26,25 @@ std::string WindowText(HWND window) { return WideToUtf8(TextOf(window)); }
 
 void SetWindowTextUtf8(HWND window, const std::string& text) { SetWindowTextW(window, Utf8ToWide(text).c_str()); }
 
-namespace {
-
 // A large text goes into the stand-in box: the system's edit box lays out every line of the
 // text on every change, which takes about a second for 4,000 lines under Wine, minutes for
-// the 500,000 lines of 20 MB, and seconds on Windows.
-bool IsLargeText(const std::string& text) {
-  constexpr size_t kLargeText = size_t{256} << 10, kManyLines = 4000;
-  return text.size() >= kLargeText || static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) >= kManyLines;
+// the 500,000 lines of 20 MB, and seconds on Windows; and a long line anew for each of its
+// rows: Google Earth's line of 5,000 tuples, 115 KB, took minutes under Wine.
+template <typename Text>
+bool IsLargeTextOf(Text text) {
+  constexpr size_t kLargeText = size_t{256} << 10, kManyLines = 4000, kLongLine = 1000;
+  if (text.size() >= kLargeText) return true;
+  size_t lines = 0, line_start = 0;
+  for (size_t at = text.find('\n');; at = text.find('\n', at + 1)) {
+    const size_t end = at == Text::npos ? text.size() : at;
+    if (end - line_start > kLongLine || ++lines >= kManyLines) return true;
+    if (at == Text::npos) return false;
+    line_start = at + 1;
+  }
 }
 
-}  // namespace
+bool IsLargeText(std::string_view text) { return IsLargeTextOf(text); }
+bool IsLargeText(std::wstring_view text) { return IsLargeTextOf(text); }
 
 HWND Win32MainView::Item(Control c) const { return GetDlgItem(window_, ControlIdOf(c)); }
 
@@ -45,15 +55,27 @@ HWND Win32MainView::Box(Control c) const {
 
 std::string Win32MainView::Text(Control c) const { return WideToAnsi(TextOf(Box(c))); }
 
-void Win32MainView::SetText(Control c, const std::string& text) {
-  std::wstring wide = AnsiToWide(text);
+void Win32MainView::SetText(Control c, const std::string& text) { SetBoxText(c, AnsiToWide(text), IsLargeText(text)); }
+
+std::string Win32MainView::UnicodeText(Control c) const { return WideToUtf8(TextOf(Box(c))); }
+
+void Win32MainView::SetUnicodeText(Control c, const std::string& utf8) {
+  std::wstring wide = Utf8ToWide(utf8);
+  const bool large = IsLargeText(std::wstring_view(wide));
+  SetBoxText(c, wide, large);
+}
+
+bool Win32MainView::IsModified(Control c) const { return SendMessageW(Box(c), EM_GETMODIFY, 0, 0) != 0; }
+
+void Win32MainView::SetModified(Control c, bool modified) { SendMessageW(Box(c), EM_SETMODIFY, modified, 0); }
+
+void Win32MainView::SetBoxText(Control c, const std::wstring& wide, bool to_large) {
   HWND edit = Item(c);
   HWND large = LargeTwinIdOf(c) ? GetDlgItem(window_, LargeTwinIdOf(c)) : nullptr;
   if (!large) {
     SetWindowTextW(edit, wide.c_str());
     return;
   }
-  const bool to_large = IsLargeText(text);
   HWND shown = to_large ? large : edit, hidden = to_large ? edit : large;
   const bool had_focus = GetFocus() == hidden;
   SetWindowTextW(hidden, L"");
@@ -104,12 +126,37 @@ void Win32MainView::SetDocumentName(const std::string& name) {
 void Win32MainView::ShowMessage(const std::string& text, const std::string& caption, MessageIcon icon) {
   // The outcome messages have no caption of their own and show the program's.
   std::wstring title = caption.empty() ? std::wstring(kMainWindowCaption) : Utf8ToWide(caption);
-  UINT style = MB_OK | (icon == MessageIcon::kError ? MB_ICONERROR : 0);
+  UINT style = MB_OK;
+  switch (icon) {
+    case MessageIcon::kNone: break;
+    case MessageIcon::kInformation: style |= MB_ICONINFORMATION; break;
+    case MessageIcon::kWarning: style |= MB_ICONWARNING; break;
+    case MessageIcon::kError: style |= MB_ICONERROR; break;
+  }
   MessageBoxW(window_, Utf8ToWide(text).c_str(), title.c_str(), style);
 }
 
 bool Win32MainView::AskYesNo(const std::string& text, const std::string& caption) {
   return MessageBoxW(window_, Utf8ToWide(text).c_str(), Utf8ToWide(caption).c_str(), MB_YESNO | MB_ICONWARNING) == IDYES;
+}
+
+Answer Win32MainView::AskYesNoCancel(const std::string& text, const std::string& caption) {
+  switch (MessageBoxW(window_, Utf8ToWide(text).c_str(), Utf8ToWide(caption).c_str(), MB_YESNOCANCEL | MB_ICONWARNING)) {
+    case IDYES: return Answer::kYes;
+    case IDNO: return Answer::kNo;
+    default: return Answer::kCancel;
+  }
+}
+
+bool Win32MainView::ShowBatchDialog(BatchChoice& choice) { return ::ShowBatchDialog(window_, choice); }
+
+bool Win32MainView::ShowUserGuide() {
+  // The guide of the release package lies beside the program.
+  std::wstring program(32768, L'\0');
+  program.resize(GetModuleFileNameW(nullptr, program.data(), static_cast<DWORD>(program.size())));
+  const std::wstring guide = program.substr(0, program.find_last_of(L"\\/") + 1) + L"UserGuide.html";
+  if (GetFileAttributesW(guide.c_str()) == INVALID_FILE_ATTRIBUTES) return false;
+  return reinterpret_cast<INT_PTR>(ShellExecuteW(window_, L"open", guide.c_str(), nullptr, nullptr, SW_SHOWNORMAL)) > 32;
 }
 
 std::wstring DialogFilter(const std::string& filter) {

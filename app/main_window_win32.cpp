@@ -29,12 +29,28 @@ class MainWindow {
   void EnterHandler() { ++handlers_running_; }
   // Carries out a close that arrived while the handler ran; the object may be gone after it.
   void LeaveHandler() {
-    if (--handlers_running_ == 0 && close_waiting_) DestroyWindow(window_);
+    if (--handlers_running_ > 0 || !close_waiting_) return;
+    close_waiting_ = false;
+    if (ConfirmClose()) DestroyWindow(window_);
   }
   // False when the close must wait for the running handlers.
   bool MayCloseNow() {
     close_waiting_ = handlers_running_ > 0;
     return !close_waiting_;
+  }
+  // Asks about unsaved edits, as a handler of its own; false keeps the window. A close asked
+  // for while the question is up is the same close.
+  bool ConfirmClose() {
+    ++handlers_running_;
+    bool may = false;
+    try {
+      may = commands_.OnCloseRequested();
+    } catch (...) {
+      may = true;  // nothing could be saved: the close the user asked for goes on
+    }
+    --handlers_running_;
+    close_waiting_ = false;
+    return may;
   }
 
  private:
@@ -131,17 +147,35 @@ const EventRow kEvents[] = {
     {kIdMenuSave, 0, [](MainCommands& c) { c.OnSave(); }, u8"保存"},
     {kIdMenuSaveAs, 0, [](MainCommands& c) { c.OnSaveAs(); }, u8"另存为"},
     {kIdMenuExit, 0, [](MainCommands& c) { c.OnExit(); }, u8"退出"},
+    {kIdMenuGuide, 0, [](MainCommands& c) { c.OnUserGuide(); }, u8"用户指南"},
+    {kIdMenuAbout, 0, [](MainCommands& c) { c.OnAbout(); }, u8"关于"},
+    {kIdKeyOpen, 1, [](MainCommands& c) { c.OnOpenButton(); }, u8"打开"},
+    {kIdMenuSave, 1, [](MainCommands& c) { c.OnSave(); }, u8"保存"},
 };
 
 HMENU CreateMainMenu() {
   HMENU file = CreatePopupMenu();
   AppendMenuW(file, MF_STRING, kIdMenuOpen, L"打开");
-  AppendMenuW(file, MF_STRING, kIdMenuSave, L"保存");
+  AppendMenuW(file, MF_STRING, kIdMenuSave, L"保存\tCtrl+S");
   AppendMenuW(file, MF_STRING, kIdMenuSaveAs, L"另存为");
+  AppendMenuW(file, MF_SEPARATOR, 0, nullptr);
   AppendMenuW(file, MF_STRING, kIdMenuExit, L"退出");
+  HMENU help = CreatePopupMenu();
+  AppendMenuW(help, MF_STRING, kIdMenuGuide, L"用户指南");
+  AppendMenuW(help, MF_STRING, kIdMenuAbout, L"关于");
   HMENU bar = CreateMenu();
   AppendMenuW(bar, MF_STRING | MF_POPUP, reinterpret_cast<UINT_PTR>(file), L"文件");
+  AppendMenuW(bar, MF_STRING | MF_POPUP, reinterpret_cast<UINT_PTR>(help), L"帮助");
   return bar;
+}
+
+// Ctrl+O and Ctrl+S; WM_COMMAND brings them with the notification 1.
+HACCEL Accelerators() {
+  static HACCEL table = [] {
+    ACCEL keys[] = {{FVIRTKEY | FCONTROL, 'O', kIdKeyOpen}, {FVIRTKEY | FCONTROL, 'S', kIdMenuSave}};
+    return CreateAcceleratorTableW(keys, 2);
+  }();
+  return table;
 }
 
 // Runs one command; the window object may be gone afterwards (a close that waited for it).
@@ -185,7 +219,8 @@ LRESULT CALLBACK MainWindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM l
       if (window) Dispatch(*window, LOWORD(wparam), HIWORD(wparam));
       return 0;
     case WM_CLOSE:
-      if (window && !window->MayCloseNow()) return 0;
+      // Unsaved edits are asked about first; a close during a command waits for it.
+      if (window && (!window->MayCloseNow() || !window->ConfirmClose())) return 0;
       break;
     case WM_DROPFILES: {
       std::vector<std::string> paths = DroppedFiles(reinterpret_cast<HDROP>(wparam));
@@ -265,6 +300,20 @@ void OpenGivenFiles(MainWindow* window, const std::vector<std::string>& paths) {
   RunHandler(*window, Ui(u8"打开"), [&paths](MainCommands& c) { c.OnFilesGiven(paths); });
 }
 
+std::vector<std::string> GivenFiles() {
+  int count = 0;
+  wchar_t** args = CommandLineToArgvW(GetCommandLineW(), &count);
+  std::vector<std::string> paths;
+  for (int i = 1; args && i < count; ++i) {
+    std::wstring full(32768, L'\0');
+    const DWORD length = GetFullPathNameW(args[i], static_cast<DWORD>(full.size()), full.data(), nullptr);
+    full.resize(length > 0 && length < full.size() ? length : 0);
+    paths.push_back(WideToUtf8(full.empty() ? std::wstring(args[i]) : full));
+  }
+  if (args) LocalFree(args);
+  return paths;
+}
+
 std::string FailureMessage(const std::string& action, std::exception_ptr failure) {
   std::string reason = Ui(u8"程序内部出错。");
   try {
@@ -277,6 +326,7 @@ std::string FailureMessage(const std::string& action, std::exception_ptr failure
 }
 
 bool HandleDialogKeys(HWND window, MSG& msg) {
+  if ((msg.hwnd == window || IsChild(window, msg.hwnd)) && TranslateAcceleratorW(window, Accelerators(), &msg)) return true;
   if (IsTextBox(window, msg.hwnd)) {
     // A multi-line box that has seen dialog keys closes the window on Escape.
     if (IsKey(msg, VK_ESCAPE)) return true;

@@ -16,7 +16,9 @@ enum ControlId : int {
   kId编辑框1 = 1021, kId编辑框2, kId列表框2 = 1032,
   // The boxes that take the place of 编辑框1 and 编辑框2 for large texts (text_view_win32.h).
   kIdLarge编辑框1 = 1051, kIdLarge编辑框2,
-  kIdMenuOpen = 2001, kIdMenuSave, kIdMenuSaveAs, kIdMenuExit,
+  kIdMenuOpen = 2001, kIdMenuSave, kIdMenuSaveAs, kIdMenuExit, kIdMenuGuide, kIdMenuAbout,
+  // The keys Ctrl+O and Ctrl+S: 按钮1 and 保存.
+  kIdKeyOpen = 2101,
 };
 
 int ControlIdOf(Control c);
@@ -46,9 +48,14 @@ int ScaleForDpi(int designed, int dpi);
 // several are converted (MainCommands::OnFilesGiven). The paths are UTF-8.
 void OpenGivenFiles(MainWindow* window, const std::vector<std::string>& paths);
 
-// The message loop's handling of dialog keys for the main window: Tab and Shift+Tab move the
-// focus, Ctrl+Tab inserts a tab and Enter a line break in the text boxes, and Escape does
-// nothing there. True when `msg` has been handled and must not be dispatched.
+// The files named on the program's command line, as UTF-8 full paths: a relative one is taken
+// from the folder the program was started in.
+std::vector<std::string> GivenFiles();
+
+// The message loop's handling of the main window's keys: Ctrl+O opens as 按钮1 does and
+// Ctrl+S saves; Tab and Shift+Tab move the focus, Ctrl+Tab inserts a tab and Enter a line
+// break in the text boxes, and Escape does nothing there. True when `msg` has been handled
+// and must not be dispatched.
 bool HandleDialogKeys(HWND window, MSG& msg);
 
 // The error box text (UTF-8) when a command ends with an exception:

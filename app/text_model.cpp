@@ -11,8 +11,6 @@ void AddLineStarts(std::u16string_view text, size_t from, size_t to, std::vector
   }
 }
 
-bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
-
 // Letters and digits of any script are one kind; blanks, line breaks and each other character
 // another of their own.
 int KindOf(char16_t c) {
@@ -76,26 +74,6 @@ bool TextModel::Undo(size_t* begin, size_t* end) {
   *begin = change.begin;
   *end = change.begin + change.removed.size();
   return true;
-}
-
-std::vector<size_t> WrapLine(std::u16string_view line, int width, const std::function<int(char16_t, int)>& advance) {
-  std::vector<size_t> rows{0};
-  size_t row = 0;
-  int x = 0;
-  size_t after_blank = 0;  // where the row may break: after its last blank, 0 for none
-  for (size_t i = 0; i < line.size(); ++i) {
-    const int w = advance(line[i], x);
-    if (x + w > width && i > row && !IsBlank(line[i])) {
-      row = after_blank > row ? after_blank : i;
-      rows.push_back(row);
-      after_blank = 0;
-      x = 0;
-      for (size_t j = row; j < i; ++j) x += advance(line[j], x);
-    }
-    x += advance(line[i], x);
-    if (IsBlank(line[i])) after_blank = i + 1;
-  }
-  return rows;
 }
 
 void WordAt(std::u16string_view text, size_t position, size_t* begin, size_t* end) {

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstddef>
-#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,9 +42,39 @@ class TextModel {
 
 // Where the rows begin that a line wraps into at `width` pixels, relative to the line's
 // start; the first is 0, and an empty line has one row. A row ends after the last blank that
-// fits, or, where none does, after the last character that fits (at least one per row).
+// fits (a space, a tab, a CR that ends no line, a form feed or vertical tab), as the edit box
+// breaks rows; where none does, after the last character that fits (at least one per row).
 // advance(c, x) is the width of character c drawn at x (a tab reaches the next tab stop).
-std::vector<size_t> WrapLine(std::u16string_view line, int width, const std::function<int(char16_t, int)>& advance);
+template <typename Advance>
+std::vector<size_t> WrapLine(std::u16string_view line, int width, Advance&& advance);
+
+// ---- implementation ----
+
+inline bool IsRowBreak(char16_t c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\f' || c == u'\v'; }
+
+template <typename Advance>
+std::vector<size_t> WrapLine(std::u16string_view line, int width, Advance&& advance) {
+  std::vector<size_t> rows{0};
+  size_t row = 0;
+  int x = 0;
+  size_t after_blank = 0;  // where the row may break: after its last blank, 0 for none
+  for (size_t i = 0; i < line.size(); ++i) {
+    const char16_t c = line[i];
+    const int w = advance(c, x);
+    if (x + w > width && i > row && !IsRowBreak(c)) {
+      row = after_blank > row ? after_blank : i;
+      rows.push_back(row);
+      after_blank = 0;
+      x = 0;
+      for (size_t j = row; j < i; ++j) x += advance(line[j], x);
+      x += advance(c, x);
+    } else {
+      x += w;
+    }
+    if (IsRowBreak(c)) after_blank = i + 1;
+  }
+  return rows;
+}
 
 // The word around `position` (letters and digits of any script, or a run of one other kind),
 // for a double click: [*begin, *end).

@@ -18,14 +18,17 @@ namespace {
 
 constexpr int kMargin = 2;  // between the border and the text, as an edit box has
 
-// Widths of the characters of the box's font, measured once per block of 256 characters.
+// Widths of the characters of the box's font, measured once per block of 256 characters; the
+// first block, which holds the digits, commas and tags of KML, is looked up directly.
 class CharWidths {
  public:
   void Reset(HFONT font) {
     font_ = font;
     blocks_.clear();
+    first_ = nullptr;
   }
   int Width(HDC dc, char16_t c) {
+    if (c < 0x100 && first_) return (*first_)[c];
     auto& block = blocks_[c >> 8];
     if (!block) {
       block = std::make_unique<std::array<int, 256>>();
@@ -37,6 +40,7 @@ class CharWidths {
         (*block)[static_cast<size_t>(i)] = size.cx;
       }
       SelectObject(dc, old);
+      if (c < 0x100) first_ = block.get();
     }
     return (*block)[c & 0xFF];
   }
@@ -44,6 +48,7 @@ class CharWidths {
  private:
   HFONT font_ = nullptr;
   std::unordered_map<unsigned, std::unique_ptr<std::array<int, 256>>> blocks_;
+  const std::array<int, 256>* first_ = nullptr;
 };
 
 // A place in the wrapped text: a line and one of its rows.
@@ -66,7 +71,9 @@ class TextView {
       const int stop = tab_width_ > 0 ? tab_width_ : 1;
       return stop - x % stop;
     }
-    if (c == u'\r' || c == u'\n') return 0;
+    if (c == u'\n') return 0;
+    // A CR of a line break takes no room; any other blank is drawn as a space.
+    if (c == u'\r' || c == u'\f' || c == u'\v') c = u' ';
     return widths_.Width(Dc(), c);
   }
   int TextWidth() const { return std::max(1, client_width_ - 2 * kMargin); }
@@ -78,6 +85,7 @@ class TextView {
     const size_t start = model_.LineStart(line);
     std::vector<size_t> rows =
         WrapLine(text.substr(start, model_.LineEnd(line) - start), TextWidth(), [this](char16_t c, int x) { return Advance(c, x); });
+    rows.shrink_to_fit();
     return rows_.emplace(line, std::move(rows)).first->second;
   }
   // The row `n` rows after `place` (before it for negative n), held to the text.
@@ -170,6 +178,7 @@ class TextView {
     InvalidateRect(window_, nullptr, TRUE);
   }
   void SetText(std::u16string text) {
+    modified_ = false;
     model_.SetText(std::move(text));
     caret_ = anchor_ = 0;
     top_ = {};
@@ -186,6 +195,7 @@ class TextView {
     Changed();
   }
   void Changed() {
+    modified_ = true;
     rows_.clear();
     if (top_.line >= model_.line_count()) top_ = {model_.line_count() - 1, 0};
     top_.row = std::min(top_.row, Rows(top_.line).size() - 1);
@@ -207,12 +217,15 @@ class TextView {
   void MoveCaret(size_t position, bool extend) { Select(extend ? anchor_ : position, position); }
 
   // ---- scrolling ----
+  // The scroll bar counts characters: its thumb stands where the top row begins, as large as
+  // the characters shown, so that it moves through one long line as through many short ones.
   void UpdateScrollBar() {
     SCROLLINFO info{sizeof info, SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL, 0, 0, 0, 0, 0};
-    info.nMax = static_cast<int>(std::min<size_t>(model_.line_count() - 1 + static_cast<size_t>(VisibleRows()) - 1,
-                                                  0x7FFFFFFF));
-    info.nPage = static_cast<UINT>(VisibleRows());
-    info.nPos = static_cast<int>(top_.line);
+    const size_t top = RowStart(top_);
+    const size_t shown = RowEnd(Move(top_, VisibleRows() - 1)) - top;
+    info.nMax = static_cast<int>(std::min<size_t>(model_.size(), 0x7FFFFFFE));
+    info.nPage = static_cast<UINT>(std::min<size_t>(shown + 1, 0x7FFFFFFE));
+    info.nPos = static_cast<int>(std::min<size_t>(top, 0x7FFFFFFE));
     SetScrollInfo(window_, SB_VERT, &info, TRUE);
   }
   void ScrollTo(RowPlace top) {
@@ -239,10 +252,10 @@ class TextView {
       case SB_PAGEUP: ScrollTo(Move(top_, -VisibleRows())); break;
       case SB_PAGEDOWN: ScrollTo(Move(top_, VisibleRows())); break;
       case SB_TOP: ScrollTo({}); break;
-      case SB_BOTTOM: ScrollTo({model_.line_count() - 1, 0}); break;
+      case SB_BOTTOM: ScrollTo(PlaceOf(model_.size())); break;
       case SB_THUMBTRACK:
       case SB_THUMBPOSITION:
-        ScrollTo({std::min<size_t>(static_cast<size_t>(std::max(info.nTrackPos, 0)), model_.line_count() - 1), 0});
+        ScrollTo(PlaceOf(std::min<size_t>(static_cast<size_t>(std::max(info.nTrackPos, 0)), model_.size())));
         break;
     }
   }
@@ -294,7 +307,8 @@ class TextView {
       int x = 0;
       for (size_t i = begin; i < end; ++i) {
         const int w = Advance(text[i], x);
-        glyphs += text[i] == u'\t' || text[i] == u'\r' ? L' ' : static_cast<wchar_t>(text[i]);
+        const char16_t c = text[i];
+        glyphs += c == u'\t' || c == u'\r' || c == u'\f' || c == u'\v' ? L' ' : static_cast<wchar_t>(c);
         dx.push_back(w);
         x += w;
       }
@@ -510,6 +524,7 @@ class TextView {
   size_t anchor_ = 0;
   int goal_x_ = -1;  // the column kept by Up and Down
   size_t limit_ = 0x7FFFFFFE;
+  bool modified_ = false;  // changed by the user since its text was set
 
   friend LRESULT CALLBACK TextViewProc(HWND, UINT, WPARAM, LPARAM);
   void Release() {
@@ -575,6 +590,11 @@ LRESULT TextView::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
       return TRUE;
     case EM_CANUNDO:
       return model_.CanUndo();
+    case EM_GETMODIFY:
+      return modified_;
+    case EM_SETMODIFY:
+      modified_ = wparam != 0;
+      return 0;
     case EM_SETLIMITTEXT:
       limit_ = wparam ? static_cast<size_t>(wparam) : 0x7FFFFFFE;
       return 0;

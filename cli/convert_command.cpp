@@ -34,9 +34,20 @@ void ReportFileError(const std::string& path, const std::string& reason) {
   PrintError("geovant: " + (path == "-" ? std::string("standard input") : path) + ": " + reason);
 }
 
-// How an input is read: as --encoding says, or else as its XML declaration says.
-Encoding EncodingOf(const CliOptions& options, std::string_view kml) {
-  return options.encoding_given ? options.encoding : ReadingEncoding(kml, Encoding::kUtf8);
+// How an input is read: as --encoding says, or else as its XML declaration says. Where the
+// text that is written depends on it, a file that would be read as UTF-8 but is no valid
+// UTF-8 and valid GBK is read as GBK, and one line says so.
+Encoding EncodingOf(const CliOptions& options, std::string_view kml, const std::string& path = "",
+                    bool text_is_written = false) {
+  bool read_as_gbk = false;
+  Encoding encoding = options.encoding_given ? options.encoding
+                                             : ReadingEncoding(kml, Encoding::kUtf8, text_is_written ? &read_as_gbk : nullptr);
+  if (options.encoding_given && encoding == Encoding::kUtf8 && text_is_written && IsGbkButNoUtf8(kml)) {
+    read_as_gbk = true;
+    encoding = Encoding::kAnsi;
+  }
+  if (read_as_gbk) ReportFileError(path, "read as GBK: the file is no valid UTF-8, but valid GBK");
+  return encoding;
 }
 
 // An input's KML document: the file's bytes, mapped, or a KMZ archive's KML file, unpacked.
@@ -98,7 +109,7 @@ class Input {
 bool LoadDocument(const std::string& path, const CliOptions& options, DocumentText* document) {
   Input input;
   if (!input.Open(path)) return false;
-  *document = MakeDocument(DecodeDocument(std::string(input.kml()), EncodingOf(options, input.kml())));
+  *document = MakeDocument(DecodeDocument(std::string(input.kml()), EncodingOf(options, input.kml(), path, true)));
   return true;
 }
 
@@ -116,8 +127,9 @@ bool Emit(const std::string& path, std::string_view bytes) {
 bool ConvertOneOrThrow(const Conversion& conversion, const CliOptions& options, int threads) {
   Input input;
   if (!input.Open(conversion.input)) return false;
-  const Encoding encoding =
-      input.FollowLinksOf(conversion.input, options.conversion.links, EncodingOf(options, input.kml()));
+  const Encoding encoding = input.FollowLinksOf(
+      conversion.input, options.conversion.links,
+      EncodingOf(options, input.kml(), conversion.input, options.conversion.Table()));
   std::string decoded;
   ExportSource source = SourceOf(input.kml(), encoding, &decoded, threads);
   const std::string& output = conversion.output;
@@ -305,7 +317,8 @@ int RunTags(const CliOptions& options) {
   Input input;
   if (!input.Open(options.inputs[0])) return 1;
   std::string decoded;
-  ExportSource source = SourceOf(input.kml(), EncodingOf(options, input.kml()), &decoded, UsableProcessors());
+  ExportSource source =
+      SourceOf(input.kml(), EncodingOf(options, input.kml(), options.inputs[0], true), &decoded, UsableProcessors());
   return WriteTagLinesOfFile(source.text, source.encoding, UsableProcessors(),
                              [](std::string_view lines) { return Emit("-", lines); })
              ? 0

@@ -74,6 +74,10 @@ std::vector<std::string> ReportLines(const ConversionReport& report, const Conve
     lines.push_back("MapInfo keeps the column " + std::string(report.renamed_columns.size() == 1 ? "name " : "names ") +
                     names + " for itself: written as " + written);
   }
+  if (report.unrepresented && options.Table()) {
+    lines.push_back(Plural(report.unrepresented, "character", "characters") +
+                    " that GBK lacks (or bytes of no character) were written as '?' in the MID file");
+  }
   if (!report.records.left_out.empty()) lines.push_back(LeftOutLine(report.records.left_out, options.Table()));
   if (report.records.version.large_objects) lines.push_back(VersionLine(report.records.version));
   if (report.far_vertices) {

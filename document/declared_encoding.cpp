@@ -71,20 +71,49 @@ DeclaredEncoding DeclaredEncodingOf(std::string_view text) {
   return Classify(text.substr(value.begin, value.size));
 }
 
-Encoding ReadingEncoding(std::string_view bytes, Encoding chosen) {
+Encoding ReadingEncoding(std::string_view bytes, Encoding chosen, bool* read_as_gbk) {
+  if (read_as_gbk) *read_as_gbk = false;
   if (bytes.substr(0, 3) == kUtf8ByteOrderMark) return chosen;
-  return DeclaredEncodingOf(bytes) == DeclaredEncoding::kGbk ? Encoding::kAnsi : chosen;
+  if (DeclaredEncodingOf(bytes) == DeclaredEncoding::kGbk) return Encoding::kAnsi;
+  if (chosen == Encoding::kUtf8 && read_as_gbk && IsGbkButNoUtf8(bytes)) {
+    *read_as_gbk = true;
+    return Encoding::kAnsi;
+  }
+  return chosen;
 }
 
-std::string BytesToSave(std::string_view text, Encoding read_as) {
-  ValueSpan value = EncodingValue(text);
-  if (value.begin == std::string_view::npos) {
-    return read_as == Encoding::kUtf8 ? AnsiToUtf8(text) : std::string(text);
+bool IsGbkButNoUtf8(std::string_view bytes) {
+  if (HasUtf16ByteOrderMark(bytes)) return false;
+  const std::string_view text = bytes.substr(0, bytes.find('\0'));
+  return !IsValidUtf8(text) && IsGbk(text);
+}
+
+DocumentForm FormOf(std::string_view bytes, Encoding encoding) {
+  DocumentForm form;
+  form.encoding = encoding;
+  if (HasUtf16ByteOrderMark(bytes)) {
+    form.encoding = Encoding::kUtf8;
+    form.utf16 = true;
+    form.big_endian = bytes[0] == '\xFE';
+  } else {
+    form.utf8_mark = encoding == Encoding::kUtf8 && bytes.substr(0, 3) == kUtf8ByteOrderMark;
   }
-  const DeclaredEncoding declared = Classify(text.substr(value.begin, value.size));
-  if (declared == DeclaredEncoding::kGbk) return std::string(text);
-  if (declared == DeclaredEncoding::kUtf8) return AnsiToUtf8(text);
-  std::string renamed(text);
+  return form;
+}
+
+std::string BytesToSave(std::string_view utf8, const DocumentForm& form) {
+  const std::string mark(form.utf8_mark ? kUtf8ByteOrderMark : "");
+  auto as_read = [&](std::string_view text) {
+    if (form.utf16) return Utf8ToUtf16(text, form.big_endian);
+    return form.encoding == Encoding::kUtf8 ? mark + std::string(text) : Utf8ToAnsi(std::string(text));
+  };
+  ValueSpan value = EncodingValue(utf8);
+  if (value.begin == std::string_view::npos) return as_read(utf8);
+  const DeclaredEncoding declared = Classify(utf8.substr(value.begin, value.size));
+  if (declared == DeclaredEncoding::kGbk) return Utf8ToAnsi(std::string(utf8));
+  if (declared == DeclaredEncoding::kUtf8) return mark + std::string(utf8);
+  if (declared == DeclaredEncoding::kUtf16 && form.utf16) return as_read(utf8);
+  std::string renamed(utf8);
   renamed.replace(value.begin, value.size, "UTF-8");
-  return AnsiToUtf8(renamed);
+  return mark + renamed;
 }

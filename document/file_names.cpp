@@ -36,3 +36,8 @@ std::string_view FileNameOf(std::string_view path) {
   size_t slash = path.find_last_of("/\\");
   return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
+
+std::string_view ParentFolderOf(std::string_view path) {
+  size_t slash = path.find_last_of("/\\");
+  return slash == std::string_view::npos ? std::string_view() : path.substr(0, slash);
+}

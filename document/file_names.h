@@ -13,3 +13,7 @@ std::string ReplaceExtension(std::string_view path, std::string_view extension);
 
 // The last component of `path`: "C:\\数据\\北京.kml" and "a/北京.kml" give "北京.kml".
 std::string_view FileNameOf(std::string_view path);
+
+// The folder of `path`, without a separator at its end: "C:\\数据\\北京.kml" gives "C:\\数据",
+// "北京.kml" gives "".
+std::string_view ParentFolderOf(std::string_view path);

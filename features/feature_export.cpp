@@ -324,6 +324,7 @@ bool Export(const ExportSource& source, const ConversionOptions& options, int th
     report->dropped_columns = table->dropped_columns();
     report->cut_values = table->cut_values();
     report->renamed_columns = table->renamed();
+    report->unrepresented = features->unrepresented;
     for (const AttributeTable::Invalid& invalid : table->invalid_values()) {
       const char* type = invalid.type == FieldType::kLogical                                        ? "Logical"
                          : invalid.type == FieldType::kFloat || invalid.type == FieldType::kUnsignedFloat ? "Float"

@@ -16,6 +16,9 @@ struct ConversionReport {
     size_t count;
   };
   std::vector<Invalid> invalid_values;  // of typed columns: no number of the type, left empty
+  // Characters of the values written that GBK lacks (or bytes of no character of the file's
+  // encoding), written as "?".
+  size_t unrepresented = 0;
   // Column names that MapInfo keeps for itself, and what they were written as (GBK).
   std::vector<std::pair<std::string, std::string>> renamed_columns;
   // What the objects left out (the first tuple with a field that is no number in GBK, as

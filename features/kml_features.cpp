@@ -148,6 +148,7 @@ class StretchMerger {
     features_.inline_styles.insert(features_.inline_styles.end(), found.inline_styles.begin(), found.inline_styles.end());
     for (const auto& [name, type] : found.field_types) features_.AddFieldType(name, type);
     for (const auto& [name, untyped] : found.untyped_fields) features_.untyped_fields[name] = untyped;
+    features_.unrepresented += found.unrepresented;
     const auto placemark_offset = static_cast<int>(features_.placemarks.size());
     for (PlacemarkSpan span : found.spans) {
       span.placemark += placemark_offset;
@@ -268,6 +269,14 @@ bool NeedsNoCleaning(std::string_view raw) {
   return true;
 }
 
+// How many more "?" the cleaned `value` holds than its `raw` text: those that stand for
+// characters GBK lacks, entities of them, and bytes of no character.
+size_t AddedMarks(std::string_view raw, std::string_view value) {
+  const auto marks = [](std::string_view text) { return static_cast<size_t>(std::count(text.begin(), text.end(), '?')); };
+  const size_t before = marks(raw), after = marks(value);
+  return after > before ? after - before : 0;
+}
+
 }  // namespace
 
 ValueRef KmlFeatures::Keep(TextSpan span, bool whole) {
@@ -275,8 +284,10 @@ ValueRef KmlFeatures::Keep(TextSpan span, bool whole) {
   const size_t at = values.size();
   if (!NeedsNoCleaning(raw)) {
     values += CleanValue(DecodePart(raw, encoding_));
+    unrepresented += AddedMarks(raw, std::string_view(values).substr(at));
   } else if (HasHighByte(raw)) {
     AppendDecodedPart(raw, encoding_, values);
+    unrepresented += AddedMarks(raw, std::string_view(values).substr(at));
   } else {
     values.append(raw);
   }
@@ -285,6 +296,12 @@ ValueRef KmlFeatures::Keep(TextSpan span, bool whole) {
   value.kept = static_cast<uint32_t>(whole ? value.size : std::min<size_t>(value.size, kKeptBytes));
   values.resize(at + value.kept);
   return value;
+}
+
+std::string KmlFeatures::FolderName(TextSpan span) {
+  std::string name = Text(span);
+  unrepresented += AddedMarks(text_.substr(span.begin, span.end - span.begin), name);
+  return name;
 }
 
 std::string KmlFeatures::Text(TextSpan span) const {

@@ -104,11 +104,16 @@ class KmlFeatures {
 
   static constexpr size_t kKeptBytes = 256;
   std::string values;
+  // The "?" that converting and cleaning the values and folder names put in place of
+  // characters GBK lacks (or of bytes of no character).
+  size_t unrepresented = 0;
 
   // A text of the document, cleaned.
   std::string Text(TextSpan span) const;
   // The text cleaned, added to `values`, whole or its first kKeptBytes bytes.
   ValueRef Keep(TextSpan span, bool whole = false);
+  // The name of a folder, cleaned: its "?" are counted as Keep counts them.
+  std::string FolderName(TextSpan span);
   std::string_view Value(ValueRef value) const { return std::string_view(values).substr(value.at, value.kept); }
   // A placemark's times, all empty for one without.
   PlacemarkTimes TimesOf(const Placemark& placemark) const {

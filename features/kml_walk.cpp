@@ -136,3 +136,16 @@ std::string_view AttributeValue(std::string_view tag, std::string_view name) {
   }
   return {};
 }
+
+bool HoldsKmlElements(std::string_view text) {
+  static constexpr std::string_view kKmlElements[] = {
+      "kml",        "Document",   "Folder", "Placemark", "Point",       "LineString", "LinearRing",
+      "Polygon",    "MultiGeometry", "Track", "NetworkLink", "Style", "StyleMap",
+  };
+  bool found = false;
+  WalkKml(text, 0, [&](const KmlTag& tag) {
+    for (std::string_view name : kKmlElements) found = found || tag.name == name;
+    return !found;
+  });
+  return found;
+}

@@ -32,6 +32,10 @@ void WalkKml(std::string_view text, size_t from, Visit&& visit);
 template <typename Visit, typename EveryLt>
 void WalkKml(std::string_view text, size_t from, Visit&& visit, EveryLt&& every_lt);
 
+// Whether `text` holds an element of KML at all (kml, Document, Folder, Placemark, a
+// geometry, a NetworkLink or a style): a text file, a GPX or HTML file holds none.
+bool HoldsKmlElements(std::string_view text);
+
 // The value of the attribute `name` of a tag ("<Data name=\"a\">" gives "a" for "name"),
 // entities not yet decoded; empty when the tag has none.
 std::string_view AttributeValue(std::string_view tag, std::string_view name);

@@ -35,6 +35,7 @@ RecordReport ObjectWriter::report() const {
   report.left_out = emitter_.left_out_vertices();
   report.left_out.records = left_out_objects_;
   report.version = version_;
+  report.objects = objects_;
   return report;
 }
 
@@ -48,6 +49,7 @@ void ObjectWriter::Write(const PlannedObject& object, MifWriter& mif, MifWriter&
   bool written = false;
   auto row = [&] {
     written = true;
+    ++objects_;
     if (table_) mid.Append(table_->Row(object.placemark));
   };
   // Writes one object of the MIF file. Projecting, the vertices of an object that gives none
@@ -74,7 +76,7 @@ void ObjectWriter::Write(const PlannedObject& object, MifWriter& mif, MifWriter&
   // A placemark whose geometry was lost, or that had none, still has its row.
   if (!written && options_.empty_rows && object.placemark >= 0) {
     mif.Append("\r\nNone");
-    if (table_) mid.Append(table_->Row(object.placemark));
+    row();
   }
 }
 

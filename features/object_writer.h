@@ -78,6 +78,7 @@ class ObjectWriter {
   Lists points_, plines_, regions_;
   MifWriter scratch_;
   size_t left_out_objects_ = 0;
+  size_t objects_ = 0;
   VersionNeeds version_;
 };
 

@@ -249,7 +249,7 @@ void ScopeReader::CloseTop(size_t content_end, size_t end) {
       if (parent == Element::kPlacemark) {
         KeepFirst(&Placemark::name, KmlFeatures::kName, {open.content_begin, content_end});
       } else if (parent == Element::kFolder && !folders_.empty()) {
-        out_.folders[static_cast<size_t>(folders_.back())].name = Text(open.content_begin, content_end);
+        out_.folders[static_cast<size_t>(folders_.back())].name = out_.FolderName({open.content_begin, content_end});
       }
       break;
     case Element::kDescription:

@@ -30,9 +30,10 @@ void AppendRecord(int kind, std::string_view coordinates, RecordEmitter& emitter
   if (!written) {
     emitter.Restore(before);
     piece.report.left_out.records += emitter.left_out();
-  } else if (kind > 0) {
-    piece.report.version.AddObject(false, 1, emitter.last_count());
+    return;
   }
+  ++piece.report.objects;
+  if (kind > 0) piece.report.version.AddObject(false, 1, emitter.last_count());
 }
 
 // Fills in what the emitter of a piece counted.

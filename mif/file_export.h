@@ -27,13 +27,16 @@ struct ExportSource {
 // looked for on up to `threads` threads.
 ExportSource SourceOf(std::string_view bytes, Encoding encoding, std::string* decoded, int threads = 1);
 
-// What the records of an export left out, and what they need of the MIF version.
+// What the records of an export left out, what they need of the MIF version, and how many
+// objects the MIF file holds (rows of no object among them).
 struct RecordReport {
   LeftOut left_out;
   VersionNeeds version;
+  size_t objects = 0;
   void Add(const RecordReport& other) {
     left_out.Add(other.left_out);
     version.Add(other.version);
+    objects += other.objects;
   }
 };
 

@@ -274,10 +274,19 @@ TEST_F(Cli, InputLargerThanTheMemoryThatCanBeHadIsReported) {
 }
 #endif
 
-TEST_F(Cli, AFileDeclaringGbkIsReadAsGbkUnlessAnEncodingIsGiven) {
+TEST_F(Cli, AFileDeclaringGbkIsReadAsGbkAndSoIsOneThatIsNoUtf8ButGbk) {
   WriteFileBytes(dir_ / "a.kml", "<?xml version=\"1.0\" encoding=\"GB2312\"?><name>\xD6\xD0</name>");
   EXPECT_EQ(Geovant("extract a.kml '<name>'", dir_).out, "\r\n\xD6\xD0\r\n");
-  EXPECT_EQ(Geovant("extract --encoding utf-8 a.kml '<name>'", dir_).out, "\r\n??\r\n");
+  // Asked for UTF-8, bytes that are no UTF-8 but GBK are read as GBK, and said so.
+  Outcome run = Geovant("extract --encoding utf-8 a.kml '<name>'", dir_);
+  EXPECT_EQ(run.out, "\r\n\xD6\xD0\r\n");
+  EXPECT_EQ(run.err, "geovant: a.kml: read as GBK: the file is no valid UTF-8, but valid GBK\n");
+  WriteFileBytes(dir_ / "b.kml", "<kml><Placemark><name>\xB1\xB1</name><Point><coordinates>1,2</coordinates></Point>"
+                                 "</Placemark></kml>");
+  run = Geovant("convert --attributes b.kml", dir_);
+  EXPECT_EQ(run.err, "geovant: b.kml: read as GBK: the file is no valid UTF-8, but valid GBK\n");
+  EXPECT_EQ(ReadFileBytes(dir_ / "b.mid"), "\"\xB1\xB1\",\"\",\"\"\r\n");
+  EXPECT_EQ(Geovant("convert --encoding ansi --attributes b.kml", dir_).err, "");
 }
 
 TEST_F(Cli, TheMifAndItsMidArePutInPlaceTogetherOrNotAtAll) {

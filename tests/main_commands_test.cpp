@@ -208,8 +208,12 @@ TEST_F(Commands, ExportReportsFirstThenWritesTheMifOnce) {
   view_.SetText(Control::编辑框1, kKml);
   view_.answers.push_back({true, Path("roads.mif")});
   commands_.OnExportMif();
-  ASSERT_EQ(view_.messages.size(), 1u);
+  ASSERT_EQ(view_.messages.size(), 2u);
   EXPECT_EQ(view_.messages[0].text, Ui(u8"解析完毕 "));
+  // Once written, the files, their objects and their coordinate system are named.
+  EXPECT_EQ(view_.messages[1].text, Ui(u8"已写入：\r\n  roads.mif\r\n文件夹：") + dir_.path().string() +
+                                        Ui(u8"\r\n\r\n对象：2 个\r\n坐标系：经纬度（不标注基准面，与 MapInfo 默认相同）"));
+  EXPECT_EQ(view_.messages[1].icon, MessageIcon::kInformation);
   EXPECT_EQ(view_.shown_dialogs.at(0).filter, Ui(u8"MIF文件|*.mif|MIF+MID（属性、样式、内环、轨迹）|*.mif"));
   EXPECT_EQ(view_.shown_dialogs.at(0).kind, FileDialog::Kind::kSave);
   EXPECT_TRUE(std::filesystem::exists(dir_ / "roads.mif"));
@@ -224,7 +228,7 @@ TEST_F(Commands, ExportReportsFirstThenWritesTheMifOnce) {
   EXPECT_EQ(commands_.通用对话框1.file_name, "");
 
   commands_.OnExportMif();  // cancelled: the message came all the same, nothing written
-  EXPECT_EQ(view_.messages.size(), 3u);
+  EXPECT_EQ(view_.messages.size(), 5u);
   EXPECT_EQ(commands_.通用对话框2.file_name, "");
 }
 
@@ -297,19 +301,24 @@ TEST_F(Commands, ExportProposesTheDocumentsNameAndRemembersTheFileType) {
 TEST_F(Commands, TheCoordinateSystemChosenOnSaveIsWrittenAndKeptForTheRun) {
   view_.SetText(Control::编辑框1, "<kml><Point><coordinates>116.39,39.9</coordinates></Point>"
                                   "<Point><coordinates>1,x</coordinates></Point></kml>");
-  view_.answers = {{true, Path("gk"), 1, 2},
-                   {true, Path("gk6"), 2, 3, " 20 ", true},
-                   {true, Path("wrong"), 1, 2, "46"},
-                   {true, Path("again"), 1}};
+  view_.answers = {{true, Path("gk"), 1, 3},
+                   {true, Path("gk6"), 2, 4, " 20 ", true},
+                   {true, Path("wrong"), 1, 3, "46"},
+                   {true, Path("again"), 1},
+                   {true, Path("wgs84"), 1, 1}};
   commands_.OnExportMif();
   const std::string gk = ReadFileBytes(dir_ / "gk.mif");
   EXPECT_NE(gk.find("CoordSys Earth Projection 8, 104, \"m\", 117, 0, 1, 39500000, 0 Bounds"), std::string::npos);
   EXPECT_NE(gk.find("\r\nPoint 39447833.664 4418603.794\r\n"), std::string::npos);
-  // The point whose coordinate is no number is left out, and the window says so.
-  EXPECT_EQ(view_.messages.back().text, Ui(u8"已略去 1 个坐标不是数字的顶点（第一个：“1,x”）。\r\n"
-                                            u8"1 个对象的顶点少于 MapInfo 的要求（点 1 个、线 2 个、面 3 个），未写入。"));
+  // The zone the data chose is named, and the point whose coordinate is no number is left out.
+  const std::string message = view_.messages.back().text;
+  EXPECT_NE(message.find(Ui(u8"对象：1 个\r\n坐标系：CGCS2000 高斯-克吕格 3° 带，第 39 带（中央经线 117°，东坐标前加带号）\r\n\r\n"
+                            u8"已略去 1 个坐标不是数字的顶点（第一个：“1,x”）。\r\n"
+                            u8"1 个对象的顶点少于 MapInfo 的要求（点 1 个、线 2 个、面 3 个），未写入。")),
+            std::string::npos)
+      << message;
   commands_.OnExportMif();
-  EXPECT_EQ(view_.shown_dialogs.back().coordinate_system->chosen, 2);  // the choice is offered again
+  EXPECT_EQ(view_.shown_dialogs.back().coordinate_system->chosen, 3);  // the choice is offered again
   EXPECT_NE(ReadFileBytes(dir_ / "gk6.mif").find("\r\nPoint 447833.664 4418603.794\r\n"), std::string::npos);
   EXPECT_TRUE(std::filesystem::exists(dir_ / "gk6.mid"));
   commands_.OnExportMif();
@@ -317,6 +326,11 @@ TEST_F(Commands, TheCoordinateSystemChosenOnSaveIsWrittenAndKeptForTheRun) {
   EXPECT_FALSE(std::filesystem::exists(dir_ / "wrong.mif"));
   commands_.OnExportMif();  // the same choice as the last confirmed: zone 20 of 6 degrees
   EXPECT_NE(ReadFileBytes(dir_ / "again.mif").find("Point 447833.664 4418603.794"), std::string::npos);
+  // The item WGS 84 names its datum, as convert --crs wgs84 does; the first item names none.
+  commands_.OnExportMif();
+  EXPECT_NE(ReadFileBytes(dir_ / "wgs84.mif").find("CoordSys Earth Projection 1, 104\r\n"), std::string::npos);
+  EXPECT_EQ(view_.shown_dialogs.back().coordinate_system->items[0].caption,
+            Ui(u8"经纬度（不标注基准面，与 MapInfo 默认相同）"));
 }
 
 TEST_F(Commands, WhatTheMifAndMidLeftOutIsToldAfterTheyAreWritten) {
@@ -325,7 +339,9 @@ TEST_F(Commands, WhatTheMifAndMidLeftOutIsToldAfterTheyAreWritten) {
   view_.answers = {{true, Path("long"), 2}};
   commands_.OnExportMif();
   ASSERT_TRUE(std::filesystem::exists(dir_ / "long.mid"));
-  EXPECT_EQ(view_.messages.back().text, Ui(u8"1 个超过 254 字节的值被截短。"));
+  EXPECT_EQ(view_.messages.back().text, Ui(u8"已写入：\r\n  long.mif\r\n  long.mid\r\n文件夹：") + dir_.path().string() +
+                                            Ui(u8"\r\n\r\n对象：1 个\r\n坐标系：经纬度（不标注基准面，与 MapInfo 默认相同）"
+                                               u8"\r\n\r\n1 个超过 254 字节的值被截短。"));
 }
 
 TEST_F(Commands, AMifWrittenAloneTakesTheStaleMidAwayAfterAskingAboutIt) {
@@ -353,17 +369,44 @@ TEST_F(Commands, AFailedStepOfTheMifAndMidNamesItsFileAndKeepsBothOldFiles) {
 }
 
 TEST_F(Commands, SeveralGivenFilesAreConvertedAndTheLastOneOpens) {
-  WriteFileBytes(dir_ / "a.kml", kKml);
-  WriteFileBytes(dir_ / "b.kml", "<kml><Point><coordinates>1,2</coordinates></Point></kml>");
-  commands_.OnFilesGiven({Path("a.kml"), Path("missing.kml"), Path("b.kml")});
-  EXPECT_EQ(ReadFileBytes(dir_ / "a.mif"), BuildMifText(geometry_, MakeDocument(DecodeDocument(kKml, Encoding::kUtf8))));
-  EXPECT_NE(ReadFileBytes(dir_ / "b.mif").find("Point 1 2\r\n"), std::string::npos);
-  EXPECT_EQ(view_.Text(Control::编辑框1), "<kml><Point><coordinates>1,2</coordinates></Point></kml>");
+  WriteFileBytes(dir_ / "a.kml", "<kml><Placemark><name>\xE4\xB8\xAD</name><Point><coordinates>116.1,39.9</coordinates>"
+                                 "</Point></Placemark></kml>");
+  WriteFileBytes(dir_ / "b.kml", "<kml><Point><coordinates>116.39,39.9</coordinates></Point></kml>");
+  WriteFileBytes(dir_ / "note.kml", "not a kml at all");
+  const std::vector<std::string> given{Path("a.kml"), Path("missing.kml"), Path("note.kml"), Path("b.kml")};
+  // Cancel in the dialog of the batch's choices writes nothing.
+  view_.batch_answers = {std::nullopt};
+  commands_.OnFilesGiven(given);
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "a.mif"));
+  EXPECT_TRUE(view_.messages.empty());
+  // The choices offered are those of the Save dialog; those made are used, and kept.
+  BatchChoice choice = {{}, kMifWithMidType, *commands_.通用对话框2.coordinate_system};
+  choice.coordinate_system.chosen = 3;  // Gauss-Krüger, 3 degrees, the zone of the data
+  view_.batch_answers = {choice};
+  commands_.OnFilesGiven(given);
+  EXPECT_EQ(view_.batch_dialogs.back().file_types,
+            (std::vector<std::string>{Ui(u8"MIF文件"), Ui(u8"MIF+MID（属性、样式、内环、轨迹）")}));
+  EXPECT_NE(ReadFileBytes(dir_ / "b.mif").find("Point 39447833.664 4418603.794\r\n"), std::string::npos);
+  EXPECT_TRUE(std::filesystem::exists(dir_ / "b.mid"));
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "note.mif"));
+  EXPECT_EQ(view_.Text(Control::编辑框1), "<kml><Point><coordinates>116.39,39.9</coordinates></Point></kml>");
   EXPECT_EQ(view_.document_name, "b.kml");
   ASSERT_EQ(view_.messages.size(), 1u);
-  EXPECT_EQ(view_.messages[0].text, Ui(u8"已生成 2 个 MIF 文件。\r\n\r\n以下文件未能转换：\r\n“") + Path("missing.kml") +
-                                        Ui(u8"”：No such file or directory"));
-  EXPECT_EQ(view_.messages[0].icon, MessageIcon::kError);
+  EXPECT_EQ(view_.messages[0].text,
+            Ui(u8"已转换 2 个文件（共 4 个），文件类型：MIF+MID（属性、样式、内环、轨迹），坐标系："
+               u8"CGCS2000 高斯-克吕格 3° 带（按数据选带，东坐标前加带号）。\r\n文件夹：") +
+                dir_.path().string() +
+                Ui(u8"\r\n\r\na.kml → a.mif、a.mid\r\nCGCS2000 高斯-克吕格 3° 带，第 39 带（中央经线 117°，东坐标前加带号）"
+                   u8"\r\nb.kml → b.mif、b.mid\r\nCGCS2000 高斯-克吕格 3° 带，第 39 带（中央经线 117°，东坐标前加带号）"
+                   u8"\r\n\r\n未能转换：\r\nmissing.kml：No such file or directory\r\nnote.kml：不是 KML 文件。"));
+  EXPECT_EQ(view_.messages[0].icon, MessageIcon::kWarning);
+  EXPECT_EQ(commands_.通用对话框2.filter_index, kMifWithMidType);
+  // All written: the information icon.
+  view_.batch_answers = {view_.batch_dialogs.back()};
+  view_.yes_no_answers = {true};  // replace the files of the first batch
+  commands_.OnFilesGiven({Path("a.kml"), Path("b.kml")});
+  EXPECT_EQ(view_.messages.back().icon, MessageIcon::kInformation);
+  EXPECT_EQ(view_.batch_dialogs.back().coordinate_system.chosen, 3);
 }
 
 TEST_F(Commands, AFailedOpenLeavesTheProposedNameAsItWas) {
@@ -372,4 +415,70 @@ TEST_F(Commands, AFailedOpenLeavesTheProposedNameAsItWas) {
   commands_.OnOpenButton();
   commands_.OnOpenButton();
   EXPECT_EQ(commands_.通用对话框1.file_name, Path("x.kml"));
+}
+
+TEST_F(Commands, EveryCharacterOfTheFileIsKeptAndAnUndeclaredGbkFileOpensAsGbk) {
+  // An emoji that GBK lacks, as phone apps write it: shown as "?" to the tags and analyses,
+  // counted, and saved back byte for byte, also after an edit elsewhere.
+  const std::string emoji_kml = "\xEF\xBB\xBF<kml><Placemark><name>\xF0\x9F\x98\x80\xE4\xB8\xAD</name>"
+                                "<Point><coordinates>116.1,39.9</coordinates></Point></Placemark></kml>";
+  WriteFileBytes(dir_ / "emoji.kml", emoji_kml);
+  view_.SetText(Control::编辑框2, "the last analysis");
+  view_.answers = {{true, Path("emoji.kml")}, {true, Path("saved.kml")}, {true, Path("both.mif"), kMifWithMidType}};
+  commands_.OnOpenButton();
+  EXPECT_EQ(view_.Text(Control::编辑框1).substr(0, 32), "<kml><Placemark><name>?\xD6\xD0</name>");
+  EXPECT_EQ(view_.Text(Control::编辑框2), "");  // the last document's analysis goes
+  ASSERT_EQ(view_.messages.size(), 1u);
+  EXPECT_EQ(view_.messages[0].text, Ui(u8"“emoji.kml”中有 1 个字符是 GBK 无法表示的（如表情符号）：标签列表、分析和 MIF 文件中显示为“?”，"
+                                       u8"保存文档时原样保留。"));
+  commands_.OnSave();
+  EXPECT_EQ(ReadFileBytes(dir_ / "saved.kml"), emoji_kml);
+  commands_.OnExportMif();
+  EXPECT_EQ(ReadFileBytes(dir_ / "both.mid"), "\"?\xD6\xD0\",\"\",\"\"\r\n");
+  EXPECT_NE(view_.messages.back().text.find(Ui(u8"1 个字符 GBK 无法表示，在 MID 文件中写为“?”。")), std::string::npos);
+
+  // A GBK file without a declaration, opened with the UTF8 choice: its Chinese stays.
+  WriteFileBytes(dir_ / "gbk.kml", "<kml><name>\xB1\xB1\xBE\xA9</name></kml>");
+  view_.answers = {{true, Path("gbk.kml")}, {true, Path("gbk-saved.kml")}};
+  commands_.OnOpenButton();
+  EXPECT_EQ(view_.Text(Control::编辑框1), "<kml><name>\xB1\xB1\xBE\xA9</name></kml>");
+  EXPECT_EQ(view_.document_name, Ui(u8"gbk.kml（按 GBK 读入）"));
+  commands_.OnSave();
+  EXPECT_EQ(ReadFileBytes(dir_ / "gbk-saved.kml"), "<kml><name>\xB1\xB1\xBE\xA9</name></kml>");
+}
+
+TEST_F(Commands, UnsavedEditsAreNeverLostWithoutAQuestion) {
+  WriteFileBytes(dir_ / "a.kml", kKml);
+  WriteFileBytes(dir_ / "b.kml", "<kml/>");
+  view_.answers = {{true, Path("a.kml")}};
+  commands_.OnOpenButton();
+  EXPECT_TRUE(commands_.OnCloseRequested());  // nothing changed: no question
+  EXPECT_TRUE(view_.questions.empty());
+  view_.Type(Control::编辑框1, "<kml>edited</kml>");
+  // Cancel keeps the window and the edits; No lets them go.
+  view_.three_way_answers = {Answer::kCancel, Answer::kNo};
+  EXPECT_FALSE(commands_.OnCloseRequested());
+  EXPECT_EQ(view_.questions.back(), Ui(u8"文档“a.kml”已修改。\r\n\r\n要保存修改吗？|Geovant"));
+  EXPECT_TRUE(commands_.OnCloseRequested());
+  // Opening another document over them: Yes saves them first; a cancelled save keeps all.
+  view_.three_way_answers = {Answer::kYes, Answer::kYes};
+  view_.answers = {{true, Path("b.kml")}, {false, ""}, {true, Path("b.kml")}, {true, Path("kept.kml")}};
+  commands_.OnOpenButton();
+  EXPECT_EQ(view_.Text(Control::编辑框1), "<kml>edited</kml>");
+  commands_.OnOpenButton();
+  EXPECT_EQ(ReadFileBytes(dir_ / "kept.kml"), "<kml>edited</kml>");
+  EXPECT_EQ(view_.Text(Control::编辑框1), "<kml/>");
+  EXPECT_FALSE(view_.IsModified(Control::编辑框1));
+}
+
+TEST_F(Commands, HelpShowsTheGuideAndTheProgramsVersionAndLicence) {
+  commands_.OnUserGuide();
+  EXPECT_TRUE(view_.guide_shown);
+  EXPECT_TRUE(view_.messages.empty());
+  view_.guide_present = false;
+  commands_.OnUserGuide();
+  EXPECT_EQ(view_.messages.back().icon, MessageIcon::kError);
+  commands_.OnAbout();
+  EXPECT_NE(view_.messages.back().text.find("Geovant " GEOVANT_VERSION), std::string::npos);
+  EXPECT_NE(view_.messages.back().text.find("MIT"), std::string::npos);
 }

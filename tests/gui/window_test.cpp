@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "app/batch_dialog_win32.h"
 #include "app/main_view_win32.h"
 #include "document/wide_text_win32.h"
 #include "app/main_window_win32.h"
@@ -194,20 +195,31 @@ TEST_F(MainWindowTest, UtfChoiceIsSelectedAndTheRadioButtonsExcludeEachOther) {
   EXPECT_TRUE(checked(kId单选框6));
 }
 
-TEST_F(MainWindowTest, MenuHoldsTheFourFileCommands) {
+TEST_F(MainWindowTest, MenusHoldTheFileCommandsAndHelp) {
   HMENU bar = GetMenu(hwnd_);
-  ASSERT_EQ(GetMenuItemCount(bar), 1);
+  ASSERT_EQ(GetMenuItemCount(bar), 2);
   wchar_t text[64];
   GetMenuStringW(bar, 0, text, 64, MF_BYPOSITION);
   EXPECT_STREQ(text, L"文件");
-  HMENU file = GetSubMenu(bar, 0);
-  ASSERT_EQ(GetMenuItemCount(file), 4);
-  const wchar_t* expected[] = {L"打开", L"保存", L"另存为", L"退出"};
-  const UINT ids[] = {kIdMenuOpen, kIdMenuSave, kIdMenuSaveAs, kIdMenuExit};
-  for (int i = 0; i < 4; ++i) {
-    GetMenuStringW(file, static_cast<UINT>(i), text, 64, MF_BYPOSITION);
-    EXPECT_STREQ(text, expected[i]);
-    EXPECT_EQ(GetMenuItemID(file, i), ids[i]);
+  GetMenuStringW(bar, 1, text, 64, MF_BYPOSITION);
+  EXPECT_STREQ(text, L"帮助");
+  struct Item {
+    const wchar_t* text;
+    UINT id;  // 0: a separator
+  };
+  const std::vector<Item> file = {{L"打开", kIdMenuOpen}, {L"保存\tCtrl+S", kIdMenuSave}, {L"另存为", kIdMenuSaveAs},
+                                  {L"", 0}, {L"退出", kIdMenuExit}};
+  const std::vector<Item> help = {{L"用户指南", kIdMenuGuide}, {L"关于", kIdMenuAbout}};
+  for (int menu = 0; menu < 2; ++menu) {
+    HMENU popup = GetSubMenu(bar, menu);
+    const std::vector<Item>& expected = menu == 0 ? file : help;
+    ASSERT_EQ(GetMenuItemCount(popup), static_cast<int>(expected.size()));
+    for (size_t i = 0; i < expected.size(); ++i) {
+      text[0] = L'\0';
+      GetMenuStringW(popup, static_cast<UINT>(i), text, 64, MF_BYPOSITION);
+      EXPECT_STREQ(text, expected[i].text);
+      EXPECT_EQ(GetMenuItemID(popup, static_cast<int>(i)), expected[i].id == 0 ? 0u : expected[i].id);
+    }
   }
 }
 
@@ -336,7 +348,7 @@ TEST_F(MainWindowTest, LongTagItemsCanBeSelected) {
   ViewOf(window_).AddItems(Control::列表框2, {"<kml>", item});
   SendMessageW(Item(kId列表框2), LB_SETCURSEL, 1, 0);
   SendMessageW(hwnd_, WM_COMMAND, MAKEWPARAM(kId列表框2, LBN_SELCHANGE), reinterpret_cast<LPARAM>(Item(kId列表框2)));
-  EXPECT_EQ(BoxText(Item(kId编辑框2)), ExtractElements(item, document));
+  EXPECT_EQ(ViewOf(window_).Text(Control::编辑框2), ExtractElements(item, document));
 }
 
 TEST_F(MainWindowTest, TextBoxesGiveBackTheMendedTextUnchanged) {
@@ -471,12 +483,13 @@ TEST_F(MainWindowTest, SeveralDroppedFilesAreConvertedBesideThemselves) {
   const std::vector<std::wstring> files = {folder + L"一.kml", folder + L"二.kml", folder + L"missing.kml"};
   WriteWholeFile(WideToUtf8(files[0]), "<kml><Point><coordinates>1,2</coordinates></Point></kml>");
   WriteWholeFile(WideToUtf8(files[1]), "<kml><Point><coordinates>3,4</coordinates></Point></kml>");
-  // The summary at the end is answered as soon as it shows.
-  SetTimer(nullptr, 0, 500, [](HWND, UINT, UINT_PTR id, DWORD) {
-    if (HWND box = FindWindowW(L"#32770", nullptr)) {
-      KillTimer(nullptr, id);
-      PostMessageW(box, WM_COMMAND, IDOK, 0);
-    }
+  // The dialog of the batch's choices is confirmed, and the summary at the end answered, as
+  // soon as each shows.
+  SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR id, DWORD) {
+    HWND box = FindWindowW(L"#32770", nullptr);
+    if (!box) return;
+    if (!GetDlgItem(box, kIdBatchFileType)) KillTimer(nullptr, id);
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
   });
   SendMessageW(hwnd_, WM_DROPFILES, reinterpret_cast<WPARAM>(DropOf(files)), 0);
   std::string first, second;
@@ -487,6 +500,49 @@ TEST_F(MainWindowTest, SeveralDroppedFilesAreConvertedBesideThemselves) {
   EXPECT_EQ(BoxText(Item(kId编辑框1)), "<kml><Point><coordinates>3,4</coordinates></Point></kml>");
   EXPECT_EQ(TextOf(hwnd_), L"二.kml - Geovant 3.16");
   for (const wchar_t* name : {L"一.kml", L"二.kml", L"一.mif", L"二.mif"}) DeleteFileW((folder + name).c_str());
+}
+
+TEST_F(MainWindowTest, AGoogleEarthTrackOnOneLineOpensInTheBoxThatLaysOutOnlyWhatItShows) {
+  // 5,000 tuples on one line, as Google Earth writes a track: the system's edit box took
+  // minutes to lay it out under Wine.
+  std::string line;
+  for (int i = 0; i < 5000; ++i) line += "116." + std::to_string(100000 + i) + ",39." + std::to_string(200000 + i) + ",0 ";
+  const std::wstring file = TempFolder() + L"track.kml";
+  WriteWholeFile(WideToUtf8(file), "<kml><Placemark><LineString><coordinates>" + line +
+                                       "</coordinates></LineString></Placemark></kml>");
+  SendMessageW(hwnd_, WM_DROPFILES, reinterpret_cast<WPARAM>(DropOf({file})), 0);
+  HWND box = Item(kIdLarge编辑框1);
+  EXPECT_TRUE(IsWindowVisible(box));
+  EXPECT_EQ(BoxText(box).size(), line.size() + 86);
+  EXPECT_EQ(SendMessageW(Item(kId列表框2), LB_GETCOUNT, 0, 0), 4);
+  // It scrolls through the line by its rows, which break at the blanks between tuples.
+  SendMessageW(box, WM_VSCROLL, SB_PAGEDOWN, 0);
+  SCROLLINFO info{sizeof info, SIF_POS | SIF_RANGE, 0, 0, 0, 0, 0};
+  GetScrollInfo(box, SB_VERT, &info);
+  EXPECT_GT(info.nPos, 0);
+  EXPECT_EQ(BoxText(box).substr(static_cast<size_t>(info.nPos) - 1, 5), " 116.");
+  DeleteFileW(file.c_str());
+}
+
+TEST_F(MainWindowTest, ClosingWithUnsavedEditsAsksFirst) {
+  SetForegroundWindow(hwnd_);
+  SetFocus(Item(kId编辑框1));
+  RunLoop(hwnd_, 100);
+  PressKey('A');
+  RunLoop(hwnd_, 200);
+  // Cancel keeps the window, No closes it.
+  static int answer;
+  for (int given : {IDCANCEL, IDNO}) {
+    answer = given;
+    SetTimer(nullptr, 0, 300, [](HWND, UINT, UINT_PTR id, DWORD) {
+      if (HWND box = FindWindowW(L"#32770", nullptr)) {
+        KillTimer(nullptr, id);
+        PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(answer), 0);
+      }
+    });
+    SendMessageW(hwnd_, WM_CLOSE, 0, 0);
+    EXPECT_EQ(IsWindow(hwnd_) != FALSE, given == IDCANCEL) << given;
+  }
 }
 
 TEST_F(MainWindowTest, LabelsSitBesideTheirRadioButtonsAndCaptionsFitTheirButtons) {
