@@ -3,7 +3,9 @@
 // turn, coordinates on their own lines with a space after each tuple, 6 decimals. With "full",
 // the coordinates have the 16 or 17 significant digits and the altitude that Google Earth Pro
 // writes (116.39747712345678,39.90869212345678,0). With "points", every placemark is a small
-// one with a point, as an export of places of interest is.
+// one with a point, as an export of places of interest is. With "oneline", the document is
+// one track of that many megabytes whose coordinates stand on one line, as Google Earth writes
+// a LineString; with "lines", the same track with a tuple on each line.
 #include <cstdio>
 #include <cstdlib>
 #include <random>
@@ -42,13 +44,36 @@ void Coordinates(std::string& out, const char* indent, int tuples, bool closed) 
 
 }  // namespace
 
+// One track of `target` bytes, its tuples separated by `separator`.
+void Track(size_t target, const char* separator) {
+  std::string out =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<kml xmlns=\"http://www.opengis.net/kml/2.2\"><Document>"
+      "<Placemark><name>轨迹</name><LineString><coordinates>";
+  size_t written = 0;
+  while (written + out.size() < target) {
+    Tuple(out);
+    out.back() = *separator;
+    if (out.size() > (1 << 20)) {
+      written += std::fwrite(out.data(), 1, out.size(), stdout);
+      out.clear();
+    }
+  }
+  out += "</coordinates></LineString></Placemark></Document></kml>\n";
+  std::fwrite(out.data(), 1, out.size(), stdout);
+}
+
 int main(int argc, char** argv) {
   const std::string layout = argc == 3 ? argv[2] : "";
-  if (argc < 2 || argc > 3 || (argc == 3 && layout != "points" && layout != "full")) {
-    std::fprintf(stderr, "usage: generate_kml MEGABYTES [points|full] > file.kml\n");
+  if (argc < 2 || argc > 3 ||
+      (argc == 3 && layout != "points" && layout != "full" && layout != "oneline" && layout != "lines")) {
+    std::fprintf(stderr, "usage: generate_kml MEGABYTES [points|full|oneline|lines] > file.kml\n");
     return 2;
   }
   const size_t target = static_cast<size_t>(std::atof(argv[1]) * 1e6);
+  if (layout == "oneline" || layout == "lines") {
+    Track(target, layout == "oneline" ? " " : "\n");
+    return 0;
+  }
   const bool points_only = layout == "points";
   full_precision = layout == "full";
   size_t written = 0;

@@ -42,4 +42,7 @@ TEST(TextModel, LinesWrapAfterTheirLastBlankThatFits) {
   EXPECT_EQ(WrapLine(u"ab    cd", 4, one), (std::vector<size_t>{0, 6}));       // blanks hang at the end of a row
   EXPECT_EQ(WrapLine(u"a\tb\tc", 8, one), (std::vector<size_t>{0, 4}));        // a tab reaches the next stop
   EXPECT_EQ(WrapLine(u"xyz", 0, one), (std::vector<size_t>{0, 1, 2}));         // one character a row at least
+  // Tuples separated by a CR of no line end, a form feed or a vertical tab break there, never
+  // inside a number.
+  EXPECT_EQ(WrapLine(u"116.39,39.05,0\r116.40,39.06,0\f1.5,2.5\v3.5,4.5", 14, one), (std::vector<size_t>{0, 15, 30, 38}));
 }

@@ -386,6 +386,22 @@ TEST_F(MainWindowTest, TextBoxesGiveBackTheMendedTextUnchanged) {
   EXPECT_EQ(changed, std::vector<std::string>{});
 }
 
+TEST_F(MainWindowTest, TextBoxesKeepCharactersThatGbkLacksAndTellWhetherTheyWereChanged) {
+  // An emoji and Chinese, in the edit box and in the stand-in for long lines.
+  const std::string emoji = "<name>\xF0\x9F\x98\x80\xE4\xB8\xAD</name>";
+  Win32MainView view(hwnd_);
+  for (const std::string& text : {emoji, emoji + std::string(2000, 'x')}) {
+    view.SetUnicodeText(Control::编辑框1, text);
+    EXPECT_TRUE(view.UnicodeText(Control::编辑框1) == text);
+    EXPECT_EQ(view.Text(Control::编辑框1).substr(0, 9), "<name>?\xD6\xD0");
+    EXPECT_FALSE(view.IsModified(Control::编辑框1));
+    HWND box = IsWindowVisible(Item(kIdLarge编辑框1)) ? Item(kIdLarge编辑框1) : Item(kId编辑框1);
+    SendMessageW(box, EM_SETSEL, 0, 0);
+    SendMessageW(box, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(L"a"));
+    EXPECT_TRUE(view.IsModified(Control::编辑框1)) << text.size();
+  }
+}
+
 TEST_F(MainWindowTest, LargeTextsGoToABoxThatEditsAsTheEditBoxDoes) {
   // 400 KB of lines with Chinese names and tabs: more than the edit box is given.
   std::string line = "\t\t<name>\xB1\xB1\xBE\xA9</name>\t116.397477,39.908692,0\r\n";
