@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "app/batch_dialog_win32.h"
 #include "app/coordinate_system_box_win32.h"
 #include "app/main_commands.h"
 #include "app/main_window_win32.h"
@@ -194,12 +195,12 @@ bool ChooseMenuItem(int index) {
   return true;
 }
 
-// Starts Geovant.exe, with a file to open when one is given, and waits for its window.
-bool Start(const std::string& geovant, PROCESS_INFORMATION* pi, const std::string& file = "") {
+// Starts Geovant.exe with the files given as its arguments, and waits for its window.
+bool Start(const std::string& geovant, PROCESS_INFORMATION* pi, const std::vector<std::string>& files = {}) {
   STARTUPINFOW si = {};
   si.cb = sizeof si;
   std::wstring line = L"\"" + Utf8ToWide(geovant) + L"\"";
-  if (!file.empty()) line += L" \"" + Utf8ToWide(file) + L"\"";
+  for (const std::string& file : files) line += L" \"" + Utf8ToWide(file) + L"\"";
   if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, pi)) return false;
   process_id = pi->dwProcessId;
   main_window = nullptr;
@@ -388,15 +389,18 @@ int main() {
   Check(Run(quoted(cli) + " convert -o " + quoted(reference) + " " + quoted(kml)), "geovant-cli converts the same file");
   Check(ReadBytes(exported) == ReadBytes(reference), "the window's MIF equals the command line's, byte for byte");
 
-  // The second file type: the MIF and MID files of the full conversion, as convert --all writes them.
+  // The second file type: the MIF and MID files of the full conversion, as convert --all writes them,
+  // in WGS 84, as the guide advises for QGIS.
   const std::string with_attributes = work + Ui(u8"\\北京属性");
   Press(kId按钮7);
   Check(AnswerMessageBox() == Ui(u8"解析完毕 "), "the export reports that parsing is done, whatever the file type");
-  Check(AnswerFileDialog(with_attributes, "09-export-attributes", 2), "the Save dialog takes the name and the second file type");
+  Check(AnswerFileDialog(with_attributes, "09-export-attributes", 2,
+                         [](HWND d) { return ChooseCoordinateSystem(d, 1, "", false); }),
+        "the Save dialog takes the name, the second file type and WGS 84");
   Check(AnswerMessageBox().find(Ui(u8"  北京属性.mid\r\n")) != std::string::npos, "the message names the MID file too");
   Check(WaitFor([&] { return !ReadBytes(with_attributes + ".mid").empty(); }), "北京属性.mif and 北京属性.mid are written");
-  Check(Run(quoted(cli) + " convert --all -o " + quoted(cli_out + "\\reference-all.mif") + " " + quoted(kml)),
-        "geovant-cli converts the same file with --all");
+  Check(Run(quoted(cli) + " convert --all --crs wgs84 -o " + quoted(cli_out + "\\reference-all.mif") + " " + quoted(kml)),
+        "geovant-cli converts the same file with --all --crs wgs84");
   Check(ReadBytes(with_attributes + ".mif") == ReadBytes(cli_out + "\\reference-all.mif") &&
             ReadBytes(with_attributes + ".mid") == ReadBytes(cli_out + "\\reference-all.mid"),
         "the window's MIF and MID equal the command line's, byte for byte");
@@ -447,17 +451,25 @@ int main() {
     if (refusal) PostMessageW(refusal, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(refusal, IDOK)));
     if (refusal) WaitDialogGone(refusal);
     Check(IsWindowVisible(dialog) && ReadBytes(work + "\\wrong-zone.mif").empty(), "the dialog stays open, nothing written");
-    ChooseCoordinateSystem(dialog, 0, "", false);  // back to today's file for the checks below
+    ChooseCoordinateSystem(dialog, 0, "", false);  // back to the default item for the checks below
     ChooseFileType(dialog, 1);
     PressOk(dialog);
     WaitDialogGone(dialog);
     AnswerMessageBox();
     Check(WaitFor([&] { return ReadBytes(work + "\\wrong-zone.mif") == ReadBytes(reference); }),
-          "the first item, of no datum, writes today's MIF file");
+          "the first item, of no datum, writes the default MIF file");
   }
 
   // Save and Save As: the document saved unchanged is the file that was opened.
   const std::string saved_bytes = ReadBytes(kml);
+  // Replacing asks about the file that will be written; No writes nothing.
+  WriteWholeFile(kml, "old");
+  Press(kId按钮2);
+  Check(AnswerFileDialog(kml.substr(0, kml.size() - 4)), "the Save dialog takes the name of the file opened");
+  Check(AnswerQuestion(false, "08-replace-question") == ReplaceQuestion({kml}), "the question names " + kml_name);
+  Sleep(500);
+  Check(ReadBytes(kml) == "old", "No leaves the file as it was");
+  WriteWholeFile(kml, saved_bytes);
   Press(kId按钮2);
   Check(AnswerFileDialog(work + "\\saved"), "the Save dialog takes a name");
   Check(WaitFor([&] { return ReadBytes(work + "\\saved.kml") == saved_bytes; }), "Save writes saved.kml in UTF-8, as declared");
@@ -473,14 +485,6 @@ int main() {
   Check(AnswerFileDialog(work + "\\menu-saved-as.txt"), "menu 另存为 shows the Save As dialog");
   Check(WaitFor([&] { return ReadBytes(work + "\\menu-saved-as.txt") == saved_bytes; }), "menu 另存为 writes the name as given");
 
-  // Replacing asks about the file that will be written; No writes nothing.
-  WriteWholeFile(work + "\\saved.kml", "old");
-  Press(kId按钮2);
-  Check(AnswerFileDialog(work + "\\saved"), "the Save dialog takes an existing name");
-  Check(AnswerQuestion(false, "08-replace-question") == ReplaceQuestion({work + "\\saved.kml"}),
-        "the question names saved.kml");
-  Sleep(500);
-  Check(ReadBytes(work + "\\saved.kml") == "old", "No leaves saved.kml as it was");
 
   // A file that declares GBK shows its Chinese with the UTF-8 choice.
   Press(kId按钮1);
@@ -509,9 +513,31 @@ int main() {
   Check(CloseAndEnd(pi), "closing the window ends the program with exit code 0");
 
   // "Open with": the file named on the command line opens as the Open button opens it.
-  Check(Start(geovant, &pi, kml), "started with the KML file as its argument");
+  Check(Start(geovant, &pi, {kml}), "started with the KML file as its argument");
   Check(WaitFor([&] { return Item(kId编辑框1) == document; }, 20), "the document box holds the file named");
   Check(ListItemLengths().size() == tags.size(), "the tag list holds its tags");
+  Check(CloseAndEnd(pi), "and it closes");
+
+  // Several files as arguments: one dialog of the choices, one summary, even when the last is a
+  // Google Earth track of 5,000 tuples on one line.
+  std::string track = "<kml><Placemark><name>Track</name><LineString><coordinates>";
+  for (int i = 0; i < 5000; ++i) track += "116." + std::to_string(300000 + i) + ",39.9" + std::to_string(10000 + i) + ",0 ";
+  const std::string track_kml = work + Ui(u8"\\轨迹.kml");
+  WriteWholeFile(track_kml, track + "</coordinates></LineString></Placemark></kml>\n");
+  // Named as a user types them in the folder of the files, where the test runs.
+  Check(Start(geovant, &pi, {kml_name, gbk_kml.substr(gbk_kml.rfind('\\') + 1), Ui(u8"轨迹.kml")}),
+        "started with three files named relative to its folder");
+  HWND batch = WaitDialog();
+  Check(batch && GetDlgItem(batch, kIdBatchFileType), "the batch asks for its choices first");
+  Shot("14-batch-dialog");
+  if (batch) PressOk(batch);
+  WaitDialogGone(batch);
+  Check(AnswerQuestion(true).find(Ui(u8"北京.mif")) != std::string::npos, "the batch asks before it replaces 北京.mif");
+  const std::string summary = AnswerMessageBox("15-batch-summary");
+  Check(summary.find(Ui(u8"已转换 3 个文件（共 3 个）")) == 0, "the summary counts the three files");
+  Check(WaitFor([&] { return Title() == Ui(u8"轨迹.kml - Geovant 3.16"); }, 20), "the last file is opened after the batch");
+  Check(ReadBytes(track_kml.substr(0, track_kml.size() - 4) + ".mif").find("Pline 5000\r\n") != std::string::npos,
+        "the track is written as a line of 5,000 vertices");
   Check(CloseAndEnd(pi), "and it closes");
   std::printf("%d passed, %d failed\n", checks - failures, failures);
   return failures == 0 ? 0 : 1;
