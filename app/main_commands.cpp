@@ -159,6 +159,7 @@ bool MainCommands::OpenDocument(const std::string& path, OpenMode mode) {
       mode == OpenMode::kMenu ? Encoding::kAnsi : ReadingEncoding(bytes, ChosenEncoding(), &read_as_gbk);
   document_form_ = FormOf(bytes, encoding);
   size_t lacking = 0;
+  std::string document;  // what the commands see: the box's text in GBK
   if (document_form_.utf16 || document_form_.encoding == Encoding::kUtf8) {
     std::string text = document_form_.utf16 ? Utf16ToUtf8(bytes) : std::move(bytes);
     if (document_form_.utf8_mark) text.erase(0, 3);
@@ -166,8 +167,10 @@ bool MainCommands::OpenDocument(const std::string& path, OpenMode mode) {
     text = ValidUtf8(text);
     lacking = CharactersGbkLacks(text);
     view_.SetUnicodeText(Control::编辑框1, text);
+    if (mode == OpenMode::kButton) document = Utf8ToAnsi(std::move(text));
   } else {
-    view_.SetText(Control::编辑框1, BytesAsAnsiText(std::move(bytes)));
+    document = BytesAsAnsiText(std::move(bytes));
+    view_.SetText(Control::编辑框1, document);
   }
   view_.SetModified(Control::编辑框1, false);
   通用对话框1.file_name = archive ? ReplaceExtension(path, ".kml") : path;
@@ -176,7 +179,7 @@ bool MainCommands::OpenDocument(const std::string& path, OpenMode mode) {
   view_.SetText(Control::编辑框2, "");
   if (mode == OpenMode::kButton) {
     view_.ClearItems(Control::列表框2);
-    view_.AddItems(Control::列表框2, BuildTagIndex(tag_pattern, view_.Text(Control::编辑框1)));
+    view_.AddItems(Control::列表框2, BuildTagIndex(tag_pattern, document));
   }
   if (lacking) view_.ShowMessage(LackingCharactersMessage(path, lacking), Ui(u8"打开"), MessageIcon::kInformation);
   return true;
