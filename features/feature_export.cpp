@@ -292,7 +292,7 @@ bool ExportRecordsInFrame(const ExportSource& source, const CoordinateSystem& cr
 namespace {
 
 bool Export(const ExportSource& source, const ConversionOptions& options, int threads, const MifSink& mif_sink,
-            const MifSink& mid_sink, ConversionReport* report, const SinkRewind* rewind) {
+            const MifSink& mid_sink, ConversionReport* report, const SinkRewind* rewind, size_t block) {
   if (!options.Any()) return ExportMif(source, threads, mif_sink, &report->records);
   // Without options that need the placemarks or make other objects, each geometry element
   // gives its record as in the plain export.
@@ -310,7 +310,7 @@ bool Export(const ExportSource& source, const ConversionOptions& options, int th
     FeatureReading reading;
     reading.whole_descriptions = options.plain_descriptions;
     if (std::vector<std::string_view> names = PartElementNames(options); !names.empty()) elements.emplace(std::move(names));
-    features = std::make_unique<KmlFeatures>(ReadFeatures(text, source.encoding, threads, kFeatureBlock, &planner,
+    features = std::make_unique<KmlFeatures>(ReadFeatures(text, source.encoding, threads, block, &planner,
                                                           reading, elements ? &*elements : nullptr));
     kinds = std::move(planner.plans());
   } else {
@@ -389,8 +389,8 @@ bool Export(const ExportSource& source, const ConversionOptions& options, int th
 
 bool ExportWithOptions(const ExportSource& source, const ConversionOptions& options, int threads,
                        const MifSink& mif_sink, const MifSink& mid_sink, ConversionReport* report,
-                       const SinkRewind* rewind) {
-  const bool written = Export(source, options, threads, mif_sink, mid_sink, report, rewind);
+                       const SinkRewind* rewind, size_t block) {
+  const bool written = Export(source, options, threads, mif_sink, mid_sink, report, rewind, block);
   std::string& first = report->records.left_out.first;
   if (!first.empty()) first = DecodePart(first, source.encoding);
   return written;

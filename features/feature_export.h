@@ -36,10 +36,12 @@ struct ConversionReport {
 // the object's geometry, or empty values for an object outside any placemark. Without
 // options this is ExportMif. False when a sink returned false, or when projected data lie in
 // no zone of the coordinate system (report->zone_refused). A projected export writes its
-// files once when given `rewind`, and otherwise reads the data twice.
+// files once when given `rewind`, and otherwise reads the data twice. The placemarks are read
+// in stretches of about `block` bytes (the result is the same for every size).
+constexpr size_t kPlacemarkBlock = size_t{4} << 20;
 bool ExportWithOptions(const ExportSource& source, const ConversionOptions& options, int threads,
                        const MifSink& mif, const MifSink& mid, ConversionReport* report,
-                       const SinkRewind* rewind = nullptr);
+                       const SinkRewind* rewind = nullptr, size_t block = kPlacemarkBlock);
 
 // 1234567 as "1,234,567", for the messages about a report.
 std::string GroupedDigits(size_t n);

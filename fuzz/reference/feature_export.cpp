@@ -1,0 +1,427 @@
+#include "fuzz/reference/feature_export.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <memory>
+#include <optional>
+#include <tuple>
+#include <unordered_map>
+
+#include "fuzz/reference/attribute_table.h"
+#include "fuzz/reference/kml_features.h"
+#include "features/mif_styles.h"
+#include "fuzz/reference/object_plan.h"
+#include "fuzz/reference/object_writer.h"
+#include "document/text_io.h"
+#include "mif/coordinate_system.h"
+#include "mif/export_plan.h"
+#include "mif/ordered_parallel.h"
+#include "mif/projection_grid.h"
+
+namespace reference {
+
+namespace {
+
+// Objects are written in pieces of about 1 MB of their texts.
+constexpr size_t kObjectChunk = size_t{256} << 10;
+
+// The style clauses of each placemark, one set for each style.
+class StyleClauses {
+ public:
+  explicit StyleClauses(const KmlFeatures& features) {
+    // Placemarks in a row mostly name the same shared style: it is looked up once.
+    std::string_view last_url;
+    const Clauses* last = nullptr;
+    for (const Placemark& placemark : features.placemarks) {
+      std::string_view url = features.Value(placemark.style_url);
+      if (last && placemark.inline_style < 0 && url == last_url) {
+        of_placemark_.push_back(last);
+        continue;
+      }
+      const KmlStyle* style = features.StyleOf(placemark);
+      auto [it, added] = by_style_.try_emplace(style);
+      if (added) {
+        std::string symbol = SymbolClause(style);
+        symbol.resize(symbol.size() - 2);  // its line end goes with the record
+        it->second = {std::move(symbol), PlineClause(style), RegionClause(style)};
+      }
+      of_placemark_.push_back(&it->second);
+      last = placemark.inline_style < 0 ? &it->second : nullptr;
+      last_url = url;
+    }
+  }
+  const std::vector<const Clauses*>* of_placemark() const { return &of_placemark_; }
+
+ private:
+  std::unordered_map<const KmlStyle*, Clauses> by_style_;
+  std::vector<const Clauses*> of_placemark_;
+};
+
+// What a pass of writing gave: what its records left out and need, and their projected bounds,
+// far vertices and vertices by zone.
+struct PassResult {
+  RecordReport records;
+  RecordEmitter::Tally tally{};
+  RecordEmitter::ZoneCounts zones{};
+  void Add(const RecordReport& other_records, const RecordEmitter::Tally& other_tally,
+           const RecordEmitter::ZoneCounts& other_zones) {
+    records.Add(other_records);
+    tally.Add(other_tally);
+    for (size_t z = 0; z < zones.size(); ++z) zones[z] += other_zones[z];
+  }
+};
+
+// What one piece of the objects gives.
+struct Written {
+  MifWriter mif, mid;
+  RecordReport records;
+  RecordEmitter::Tally tally{};
+  RecordEmitter::ZoneCounts zones{};
+};
+
+// The frame of a file: unprojected, its CoordSys line; projected (--crs gk3, gk6), the zone,
+// the projection, the grid that the vertices are projected through and the header line with
+// Bounds. `version` is the version its header says.
+struct Frame {
+  int zone = 0;
+  int version = 300;
+  std::unique_ptr<TransverseMercator> projection;
+  std::unique_ptr<ProjectionGrid> grid;
+  std::string coord_sys;
+};
+
+// Where the data likely lie, found in moments: the places of the first vertex of up to 4,096
+// of `count` coordinates texts spread over them, where first_vertex(i, &longitude, &latitude)
+// reads that of the i-th.
+using Places = std::vector<std::pair<double, double>>;
+template <typename FirstVertex>
+Places SampleOf(size_t count, FirstVertex first_vertex) {
+  constexpr size_t kSamples = 4096;
+  Places places;
+  const size_t step = count / kSamples + 1;
+  for (size_t i = 0; i < count; i += step) {
+    double longitude, latitude;
+    if (first_vertex(i, &longitude, &latitude)) places.emplace_back(longitude, latitude);
+  }
+  return places;
+}
+
+Places SampleOf(const ObjectPlan& plan, const ExportSource& source) {
+  return SampleOf(plan.parts.size(), [&](size_t i, double* longitude, double* latitude) {
+    const Part& part = plan.parts[i];
+    std::string_view coordinates = part.text;
+    std::string track_coord;
+    if (part.type == PartType::kTrack) {
+      // Its first gx:coord, "lon lat alt", read as a tuple: enough for a guess.
+      const size_t open = part.text.find("coord>");
+      if (open == std::string_view::npos) return false;
+      std::string_view coord = part.text.substr(open + 6);
+      coord = coord.substr(0, coord.find('<'));
+      const size_t first = coord.find_first_not_of(" \t\r\n");
+      if (first == std::string_view::npos) return false;
+      track_coord = coord.substr(first);
+      std::replace_if(track_coord.begin(), track_coord.end(), [](char c) { return c == ' ' || c == '\t'; }, ',');
+      coordinates = track_coord;
+    }
+    if (part.type == PartType::kPolygon) {
+      std::vector<std::string_view> rings = RingsOf(part.text);
+      if (rings.empty()) return false;
+      coordinates = rings[0];
+    }
+    const RecordEmitter emitter(!track_coord.empty()  ? std::string_view(track_coord)
+                                : part.joined == 0    ? source.text
+                                                      : std::string_view(*plan.joined[part.joined - 1]));
+    return emitter.FirstVertex(coordinates, longitude, latitude);
+  });
+}
+
+// The sample of the export plan's coordinates texts (those of joined element texts aside).
+Places SampleOf(const std::array<KindPlan, 3>& kinds, const ExportSource& source) {
+  const size_t count = kinds[0].coordinates.size() + kinds[1].coordinates.size() + kinds[2].coordinates.size();
+  const RecordEmitter emitter(source.text);
+  return SampleOf(count, [&](size_t i, double* longitude, double* latitude) {
+    size_t kind = 0;
+    for (; i >= kinds[kind].coordinates.size(); ++kind) i -= kinds[kind].coordinates.size();
+    const TextSpan& span = kinds[kind].coordinates[i];
+    return emitter.FirstVertex(source.text.substr(span.begin, span.end - span.begin), longitude, latitude);
+  });
+}
+
+int ZoneWidthOf(CoordinateSystem::Kind kind) { return kind == CoordinateSystem::Kind::kGaussKruger3 ? 3 : 6; }
+
+// The zone of `kind` that holds the most of the vertices counted, `otherwise` when none were.
+// Ties go to `otherwise`, then to the zones over China, then to the lower zone.
+int MostVertices(const RecordEmitter::ZoneCounts& counts, CoordinateSystem::Kind kind, int otherwise) {
+  auto rank = [&](int zone) {
+    return std::tuple(counts[static_cast<size_t>(zone + RecordEmitter::kZoneOffset)], zone == otherwise,
+                      IsChineseZone(kind, zone), -zone);
+  };
+  int most = otherwise;
+  bool any = false;
+  for (size_t z = 0; z < counts.size(); ++z) {
+    const int zone = static_cast<int>(z) - RecordEmitter::kZoneOffset;
+    if (counts[z] == 0 || (any && rank(zone) <= rank(most))) continue;
+    most = zone;
+    any = true;
+  }
+  return most;
+}
+
+// The CoordSys line of `zone` with Bounds that hold `bounds` with a kilometre to spare on
+// every side, no wider than the data need: MapInfo stores coordinates within the bounds at a
+// fixed precision. Without data, a square around the zone's origin.
+std::string CoordSysOf(const CoordinateSystem& crs, int zone, RecordEmitter::Bounds bounds) {
+  constexpr double kMargin = 1000.0;
+  if (bounds.empty()) bounds.Add(FalseEastingOf(crs, zone), 0.0);
+  return CoordSysLine(crs, zone, std::floor(bounds.min_x - kMargin), std::floor(bounds.min_y - kMargin),
+                      std::ceil(bounds.max_x + kMargin), std::ceil(bounds.max_y + kMargin));
+}
+
+// The frame of `zone`, projected through a grid over `area`, with Bounds guessed from where
+// the sampled `places` lie.
+Frame FrameOf(const CoordinateSystem& crs, int zone, const RecordEmitter::Extent& area, const Places& places) {
+  Frame frame;
+  frame.zone = zone;
+  frame.projection = std::make_unique<TransverseMercator>(
+      TransverseMercator::kCgcs2000Axis, TransverseMercator::kCgcs2000InverseFlattening,
+      CentralMeridianOf(crs.kind, zone), 1.0, FalseEastingOf(crs, zone), 0.0);
+  frame.grid = area.empty() ? std::make_unique<ProjectionGrid>(*frame.projection, 1.0, 0.0, 1.0, 0.0)
+                            : std::make_unique<ProjectionGrid>(*frame.projection, area.min_lon, area.max_lon,
+                                                               area.min_lat, area.max_lat);
+  RecordEmitter::Bounds guess;
+  for (const auto& [longitude, latitude] : places) {
+    double x, y;
+    if (std::fabs(longitude - frame.projection->central_meridian()) > 90.0) continue;
+    frame.projection->Forward(longitude, latitude, &x, &y);
+    if (std::isfinite(x) && std::isfinite(y)) guess.Add(x, y);
+  }
+  frame.coord_sys = CoordSysOf(crs, zone, guess);
+  return frame;
+}
+
+// Writes the files with write(frame, to_mif, to_mid, result), which writes them in `frame`
+// with the header header_of(frame) and tells in `result` what its records gave. Unprojected,
+// the files are written once. Projected, the header names the zone (the given one, or the one
+// that holds the most vertices) and the bounds of all the data, known only when every vertex
+// has been read. The files are written in the frame of a guess from `sample`, and the header
+// put in place at the end when the data's zone proves the same and their header as long;
+// otherwise (or when the sinks cannot go back: nothing is written the first time) they are
+// written again. The grid covers the sample's area and a degree around it, whichever frame
+// is used, so that all give the same vertices. Data whose zone is none of the item's are not
+// written: false, with report->zone_refused.
+template <typename Write, typename HeaderOf>
+bool WriteInFrame(const CoordinateSystem& crs, const Places& sample, int version, const MifSink& mif_sink,
+                  const MifSink& mid_sink, const SinkRewind* rewind, ConversionReport* report, Write write,
+                  HeaderOf header_of) {
+  Frame frame;
+  frame.version = version;
+  PassResult result;
+  auto keep = [&] {
+    report->records = result.records;
+    report->far_vertices = result.tally.far_vertices;
+  };
+  if (!crs.Projected()) {
+    frame.coord_sys = CoordSysLine(crs);
+    const bool written = write(frame, mif_sink, mid_sink, &result);
+    keep();
+    return written;
+  }
+  RecordEmitter::Extent area;
+  RecordEmitter::ZoneCounts sampled{};
+  for (const auto& [longitude, latitude] : sample) {
+    area.Add(longitude, latitude);
+    const int zone = ZoneOf(crs.kind, longitude);
+    ++sampled[static_cast<size_t>(zone + RecordEmitter::kZoneOffset)];
+  }
+  if (!area.empty()) area = {area.min_lon - 1.0, area.max_lon + 1.0, area.min_lat - 1.0, area.max_lat + 1.0};
+  // Without data, the zone of Beijing.
+  const int beijing = ZoneOf(crs.kind, 117.0);
+  frame = FrameOf(crs, crs.zone ? crs.zone : MostVertices(sampled, crs.kind, beijing), area, sample);
+  frame.version = version;
+  const MifSink nowhere = [](std::string_view) { return true; };
+  bool exact = false;  // whether the frame's header is the data's
+  for (;;) {
+    const bool real = rewind || exact;
+    const std::string written_header = header_of(frame);
+    result = PassResult();
+    if (!write(frame, real ? mif_sink : nowhere, real ? mid_sink : nowhere, &result)) return false;
+    const int zone = crs.zone ? crs.zone : MostVertices(result.zones, crs.kind, frame.zone);
+    report->zone = zone;
+    if (!IsChineseZone(crs.kind, zone)) {
+      report->zone_refused = true;
+      return false;
+    }
+    if (zone != frame.zone) {
+      frame = FrameOf(crs, zone, area, sample);
+      frame.version = version;
+      exact = false;
+    } else {
+      keep();
+      if (exact) return true;
+      frame.coord_sys = CoordSysOf(crs, zone, result.tally.bounds);
+      frame.version = result.records.version.version;
+      if (real && header_of(frame).size() == written_header.size()) return rewind->overwrite_start(header_of(frame));
+      exact = true;
+    }
+    if (real && !rewind->restart()) return false;
+  }
+}
+
+// The options that change no more than the frame: the records of the plain export, with
+// another header, projected or not.
+bool ExportRecordsInFrame(const ExportSource& source, const CoordinateSystem& crs, int threads, const MifSink& mif_sink,
+                          ConversionReport* report, const SinkRewind* rewind) {
+  const std::array<KindPlan, 3> kinds = PlanExport(source.text, threads);
+  auto header_of = [](const Frame& frame) { return MifHeaderWith(nullptr, frame.version, frame.coord_sys); };
+  const int zones = crs.Projected() && crs.zone == 0 ? ZoneWidthOf(crs.kind) : 0;
+  auto write = [&](const Frame& frame, const MifSink& to_mif, const MifSink&, PassResult* result) {
+    RecordProjection projection{frame.grid.get(), HalfWidthOf(crs.kind), zones};
+    const bool written = ExportRecords(source, kinds, header_of(frame), threads, to_mif, &result->records,
+                                       frame.grid ? &projection : nullptr);
+    result->tally = projection.tally;
+    result->zones = projection.zone_counts;
+    return written;
+  };
+  const Places sample = crs.Projected() ? SampleOf(kinds, source) : Places();
+  const MifSink no_mid = [](std::string_view) { return true; };
+  return WriteInFrame(crs, sample, MeasureRecords(source, kinds).version, mif_sink, no_mid, rewind, report, write,
+                      header_of);
+}
+
+}  // namespace
+
+namespace {
+
+bool Export(const ExportSource& source, const ConversionOptions& options, int threads, const MifSink& mif_sink,
+            const MifSink& mid_sink, ConversionReport* report, const SinkRewind* rewind, size_t block) {
+  if (!options.Any()) return ExportMif(source, threads, mif_sink, &report->records);
+  // Without options that need the placemarks or make other objects, each geometry element
+  // gives its record as in the plain export.
+  if (!(options.Table() || options.styles || options.polygons || options.tracks || options.multi)) {
+    return ExportRecordsInFrame(source, options.crs, threads, mif_sink, report, rewind);
+  }
+  const std::string_view text = source.text;
+  // The placemarks, the geometry plan and the elements planned as parts are found in one pass
+  // over the text.
+  std::unique_ptr<KmlFeatures> features;
+  std::array<KindPlan, 3> kinds;
+  std::optional<NamedTagScan> elements;
+  if (options.Table() || options.styles || options.multi) {
+    ExportPlanner planner(text);
+    FeatureReading reading;
+    reading.whole_descriptions = options.plain_descriptions;
+    if (std::vector<std::string_view> names = PartElementNames(options); !names.empty()) elements.emplace(std::move(names));
+    features = std::make_unique<KmlFeatures>(ReadFeatures(text, source.encoding, threads, block, &planner,
+                                                          reading, elements ? &*elements : nullptr));
+    kinds = std::move(planner.plans());
+  } else {
+    kinds = PlanExport(text, threads);
+  }
+  const ObjectPlan plan = MakeObjectPlan(text, kinds, options, features.get(), threads, elements ? &*elements : nullptr);
+  std::unique_ptr<AttributeTable> table;
+  if (options.Table()) {
+    table = std::make_unique<AttributeTable>(*features, plan.used, threads,
+                                             TableOptions{options.typed, options.times, options.plain_descriptions});
+    report->dropped_columns = table->dropped_columns();
+    report->cut_values = table->cut_values();
+    report->renamed_columns = table->renamed();
+    report->unrepresented = features->unrepresented;
+    for (const AttributeTable::Invalid& invalid : table->invalid_values()) {
+      const char* type = invalid.type == FieldType::kLogical                                        ? "Logical"
+                         : invalid.type == FieldType::kFloat || invalid.type == FieldType::kUnsignedFloat ? "Float"
+                                                                                                         : "Integer";
+      report->invalid_values.push_back({invalid.column, type, invalid.count});
+    }
+  }
+  std::unique_ptr<StyleClauses> clauses;
+  if (options.styles) clauses = std::make_unique<StyleClauses>(*features);
+  const int workers = ThreadsFor(text.size(), threads);
+  const int zones = options.crs.Projected() && options.crs.zone == 0 ? ZoneWidthOf(options.crs.kind) : 0;
+  auto header_of = [&](const Frame& frame) { return MifHeaderWith(table.get(), frame.version, frame.coord_sys); };
+
+  // The objects, after the header: false when a sink returned false.
+  Pool<MifWriter> pool;  // the writers of the pieces, kept for the next pieces
+  auto write = [&](const Frame& frame, const MifSink& to_mif, const MifSink& to_mid, PassResult* result) {
+    if (!to_mif(header_of(frame))) return false;
+    for (size_t s = 0; s < plan.sections.size(); ++s) {
+      if (s > 0 && !to_mif("\r\n")) return false;
+      const ObjectSection& section = plan.sections[s];
+      std::vector<size_t> bounds = PieceBounds(section.size(), kObjectChunk, [&](size_t i) {
+        size_t bytes = 16;
+        for (uint32_t p = section[i].first; p < section[i].first + section[i].count; ++p) bytes += plan.parts[p].text.size();
+        return bytes;
+      });
+      bool ok = OrderedParallel<Written>(
+          bounds.size() - 1, workers, static_cast<size_t>(3 * workers),
+          [&](size_t c) {
+            ObjectWriter writer(source, plan, options, clauses ? clauses->of_placemark() : nullptr, table.get());
+            if (frame.grid) writer.Project(frame.grid.get(), HalfWidthOf(options.crs.kind), zones);
+            Written out;
+            out.mif = pool.Take();
+            out.mid = pool.Take();
+            for (size_t i = bounds[c]; i < bounds[c + 1]; ++i) writer.Write(section[i], out.mif, out.mid);
+            out.records = writer.report();
+            out.tally = writer.tally();
+            out.zones = writer.zone_counts();
+            return out;
+          },
+          [&](size_t, Written& out) {
+            result->Add(out.records, out.tally, out.zones);
+            const bool written = (out.mif.text().empty() || to_mif(out.mif.text())) &&
+                                 (!table || out.mid.text().empty() || to_mid(out.mid.text()));
+            for (MifWriter* writer : {&out.mif, &out.mid}) {
+              writer->Clear();
+              pool.Give(*writer);
+            }
+            return written;
+          });
+      if (!ok) return false;
+    }
+    // Merged objects end without a line end; the file does not.
+    return !plan.merged || to_mif("\r\n");
+  };
+
+  const Places sample = options.crs.Projected() ? SampleOf(plan, source) : Places();
+  return WriteInFrame(options.crs, sample, MeasureObjects(source, plan, options).version, mif_sink, mid_sink, rewind,
+                      report, write, header_of);
+}
+
+}  // namespace
+
+bool ExportWithOptions(const ExportSource& source, const ConversionOptions& options, int threads,
+                       const MifSink& mif_sink, const MifSink& mid_sink, ConversionReport* report,
+                       const SinkRewind* rewind, size_t block) {
+  const bool written = Export(source, options, threads, mif_sink, mid_sink, report, rewind, block);
+  std::string& first = report->records.left_out.first;
+  if (!first.empty()) first = DecodePart(first, source.encoding);
+  return written;
+}
+
+
+ConvertedText ConvertInMemory(const ExportSource& source, const ConversionOptions& options) {
+  ConvertedText out;
+  auto append_to = [](std::string& text) {
+    return [&text](std::string_view piece) {
+      text.append(piece);
+      return true;
+    };
+  };
+  const SinkRewind rewind{[&](std::string_view head) {
+                            out.mif.replace(0, head.size(), head);
+                            return true;
+                          },
+                          [&] {
+                            out.mif.clear();
+                            out.mid.clear();
+                            return true;
+                          }};
+  ExportWithOptions(source, options, 1, append_to(out.mif), append_to(out.mid), &out.report, &rewind);
+  if (out.report.zone_refused) {
+    out.mif.clear();
+    out.mid.clear();
+  }
+  return out;
+}
+
+}  // namespace reference

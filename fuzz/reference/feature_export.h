@@ -1,0 +1,59 @@
+#pragma once
+
+// The export with options as it was before it read the document once and wrote it once: kept
+// whole, as the reference that fuzz_export_reference compares the export with.
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "features/conversion_options.h"
+#include "mif/file_export.h"
+#include "fuzz/reference/kml_features.h"
+
+namespace reference {
+
+struct ConversionReport {
+  size_t dropped_columns = 0;  // ExtendedData names beyond the 250 columns a MIF file may have
+  size_t cut_values = 0;       // values longer than 254 bytes, cut
+  struct Invalid {
+    std::string column;
+    const char* type;  // "Integer", "Float", "Logical"
+    size_t count;
+  };
+  std::vector<Invalid> invalid_values;  // of typed columns: no number of the type, left empty
+  // Characters of the values written that GBK lacks (or bytes of no character of the file's
+  // encoding), written as "?".
+  size_t unrepresented = 0;
+  // Column names that MapInfo keeps for itself, and what they were written as (GBK).
+  std::vector<std::pair<std::string, std::string>> renamed_columns;
+  // What the objects left out (the first tuple with a field that is no number in GBK, as
+  // the file writes it), and the version they need.
+  RecordReport records;
+  // Projected (--crs gk3, gk6): the zone, whether it is none of the item's zones (then nothing
+  // is written), and the vertices beyond the zone's width from its central meridian.
+  int zone = 0;
+  bool zone_refused = false;
+  size_t far_vertices = 0;
+};
+
+// The MIF text of `source` with `options`, to `mif` in pieces; with attributes, the MID text
+// to `mid`, one line per MIF object in the MIF's order: the row of the placemark that holds
+// the object's geometry, or empty values for an object outside any placemark. Without
+// options this is ExportMif. False when a sink returned false, or when projected data lie in
+// no zone of the coordinate system (report->zone_refused). A projected export writes its
+// files once when given `rewind`, and otherwise reads the data twice.
+bool ExportWithOptions(const ExportSource& source, const ConversionOptions& options, int threads,
+                       const MifSink& mif, const MifSink& mid, ConversionReport* report,
+                       const SinkRewind* rewind = nullptr, size_t block = kFeatureBlock);
+
+
+// The whole conversion kept in memory, on one thread: for the window, whose documents are
+// held in memory anyway.
+struct ConvertedText {
+  std::string mif, mid;
+  ConversionReport report;
+};
+ConvertedText ConvertInMemory(const ExportSource& source, const ConversionOptions& options);
+
+}  // namespace reference
