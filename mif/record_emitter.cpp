@@ -259,10 +259,10 @@ bool RecordEmitter::OnTheEarth(double longitude, double latitude) {
   return false;
 }
 
-char* RecordEmitter::PutLine(char* p, const Tuple& t) {
+char* RecordEmitter::PutLine(char* p, const Tuple& t, const char* readable_end) {
   if (!grid_ && t.vertex) return PutVertexLine(p, t);
   double longitude, latitude;
-  if (!ParseTuple(t, readable_end_, &longitude, &latitude)) {
+  if (!ParseTuple(t, readable_end ? readable_end : readable_end_, &longitude, &latitude)) {
     NoteNoNumber(t);
     return p;
   }
@@ -342,7 +342,8 @@ bool RecordEmitter::CollectCoord(std::string_view coord, MifWriter& lines, bool*
     return false;
   }
   char* start = lines.Claim(LineBound(t));
-  char* line_end = PutLine(start, t);
+  // The tuple is a string of its own: nothing past it may be read.
+  char* line_end = PutLine(start, t, tuple.data() + tuple.size());
   lines.Advance(line_end);
   return line_end != start;
 }

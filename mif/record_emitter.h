@@ -146,8 +146,8 @@ class RecordEmitter {
 
  private:
   // The line of the vertex `t` at `p`, copied or projected; p itself when a projected vertex
-  // is left out.
-  char* PutLine(char* p, const Tuple& t);
+  // is left out. `readable_end` ends the memory that holds `t`: the text, unless given.
+  char* PutLine(char* p, const Tuple& t, const char* readable_end = nullptr);
   // Whether the projected vertex at `longitude`, `latitude` has a place, counted as left out
   // when not.
   bool OnTheEarth(double longitude, double latitude);
