@@ -8,11 +8,10 @@
 #include <tuple>
 #include <unordered_map>
 
-#include "features/attribute_table.h"
-#include "features/kml_features.h"
+#include "features/document_survey.h"
 #include "features/mif_styles.h"
-#include "features/object_plan.h"
 #include "features/object_writer.h"
+#include "features/table_layout.h"
 #include "document/text_io.h"
 #include "mif/coordinate_system.h"
 #include "mif/export_plan.h"
@@ -24,36 +23,30 @@ namespace {
 // Objects are written in pieces of about 1 MB of their texts.
 constexpr size_t kObjectChunk = size_t{256} << 10;
 
-// The style clauses of each placemark, one set for each style.
+// The style clauses of the placemarks: of each shared style (and of none) made once, of a
+// placemark's own style when it is read.
 class StyleClauses {
  public:
-  explicit StyleClauses(const KmlFeatures& features) {
-    // Placemarks in a row mostly name the same shared style: it is looked up once.
-    std::string_view last_url;
-    const Clauses* last = nullptr;
-    for (const Placemark& placemark : features.placemarks) {
-      std::string_view url = features.Value(placemark.style_url);
-      if (last && placemark.inline_style < 0 && url == last_url) {
-        of_placemark_.push_back(last);
-        continue;
-      }
-      const KmlStyle* style = features.StyleOf(placemark);
-      auto [it, added] = by_style_.try_emplace(style);
-      if (added) {
-        std::string symbol = SymbolClause(style);
-        symbol.resize(symbol.size() - 2);  // its line end goes with the record
-        it->second = {std::move(symbol), PlineClause(style), RegionClause(style)};
-      }
-      of_placemark_.push_back(&it->second);
-      last = placemark.inline_style < 0 ? &it->second : nullptr;
-      last_url = url;
-    }
+  explicit StyleClauses(const KmlFeatures& document) {
+    Add(nullptr);
+    for (const auto& [id, style] : document.styles) Add(&style);
+    for (const auto& [id, style] : document.style_map_styles) Add(&style);
   }
-  const std::vector<const Clauses*>* of_placemark() const { return &of_placemark_; }
+  // The clauses of `style`, a shared one or none; of a placemark's own, made in `own`.
+  const Clauses* Of(const KmlStyle* style, bool shared, Clauses& own) const {
+    if (shared) return &by_style_.at(style);
+    own = Make(style);
+    return &own;
+  }
 
  private:
+  static Clauses Make(const KmlStyle* style) {
+    std::string symbol = SymbolClause(style);
+    symbol.resize(symbol.size() - 2);  // its line end goes with the record
+    return {std::move(symbol), PlineClause(style), RegionClause(style)};
+  }
+  void Add(const KmlStyle* style) { by_style_.emplace(style, Make(style)); }
   std::unordered_map<const KmlStyle*, Clauses> by_style_;
-  std::vector<const Clauses*> of_placemark_;
 };
 
 // What a pass of writing gave: what its records left out and need, and their projected bounds,
@@ -105,32 +98,62 @@ Places SampleOf(size_t count, FirstVertex first_vertex) {
   return places;
 }
 
-Places SampleOf(const ObjectPlan& plan, const ExportSource& source) {
-  return SampleOf(plan.parts.size(), [&](size_t i, double* longitude, double* latitude) {
-    const Part& part = plan.parts[i];
-    std::string_view coordinates = part.text;
-    std::string track_coord;
-    if (part.type == PartType::kTrack) {
-      // Its first gx:coord, "lon lat alt", read as a tuple: enough for a guess.
-      const size_t open = part.text.find("coord>");
-      if (open == std::string_view::npos) return false;
-      std::string_view coord = part.text.substr(open + 6);
-      coord = coord.substr(0, coord.find('<'));
-      const size_t first = coord.find_first_not_of(" \t\r\n");
-      if (first == std::string_view::npos) return false;
-      track_coord = coord.substr(first);
-      std::replace_if(track_coord.begin(), track_coord.end(), [](char c) { return c == ' ' || c == '\t'; }, ',');
-      coordinates = track_coord;
+// The first vertex of a part: of a track its first gx:coord, "lon lat alt", read as a tuple,
+// enough for a guess; of a polygon its outer ring's.
+bool FirstVertexOf(const Part& part, double* longitude, double* latitude) {
+  std::string_view coordinates = part.text;
+  std::string track_coord;
+  if (part.type == PartType::kNone) return false;
+  if (part.type == PartType::kTrack) {
+    const size_t open = part.text.find("coord>");
+    if (open == std::string_view::npos) return false;
+    std::string_view coord = part.text.substr(open + 6);
+    coord = coord.substr(0, coord.find('<'));
+    const size_t first = coord.find_first_not_of(" \t\r\n");
+    if (first == std::string_view::npos) return false;
+    track_coord = coord.substr(first);
+    std::replace_if(track_coord.begin(), track_coord.end(), [](char c) { return c == ' ' || c == '\t'; }, ',');
+    coordinates = track_coord;
+  }
+  if (part.type == PartType::kPolygon) {
+    std::vector<std::string_view> rings = RingsOf(part.text);
+    if (rings.empty()) return false;
+    coordinates = rings[0];
+  }
+  const RecordEmitter emitter(!track_coord.empty() ? std::string_view(track_coord) : part.in);
+  return emitter.FirstVertex(coordinates, longitude, latitude);
+}
+
+// The sample of the parts of `index`, taken in the order of the parts' plan: in sections, the
+// order they are written in; merged, the parts in placemarks by placemark, then those outside
+// them by section.
+Places SampleOf(const PartIndex& index, const ExportSource& source) {
+  std::vector<const IndexedPart*> parts;
+  if (!index.merged) {
+    for (const std::vector<IndexedPart>& section : index.sections) {
+      for (const IndexedPart& part : section) parts.push_back(&part);
     }
-    if (part.type == PartType::kPolygon) {
-      std::vector<std::string_view> rings = RingsOf(part.text);
-      if (rings.empty()) return false;
-      coordinates = rings[0];
+  } else {
+    const std::vector<IndexedPart>& list = index.sections[0];
+    std::vector<std::pair<size_t, size_t>> objects;  // of placemarks: first, count
+    ForEachObject(list, true, [&](size_t first, size_t count) {
+      if (list[first].placemark != IndexedPart::kNoPlacemark && list[first].type != PartType::kNone) {
+        objects.emplace_back(first, count);
+      }
+    });
+    std::stable_sort(objects.begin(), objects.end(),
+                     [&](const auto& a, const auto& b) { return list[a.first].placemark < list[b.first].placemark; });
+    for (const auto& [first, count] : objects) {
+      for (size_t i = first; i < first + count; ++i) parts.push_back(&list[i]);
     }
-    const RecordEmitter emitter(!track_coord.empty()  ? std::string_view(track_coord)
-                                : part.joined == 0    ? source.text
-                                                      : std::string_view(*plan.joined[part.joined - 1]));
-    return emitter.FirstVertex(coordinates, longitude, latitude);
+    for (size_t section = 0; section < 3; ++section) {
+      for (const IndexedPart& part : list) {
+        if (part.placemark == IndexedPart::kNoPlacemark && SectionOf(part.type) == section) parts.push_back(&part);
+      }
+    }
+  }
+  return SampleOf(parts.size(), [&](size_t i, double* longitude, double* latitude) {
+    return FirstVertexOf(index.PartOf(*parts[i], source.text), longitude, latitude);
   });
 }
 
@@ -271,7 +294,7 @@ bool WriteInFrame(const CoordinateSystem& crs, const Places& sample, int version
 bool ExportRecordsInFrame(const ExportSource& source, const CoordinateSystem& crs, int threads, const MifSink& mif_sink,
                           ConversionReport* report, const SinkRewind* rewind) {
   const std::array<KindPlan, 3> kinds = PlanExport(source.text, threads);
-  auto header_of = [](const Frame& frame) { return MifHeaderWith(nullptr, frame.version, frame.coord_sys); };
+  auto header_of = [](const Frame& frame) { return MifHeaderOf(frame.version, frame.coord_sys); };
   const int zones = crs.Projected() && crs.zone == 0 ? ZoneWidthOf(crs.kind) : 0;
   auto write = [&](const Frame& frame, const MifSink& to_mif, const MifSink&, PassResult* result) {
     RecordProjection projection{frame.grid.get(), HalfWidthOf(crs.kind), zones};
@@ -291,41 +314,23 @@ bool ExportRecordsInFrame(const ExportSource& source, const CoordinateSystem& cr
 
 namespace {
 
-bool Export(const ExportSource& source, const ConversionOptions& options, int threads, const MifSink& mif_sink,
-            const MifSink& mid_sink, ConversionReport* report, const SinkRewind* rewind, size_t block) {
-  if (!options.Any()) return ExportMif(source, threads, mif_sink, &report->records);
-  // Without options that need the placemarks or make other objects, each geometry element
-  // gives its record as in the plain export.
-  if (!(options.Table() || options.styles || options.polygons || options.tracks || options.multi)) {
-    return ExportRecordsInFrame(source, options.crs, threads, mif_sink, report, rewind);
-  }
+// The options that make objects of placemarks or of other elements: the document is read
+// once for what the header and the rows need and where the objects' parts lie, and then the
+// objects are written with their rows, the placemarks read again where they begin.
+bool ExportObjects(const ExportSource& source, const ConversionOptions& options, int threads, const MifSink& mif_sink,
+                   const MifSink& mid_sink, ConversionReport* report, const SinkRewind* rewind, size_t block) {
   const std::string_view text = source.text;
-  // The placemarks, the geometry plan and the elements planned as parts are found in one pass
-  // over the text.
-  std::unique_ptr<KmlFeatures> features;
-  std::array<KindPlan, 3> kinds;
-  std::optional<NamedTagScan> elements;
-  if (options.Table() || options.styles || options.multi) {
-    ExportPlanner planner(text);
-    FeatureReading reading;
-    reading.whole_descriptions = options.plain_descriptions;
-    if (std::vector<std::string_view> names = PartElementNames(options); !names.empty()) elements.emplace(std::move(names));
-    features = std::make_unique<KmlFeatures>(ReadFeatures(text, source.encoding, threads, block, &planner,
-                                                          reading, elements ? &*elements : nullptr));
-    kinds = std::move(planner.plans());
-  } else {
-    kinds = PlanExport(text, threads);
-  }
-  const ObjectPlan plan = MakeObjectPlan(text, kinds, options, features.get(), threads, elements ? &*elements : nullptr);
-  std::unique_ptr<AttributeTable> table;
+  const DocumentSurvey survey = SurveyDocument(source, options, threads, block);
+  const PartIndex& index = survey.parts;
+  const TableOptions table_options{options.typed, options.times, options.plain_descriptions};
+  std::unique_ptr<TableLayout> table;
   if (options.Table()) {
-    table = std::make_unique<AttributeTable>(*features, plan.used, threads,
-                                             TableOptions{options.typed, options.times, options.plain_descriptions});
+    table = std::make_unique<TableLayout>(*survey.document, survey.rows, table_options);
     report->dropped_columns = table->dropped_columns();
     report->cut_values = table->cut_values();
     report->renamed_columns = table->renamed();
-    report->unrepresented = features->unrepresented;
-    for (const AttributeTable::Invalid& invalid : table->invalid_values()) {
+    report->unrepresented = survey.document->unrepresented;
+    for (const TableLayout::Invalid& invalid : table->invalid_values()) {
       const char* type = invalid.type == FieldType::kLogical                                        ? "Logical"
                          : invalid.type == FieldType::kFloat || invalid.type == FieldType::kUnsignedFloat ? "Float"
                                                                                                          : "Integer";
@@ -333,35 +338,88 @@ bool Export(const ExportSource& source, const ConversionOptions& options, int th
     }
   }
   std::unique_ptr<StyleClauses> clauses;
-  if (options.styles) clauses = std::make_unique<StyleClauses>(*features);
+  if (options.styles) clauses = std::make_unique<StyleClauses>(*survey.document);
+  const bool rereads = table || clauses;
   const int workers = ThreadsFor(text.size(), threads);
   const int zones = options.crs.Projected() && options.crs.zone == 0 ? ZoneWidthOf(options.crs.kind) : 0;
-  auto header_of = [&](const Frame& frame) { return MifHeaderWith(table.get(), frame.version, frame.coord_sys); };
+  const std::string columns = table ? table->MifColumns() : std::string();
+  auto header_of = [&](const Frame& frame) { return MifHeaderOf(frame.version, frame.coord_sys, columns); };
+  const FeatureReading reading{options.plain_descriptions};
 
-  // The objects, after the header: false when a sink returned false.
+  // What a worker keeps from piece to piece.
+  struct Worker {
+    std::unique_ptr<PlacemarkRereader> rereader;
+    RowValues values;
+    std::string row;
+    std::vector<std::string_view> scratch;
+    std::vector<Part> parts;
+    Clauses own;
+  };
+  Pool<std::unique_ptr<Worker>> workers_pool;
   Pool<MifWriter> pool;  // the writers of the pieces, kept for the next pieces
+  const size_t sections = index.merged ? 1 : 3;
+  // The objects, after the header: false when a sink returned false.
   auto write = [&](const Frame& frame, const MifSink& to_mif, const MifSink& to_mid, PassResult* result) {
     if (!to_mif(header_of(frame))) return false;
-    for (size_t s = 0; s < plan.sections.size(); ++s) {
+    for (size_t s = 0; s < sections; ++s) {
       if (s > 0 && !to_mif("\r\n")) return false;
-      const ObjectSection& section = plan.sections[s];
-      std::vector<size_t> bounds = PieceBounds(section.size(), kObjectChunk, [&](size_t i) {
-        size_t bytes = 16;
-        for (uint32_t p = section[i].first; p < section[i].first + section[i].count; ++p) bytes += plan.parts[p].text.size();
-        return bytes;
+      const std::vector<IndexedPart>& section = index.sections[s];
+      // Pieces of about kObjectChunk bytes of their parts' texts, cut between objects.
+      std::vector<size_t> bounds{0};
+      size_t bytes = 0;
+      ForEachObject(section, index.merged, [&](size_t first, size_t count) {
+        bytes += 16;
+        for (size_t i = first; i < first + count; ++i) bytes += section[i].end - section[i].begin;
+        if (bytes >= kObjectChunk) {
+          bounds.push_back(first + count);
+          bytes = 0;
+        }
       });
+      if (bounds.back() != section.size()) bounds.push_back(section.size());
       bool ok = OrderedParallel<Written>(
           bounds.size() - 1, workers, static_cast<size_t>(3 * workers),
           [&](size_t c) {
-            ObjectWriter writer(source, plan, options, clauses ? clauses->of_placemark() : nullptr, table.get());
+            std::unique_ptr<Worker> worker = workers_pool.Take();
+            if (!worker) {
+              worker = std::make_unique<Worker>();
+              if (rereads) worker->rereader = std::make_unique<PlacemarkRereader>(source, survey, reading);
+            }
+            ObjectWriter writer(text, options, index.merged, table != nullptr);
             if (frame.grid) writer.Project(frame.grid.get(), HalfWidthOf(options.crs.kind), zones);
             Written out;
             out.mif = pool.Take();
             out.mid = pool.Take();
-            for (size_t i = bounds[c]; i < bounds[c + 1]; ++i) writer.Write(section[i], out.mif, out.mid);
+            const std::span<const IndexedPart> piece(section.data() + bounds[c], bounds[c + 1] - bounds[c]);
+            uint64_t read_at = IndexedPart::kNoPlacemark;  // the placemark whose row and style are at hand
+            const Clauses* style = nullptr;
+            ForEachObject(piece, index.merged, [&](size_t first, size_t count) {
+              const IndexedPart& head = piece[first];
+              const bool in_placemark = head.placemark != IndexedPart::kNoPlacemark;
+              if (in_placemark && rereads && head.placemark != read_at) {
+                const PlacemarkRereader::Read read = worker->rereader->At(head.placemark);
+                if (table) {
+                  worker->values.Collect(*read.reading, *read.placemark, read.field_of, table_options);
+                  worker->row.clear();
+                  table->AppendRow(worker->values, head.folder, worker->row, worker->scratch);
+                }
+                if (clauses) {
+                  const KmlStyle* of = read.reading->StyleOf(*read.placemark, *survey.document);
+                  style = clauses->Of(of, read.placemark->inline_style < 0, worker->own);
+                }
+                read_at = head.placemark;
+              }
+              worker->parts.clear();
+              for (size_t i = first; i < first + count; ++i) {
+                if (piece[i].type != PartType::kNone) worker->parts.push_back(index.PartOf(piece[i], text));
+              }
+              writer.Write(worker->parts.data(), worker->parts.size(), in_placemark, in_placemark ? style : nullptr,
+                           !table ? std::string_view() : in_placemark ? std::string_view(worker->row) : table->EmptyRow(),
+                           out.mif, out.mid);
+            });
             out.records = writer.report();
             out.tally = writer.tally();
             out.zones = writer.zone_counts();
+            workers_pool.Give(worker);
             return out;
           },
           [&](size_t, Written& out) {
@@ -377,12 +435,22 @@ bool Export(const ExportSource& source, const ConversionOptions& options, int th
       if (!ok) return false;
     }
     // Merged objects end without a line end; the file does not.
-    return !plan.merged || to_mif("\r\n");
+    return !index.merged || to_mif("\r\n");
   };
 
-  const Places sample = options.crs.Projected() ? SampleOf(plan, source) : Places();
-  return WriteInFrame(options.crs, sample, MeasureObjects(source, plan, options).version, mif_sink, mid_sink, rewind,
+  const Places sample = options.crs.Projected() ? SampleOf(index, source) : Places();
+  return WriteInFrame(options.crs, sample, MeasureObjects(text, index, options).version, mif_sink, mid_sink, rewind,
                       report, write, header_of);
+}
+
+bool Export(const ExportSource& source, const ConversionOptions& options, int threads, const MifSink& mif_sink,
+            const MifSink& mid_sink, ConversionReport* report, const SinkRewind* rewind, size_t block) {
+  // Without options that need the placemarks or make other objects, each geometry element
+  // gives its record as in the plain export, in the frame of the coordinate system.
+  if (!(options.Table() || options.styles || options.polygons || options.tracks || options.multi)) {
+    return ExportRecordsInFrame(source, options.crs, threads, mif_sink, report, rewind);
+  }
+  return ExportObjects(source, options, threads, mif_sink, mid_sink, report, rewind, block);
 }
 
 }  // namespace

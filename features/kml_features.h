@@ -11,10 +11,13 @@
 #include "mif/element_tags.h"
 #include "mif/export_plan.h"
 
-// What a KML document says about its placemarks besides their geometry: names, descriptions,
-// folders, ExtendedData and styles, read from the file's own bytes as tolerantly as the rest
-// of the program reads them. The values of placemarks are cleaned (to ANSI, as CleanValue
-// says) as they are read, while their text is at hand, and kept one after another.
+// What a reading of KML finds besides the geometry: of the placemarks read, their names,
+// descriptions, ExtendedData and styles; of what lies outside them, the folders, the shared
+// styles and the schemas. Read from the file's own bytes as tolerantly as the rest of the
+// program reads them. The values of placemarks are cleaned (to ANSI, as CleanValue says) as
+// they are read, while their text is at hand, and kept one after another. A reading holds a
+// stretch of the document, or a placemark; the document's own features (folders, styles,
+// field names) are read into one of their own (features/placemark_stretches.h).
 
 // A KML style, as far as MapInfo can show it; what it does not set is empty.
 struct KmlStyle {
@@ -85,6 +88,8 @@ class KmlFeatures {
   KmlFeatures(std::string_view text, Encoding encoding) : text_(text), encoding_(encoding) {}
   std::string_view text() const { return text_; }
   Encoding encoding() const { return encoding_; }
+  // Empties it for another reading of the same text, keeping the memory of its long lists.
+  void Clear();
 
   std::vector<Placemark> placemarks;  // in the order they begin
   std::vector<PlacemarkSpan> spans;   // in document order; they never overlap
@@ -124,9 +129,10 @@ class KmlFeatures {
   int PlacemarkAt(size_t at, size_t* hint) const;
   // The names of the folders around `folder`, outermost first, joined with "/".
   std::string FolderPath(int folder) const;
-  // The style of a placemark: its own, else the Style its styleUrl names, else the normal
-  // Style of the StyleMap it names (through up to 8 StyleMaps); null for none.
-  const KmlStyle* StyleOf(const Placemark& placemark) const;
+  // The style of one of its placemarks: its own, else the Style its styleUrl names among the
+  // shared styles of `document`, else the normal Style of the StyleMap it names there (through
+  // up to 8 StyleMaps); null for none.
+  const KmlStyle* StyleOf(const Placemark& placemark, const KmlFeatures& document) const;
 
  private:
   std::string_view text_;
@@ -137,16 +143,3 @@ class KmlFeatures {
 struct FeatureReading {
   bool whole_descriptions = false;  // descriptions whole, not only their first kKeptBytes bytes
 };
-
-// Reads the features of `text`, a file's own bytes read with `encoding` (see SourceOf), which
-// must outlive them. A Placemark inside another is nested in it: after it closes, the other is
-// open again. A Placemark without its closing tag ends where a Folder or Document begins, where
-// a Folder, Document or kml element ends, or at the end.
-// A text longer than `block` is read on up to `threads` threads, a stretch from each block
-// (the result is the same). With a `planner`, the tags of the export are found in the same
-// pass and handed to it in order, so that it makes the plan of PlanExport; with `elements`,
-// the tags of its names are found in that pass too.
-constexpr size_t kFeatureBlock = size_t{4} << 20;
-KmlFeatures ReadFeatures(std::string_view text, Encoding encoding, int threads, size_t block = kFeatureBlock,
-                         ExportPlanner* planner = nullptr, FeatureReading reading = {},
-                         NamedTagScan* elements = nullptr);

@@ -16,19 +16,25 @@ void PutCount(std::string_view head, size_t count, MifWriter& mif) {
   mif.Append("\r\n");
 }
 
+std::string_view FirstGroup(std::string_view text, std::string_view name) {
+  std::vector<ElementMatch> found = FindNamedElements(text, name);
+  return found.empty() ? std::string_view() : found[0].group;
+}
+
 }  // namespace
 
-ObjectWriter::ObjectWriter(const ExportSource& source, const ObjectPlan& plan, const ConversionOptions& options,
-                           const std::vector<const Clauses*>* clauses, const AttributeTable* table)
-    : source_(source), plan_(plan), options_(options), clauses_(clauses), table_(table), emitter_(source.text) {}
-
-const Clauses* ObjectWriter::StyleOf(int placemark) const {
-  return clauses_ && placemark >= 0 ? (*clauses_)[static_cast<size_t>(placemark)] : nullptr;
+std::vector<std::string_view> RingsOf(std::string_view polygon) {
+  std::vector<std::string_view> rings{FirstGroup(FirstGroup(FirstGroup(polygon, "outerBoundaryIs"), "LinearRing"), "coordinates")};
+  for (const ElementMatch& inner : FindNamedElements(polygon, "innerBoundaryIs")) {
+    for (const ElementMatch& ring : FindNamedElements(inner.group, "LinearRing")) {
+      rings.push_back(FirstGroup(ring.group, "coordinates"));
+    }
+  }
+  return rings;
 }
 
-void ObjectWriter::UseTextOf(const Part& part) {
-  emitter_.SetText(part.joined == 0 ? source_.text : std::string_view(*plan_.joined[part.joined - 1]));
-}
+ObjectWriter::ObjectWriter(std::string_view document, const ConversionOptions& options, bool merged, bool rows)
+    : options_(options), merged_(merged), rows_(rows), emitter_(document) {}
 
 RecordReport ObjectWriter::report() const {
   RecordReport report;
@@ -41,16 +47,16 @@ RecordReport ObjectWriter::report() const {
 
 void ObjectWriter::PutNone(const Part* part, MifWriter& mif) const {
   // Points of a section end with their line end; every other record begins with one.
-  mif.Append(!plan_.merged && part && part->type == PartType::kPoint ? "None\r\n" : "\r\nNone");
+  mif.Append(!merged_ && part && part->type == PartType::kPoint ? "None\r\n" : "\r\nNone");
 }
 
-void ObjectWriter::Write(const PlannedObject& object, MifWriter& mif, MifWriter& mid) {
-  const Clauses* style = StyleOf(object.placemark);
+void ObjectWriter::Write(const Part* parts, size_t count, bool in_placemark, const Clauses* style, std::string_view row_text,
+                         MifWriter& mif, MifWriter& mid) {
   bool written = false;
   auto row = [&] {
     written = true;
     ++objects_;
-    if (table_) mid.Append(table_->Row(object.placemark));
+    if (rows_) mid.Append(row_text);
   };
   // Writes one object of the MIF file. Projecting, the vertices of an object that gives none
   // do not count.
@@ -61,20 +67,20 @@ void ObjectWriter::Write(const PlannedObject& object, MifWriter& mif, MifWriter&
     emitter_.Restore(tally);
     if (!left_out) return;
     ++left_out_objects_;
-    if (!table_) return;
+    if (!rows_) return;
     PutNone(part, mif);
     row();
   };
-  if (options_.multi && object.count > 0) {
-    write(nullptr, [&](bool* left_out) { return WriteTogether(object, style, mif, left_out); });
+  if (options_.multi && count > 0) {
+    write(nullptr, [&](bool* left_out) { return WriteTogether(parts, count, style, mif, left_out); });
   } else {
-    for (uint32_t i = object.first; i < object.first + object.count; ++i) {
-      const Part& part = plan_.parts[i];
+    for (size_t i = 0; i < count; ++i) {
+      const Part& part = parts[i];
       write(&part, [&](bool* left_out) { return WritePart(part, style, mif, left_out); });
     }
   }
   // A placemark whose geometry was lost, or that had none, still has its row.
-  if (!written && options_.empty_rows && object.placemark >= 0) {
+  if (!written && options_.empty_rows && in_placemark) {
     mif.Append("\r\nNone");
     row();
   }
@@ -86,7 +92,7 @@ bool ObjectWriter::WritePart(const Part& part, const Clauses* style, MifWriter& 
     case PartType::kPoint: {
       std::string_view symbol = style ? std::string_view(style->symbol) : kSymbol;
       bool written;
-      if (!plan_.merged) {
+      if (!merged_) {
         scratch_.Clear();
         scratch_.Append(symbol);
         scratch_.Append("\r\n");
@@ -111,6 +117,7 @@ bool ObjectWriter::WritePart(const Part& part, const Clauses* style, MifWriter& 
       *left_out = emitter_.left_out();
       return false;
     }
+    case PartType::kNone: return false;
     case PartType::kTrack:
     case PartType::kPolygon: {
       Lists& lists = part.type == PartType::kTrack ? plines_ : regions_;
@@ -163,6 +170,7 @@ bool ObjectWriter::Collect(const Part& part, Lists& lists) {
       const size_t count = emitter_.CollectVertices(part.text, lists.lines, &usable);
       return keep(count, usable, part.type == PartType::kLine ? kPlineParams.fewest : kRegionParams.fewest, before);
     }
+    case PartType::kNone: return false;
     case PartType::kTrack: {
       size_t count = 0, usable = 0;
       for (const ElementMatch& coord : FindNamedElements(part.text, "coord")) {
@@ -201,12 +209,12 @@ void ObjectWriter::PutLists(const Lists& lists, size_t from, MifWriter& mif) {
   }
 }
 
-bool ObjectWriter::WriteTogether(const PlannedObject& object, const Clauses* style, MifWriter& mif, bool* left_out) {
+bool ObjectWriter::WriteTogether(const Part* parts, size_t count, const Clauses* style, MifWriter& mif, bool* left_out) {
   points_.Clear();
   plines_.Clear();
   regions_.Clear();
-  for (uint32_t i = object.first; i < object.first + object.count; ++i) {
-    const Part& part = plan_.parts[i];
+  for (size_t i = 0; i < count; ++i) {
+    const Part& part = parts[i];
     *left_out |= Collect(part, part.type == PartType::kPoint                                   ? points_
                                : part.type == PartType::kLine || part.type == PartType::kTrack ? plines_
                                                                                                 : regions_);
@@ -282,6 +290,7 @@ bool GivesAList(const Part& part) {
     case PartType::kLine: return VerticesUpTo(part.text, kPlineParams.fewest) == kPlineParams.fewest;
     case PartType::kRing: return VerticesUpTo(part.text, kRegionParams.fewest) == kRegionParams.fewest;
     case PartType::kPolygon: return VerticesUpTo(RingsOf(part.text)[0], kRegionParams.fewest) == kRegionParams.fewest;
+    case PartType::kNone: return false;
     case PartType::kTrack: {
       size_t coords = 0;
       for (const ElementMatch& coord : FindNamedElements(part.text, "coord")) {
@@ -302,39 +311,40 @@ bool GivesAList(const Part& part) {
 
 }  // namespace
 
-VersionNeeds MeasureObjects(const ExportSource& source, const ObjectPlan& plan, const ConversionOptions& options) {
+VersionNeeds MeasureObjects(std::string_view document, const PartIndex& index, const ConversionOptions& options) {
   // A vertex takes three bytes and a blank at least.
   constexpr size_t kMayNeedMore = 4 * 32768 - 1;
   VersionNeeds needs;
-  ObjectWriter writer(source, plan, options, nullptr, nullptr);
+  ObjectWriter writer(document, options, index.merged, false);
   MifWriter scratch, no_rows;
-  for (const ObjectSection& section : plan.sections) {
-    for (size_t o = 0; o < section.size(); ++o) {
-      const PlannedObject object = section[o];
+  std::vector<Part> parts;
+  for (const std::vector<IndexedPart>& section : index.sections) {
+    ForEachObject(section, index.merged, [&](size_t first, size_t count) {
+      parts.clear();
       size_t bytes = 0;
-      for (uint32_t i = object.first; i < object.first + object.count; ++i) bytes += plan.parts[i].text.size();
+      for (size_t i = first; i < first + count; ++i) {
+        if (section[i].type == PartType::kNone) continue;
+        parts.push_back(index.PartOf(section[i], document));
+        bytes += parts.back().text.size();
+      }
       if (bytes >= kMayNeedMore) {
         scratch.Clear();
-        writer.Write(object, scratch, no_rows);
-        continue;
+        writer.Write(parts.data(), parts.size(), section[first].placemark != IndexedPart::kNoPlacemark, nullptr, {},
+                     scratch, no_rows);
+        return;
       }
-      if (!options.multi || object.count < 2) continue;
+      if (!options.multi || parts.size() < 2) return;
       size_t points = 0;
       bool kinds[3] = {false, false, false};
-      for (uint32_t i = object.first; i < object.first + object.count; ++i) {
-        const Part& part = plan.parts[i];
+      for (const Part& part : parts) {
         if (!GivesAList(part)) continue;
         const int kind = part.type == PartType::kPoint ? 0 : part.type == PartType::kLine || part.type == PartType::kTrack ? 1 : 2;
         kinds[kind] = true;
         points += kind == 0;
       }
       if (kinds[0] + kinds[1] + kinds[2] > 1 || points > 1) needs.Need(650);
-    }
+    });
   }
   needs.Add(writer.report().version);
   return needs;
-}
-
-std::string MifHeaderWith(const AttributeTable* table, int version, const std::string& coord_sys) {
-  return MifHeaderOf(version, coord_sys, table ? table->MifColumns() : std::string());
 }

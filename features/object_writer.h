@@ -3,9 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "features/attribute_table.h"
 #include "features/conversion_options.h"
-#include "features/object_plan.h"
+#include "features/part_index.h"
 #include "mif/file_export.h"
 #include "mif/mif_writer.h"
 #include "mif/record_emitter.h"
@@ -16,7 +15,7 @@ struct Clauses {
   std::string symbol, pline, region;
 };
 
-// Writes the planned objects of a conversion, each with its row of the MID file.
+// Writes the objects of a conversion, each with its row of the MID file.
 //   In sections: a point is "Point x y\r\n    Symbol (...)\r\n", a polyline or region begins
 //   with CR LF and ends without, as the plain export writes them.
 //   Merged: every object begins with CR LF and ends without; a placemark's parts make one object
@@ -27,15 +26,19 @@ struct Clauses {
 // keeps its row as a "None" object, when there are rows: its name and values are not lost.
 class ObjectWriter {
  public:
-  ObjectWriter(const ExportSource& source, const ObjectPlan& plan, const ConversionOptions& options,
-               const std::vector<const Clauses*>* clauses, const AttributeTable* table);
+  // `merged`: the objects come in one list (--multi, --empty-rows); `rows`: each gets its MID row.
+  ObjectWriter(std::string_view document, const ConversionOptions& options, bool merged, bool rows);
 
   // Projects every vertex; those the projection has no place for are left out.
   void Project(const ProjectionGrid* grid, double half_width, int zones = 0) {
     emitter_.Project(grid, half_width, zones);
   }
 
-  void Write(const PlannedObject& object, MifWriter& mif, MifWriter& mid);
+  // Writes the object of `parts`: in sections one part, merged those of a placemark (none for
+  // one without parts) or one outside placemarks. `style` is its placemark's clauses (null for
+  // the fixed ones), `row` its row, written to `mid` when the object gives a record.
+  void Write(const Part* parts, size_t count, bool in_placemark, const Clauses* style, std::string_view row,
+             MifWriter& mif, MifWriter& mid);
 
   // What the objects written left out and need of the version; their projected bounds and
   // far vertices, and their vertices by zone.
@@ -54,13 +57,12 @@ class ObjectWriter {
     }
   };
 
-  const Clauses* StyleOf(int placemark) const;
-  void UseTextOf(const Part& part);
+  void UseTextOf(const Part& part) { emitter_.SetText(part.in); }
   // Writes one part as an object of its own; false when it gives none, and then *left_out
   // tells whether the rules of vertices left it out.
   bool WritePart(const Part& part, const Clauses* style, MifWriter& mif, bool* left_out);
   // Writes the parts as one object; false when they give none (*left_out as for WritePart).
-  bool WriteTogether(const PlannedObject& object, const Clauses* style, MifWriter& mif, bool* left_out);
+  bool WriteTogether(const Part* parts, size_t count, const Clauses* style, MifWriter& mif, bool* left_out);
   // Adds the part's vertex lists to `lists`: one for a point, line, ring or track, a polygon's
   // rings of three vertices or more (none when its outer ring has fewer). True when the part
   // gave none but was left out by the rules of vertices.
@@ -69,11 +71,9 @@ class ObjectWriter {
   // "None", as a record of the section (or the merged list) that `part` belongs to.
   void PutNone(const Part* part, MifWriter& mif) const;
 
-  const ExportSource& source_;
-  const ObjectPlan& plan_;
   const ConversionOptions& options_;
-  const std::vector<const Clauses*>* clauses_;
-  const AttributeTable* table_;
+  bool merged_;
+  bool rows_;
   RecordEmitter emitter_;
   Lists points_, plines_, regions_;
   MifWriter scratch_;
@@ -82,11 +82,11 @@ class ObjectWriter {
   VersionNeeds version_;
 };
 
-// What writing the objects of `plan` unprojected needs of the version, found before they are
+// The rings of a Polygon: the coordinates of the first LinearRing of its outerBoundaryIs, then
+// those of each LinearRing of its innerBoundaryIs elements, in order.
+std::vector<std::string_view> RingsOf(std::string_view polygon);
+
+// What writing the objects of `index` unprojected needs of the version, found before they are
 // written: a Multipoint or a Collection needs 650, and only objects of texts long enough to
 // need more than version 300 are written to be counted.
-VersionNeeds MeasureObjects(const ExportSource& source, const ObjectPlan& plan, const ConversionOptions& options);
-
-// The MIF header with `version`, the CoordSys line `coord_sys` and, when given, the table's
-// columns in place of GOOD.
-std::string MifHeaderWith(const AttributeTable* table, int version, const std::string& coord_sys);
+VersionNeeds MeasureObjects(std::string_view document, const PartIndex& index, const ConversionOptions& options);

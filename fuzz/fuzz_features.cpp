@@ -1,45 +1,17 @@
-// The conversion's options on any document: the placemarks read in stretches on threads are
-// those of one reading, the geometry plan made in the same pass is the export's, and with
-// every option the MID file has one row of every column for each record of the MIF file.
+// The conversion's options on any document: read in stretches on threads, it writes what one
+// reading writes; the geometry plan made in the same pass is the export's; and with every
+// option the MID file has one row of every column for each record of the MIF file.
 #include <algorithm>
 #include <cstdint>
 #include <string>
 
 #include "features/feature_export.h"
-#include "features/kml_features.h"
+#include "features/placemark_stretches.h"
 #include "fuzz/fuzz_check.h"
 #include "mif/element_tags.h"
 #include "mif/export_plan.h"
 
 namespace {
-
-bool SameValue(const KmlFeatures& a, ValueRef x, const KmlFeatures& b, ValueRef y) {
-  return x.size == y.size && a.Value(x) == b.Value(y);
-}
-
-void CheckSameFeatures(const KmlFeatures& a, const KmlFeatures& b) {
-  FUZZ_CHECK(a.placemarks.size() == b.placemarks.size());
-  FUZZ_CHECK(a.fields == b.fields);
-  for (size_t i = 0; i < a.placemarks.size(); ++i) {
-    const Placemark& p = a.placemarks[i];
-    const Placemark& q = b.placemarks[i];
-    FUZZ_CHECK(p.begin == q.begin && p.end == q.end && p.data_count == q.data_count);
-    FUZZ_CHECK(SameValue(a, p.name, b, q.name) && SameValue(a, p.description, b, q.description));
-    FUZZ_CHECK(SameValue(a, p.style_url, b, q.style_url));
-    FUZZ_CHECK(a.FolderPath(p.folder) == b.FolderPath(q.folder));
-    const PlacemarkTimes x = a.TimesOf(p), y = b.TimesOf(q);
-    FUZZ_CHECK(SameValue(a, x.stamp, b, y.stamp) && SameValue(a, x.begin, b, y.begin) && SameValue(a, x.end, b, y.end));
-    for (uint32_t d = 0; d < p.data_count; ++d) {
-      const DataValue& x = a.data[p.first_data + d];
-      const DataValue& y = b.data[q.first_data + d];
-      FUZZ_CHECK(x.field == y.field && SameValue(a, x.value, b, y.value));
-    }
-    const KmlStyle* s = a.StyleOf(p);
-    const KmlStyle* t = b.StyleOf(q);
-    FUZZ_CHECK((s == nullptr) == (t == nullptr));
-    if (s) FUZZ_CHECK(s->line_color == t->line_color && s->poly_color == t->poly_color && s->icon_scale == t->icon_scale);
-  }
-}
 
 // The objects of the MIF text, read as MIF readers read it: the vertex lines that a count
 // announces are skipped (a coordinate is copied as text, so a vertex line may begin with an
@@ -116,11 +88,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
   const std::string bytes(reinterpret_cast<const char*>(data) + 1, size - 1);
   const size_t block = 1 + data[0] % 64;
-  KmlFeatures whole = ReadFeatures(bytes, Encoding::kAnsi, 1);
   ExportPlanner planner(bytes);
   const std::vector<std::string_view> names{"Polygon", "Track"};
   NamedTagScan scan(names);
-  CheckSameFeatures(whole, ReadFeatures(bytes, Encoding::kAnsi, 2, block, &planner, {}, &scan));
+  KmlFeatures document(bytes, Encoding::kAnsi);
+  StretchReading how;
+  how.planner = &planner;
+  how.element_names = names;
+  PlacemarkStretches stretches(bytes, Encoding::kAnsi, how, document);
+  stretches.Read(2, block, [&](std::unique_ptr<PlacemarkStretch> stretch) {
+    scan.Append(*stretch->element_tags);
+    stretches.Recycle(std::move(stretch));
+  });
   // The elements found in the same pass are those of their own search.
   const std::vector<std::vector<ElementMatch>> searched = FindElementsOfEach(bytes, names, 1);
   const std::vector<std::vector<ElementMatch>> found = scan.Elements(bytes);
@@ -145,7 +124,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   std::string decoded;
-  ConvertedText converted = ConvertInMemory(SourceOf(bytes, Encoding::kUtf8, &decoded), ConversionOptions::All());
+  const ExportSource source = SourceOf(bytes, Encoding::kUtf8, &decoded);
+  ConvertedText converted = ConvertInMemory(source, ConversionOptions::All());
+  // Read in stretches on two threads, the same.
+  std::string mif_in_stretches, mid_in_stretches;
+  ConversionReport report;
+  ExportWithOptions(
+      source, ConversionOptions::All(), 2, [&](std::string_view piece) { return mif_in_stretches.append(piece), true; },
+      [&](std::string_view piece) { return mid_in_stretches.append(piece), true; }, &report, nullptr, block);
+  FUZZ_CHECK(mif_in_stretches == converted.mif && mid_in_stretches == converted.mid);
   const std::string& mif = converted.mif;
   const std::string& mid = converted.mid;
   size_t columns_at = mif.find("Columns ");

@@ -122,22 +122,10 @@ void NamedTagScan::Append(const NamedTagScan& later) {
   }
 }
 
-// The elements that the tags make, as FindNamedElements pairs them: each opening tag from
-// where the last element ended with the first closing tag from its end on.
 std::vector<std::vector<ElementMatch>> NamedTagScan::Elements(std::string_view text) const {
-  std::vector<std::vector<ElementMatch>> elements;
-  for (const Tags& tags : found_) {
-    std::vector<ElementMatch>& found = elements.emplace_back();
-    size_t from = 0, c = 0;
-    for (const TagSpan& open : tags.openings) {
-      if (open.begin < from) continue;
-      while (c < tags.closings.size() && tags.closings[c].begin < open.end) ++c;
-      if (c == tags.closings.size()) break;
-      const TagSpan& close = tags.closings[c];
-      found.push_back({text.substr(open.begin, close.end - open.begin), text.substr(open.end, close.begin - open.end)});
-      from = close.end;
-    }
-  }
+  std::vector<std::vector<ElementMatch>> elements(found_.size());
+  std::vector<ElementPairing> pairings(found_.size());
+  PairInto(text, pairings, [&](size_t name, const ElementMatch& element) { elements[name].push_back(element); });
   return elements;
 }
 

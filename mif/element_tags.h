@@ -48,6 +48,25 @@ std::string ElementPatternSource(std::string_view name);
 // the text between the tags.
 std::vector<ElementMatch> FindNamedElements(std::string_view text, std::string_view name);
 
+// Pairs the tags of one name into its elements as FindNamedElements does, the tags of a piece
+// of the text at a time, in order: each opening tag from where the last element ended with the
+// first closing tag from its end on, an element as soon as its closing tag is taken.
+class ElementPairing {
+ public:
+  // Takes the opening and closing tags of the next piece of `text` (each list in order) and
+  // calls found(element) for each element they complete.
+  template <typename Found>
+  void Take(std::string_view text, const std::vector<TagSpan>& openings, const std::vector<TagSpan>& closings,
+            Found&& found);
+  // Where the opening tag that waits for its closing tag begins: no element found from now on
+  // begins before it. npos when none waits.
+  size_t waiting() const { return open_.begin; }
+
+ private:
+  TagSpan open_{std::string_view::npos, std::string_view::npos};
+  size_t from_ = 0;  // where the last element ended
+};
+
 // The opening and closing tags of elements of some names, gathered a "<" at a time, so that
 // the search can share another pass over the text, in pieces, and then paired into elements.
 class NamedTagScan {
@@ -61,6 +80,10 @@ class NamedTagScan {
   void Append(const NamedTagScan& later);
   // FindNamedElements of each name, from the tags taken over the whole text.
   std::vector<std::vector<ElementMatch>> Elements(std::string_view text) const;
+  // Hands the tags taken to `pairings` (one for each name, taking the pieces in order) and calls
+  // found(name_index, element) for each element they complete.
+  template <typename Found>
+  void PairInto(std::string_view text, std::vector<ElementPairing>& pairings, Found&& found) const;
 
  private:
   struct Tags {
@@ -74,3 +97,31 @@ class NamedTagScan {
 // on up to `threads` threads.
 std::vector<std::vector<ElementMatch>> FindElementsOfEach(std::string_view text, const std::vector<std::string_view>& names,
                                                           int threads);
+
+// ---- implementation ----
+
+template <typename Found>
+void ElementPairing::Take(std::string_view text, const std::vector<TagSpan>& openings,
+                          const std::vector<TagSpan>& closings, Found&& found) {
+  size_t o = 0, c = 0;
+  while (o < openings.size() || c < closings.size()) {
+    if (c == closings.size() || (o < openings.size() && openings[o].begin < closings[c].begin)) {
+      const TagSpan& open = openings[o++];
+      // An opening tag while another waits, or inside the last element, begins none.
+      if (open_.begin == std::string_view::npos && open.begin >= from_) open_ = open;
+      continue;
+    }
+    const TagSpan& close = closings[c++];
+    if (open_.begin == std::string_view::npos || close.begin < open_.end) continue;
+    found(ElementMatch{text.substr(open_.begin, close.end - open_.begin), text.substr(open_.end, close.begin - open_.end)});
+    from_ = close.end;
+    open_ = {std::string_view::npos, std::string_view::npos};
+  }
+}
+
+template <typename Found>
+void NamedTagScan::PairInto(std::string_view text, std::vector<ElementPairing>& pairings, Found&& found) const {
+  for (size_t n = 0; n < found_.size(); ++n) {
+    pairings[n].Take(text, found_[n].openings, found_[n].closings, [&](const ElementMatch& element) { found(n, element); });
+  }
+}

@@ -143,12 +143,21 @@ void ExportPlanner::Take(const std::vector<ScannedTag>& tags) {
   }
   // Room for the rest of the text's coordinates at the rate found so far, so that the lists
   // are not copied again and again as they grow (which faults in twice their memory).
-  if (tags.empty() || count_only_) return;
+  if (tags.empty() || count_only_ || !reserve_) return;
   const double rest = static_cast<double>(text_.size()) / static_cast<double>(std::max<uint64_t>(tags.back().end, 1));
   for (KindPlan& plan : plans_) {
     const size_t expected = static_cast<size_t>(static_cast<double>(plan.coordinates.size()) * rest * 1.05);
     if (plan.coordinates.capacity() < expected) plan.coordinates.reserve(expected);
   }
+}
+
+uint64_t ExportPlanner::PlannedFrom() const {
+  uint64_t from = UINT64_MAX;
+  for (size_t kind = 0; kind < 3; ++kind) {
+    if (!plans_[kind].joined_from_here.empty()) from = std::min(from, plans_[kind].joined_from_here.front().begin);
+    if (states_[kind].inside) from = std::min(from, states_[kind].open_end);
+  }
+  return from;
 }
 
 // The element text [open_end, group_end) is complete: its coordinates elements, found as the

@@ -58,13 +58,22 @@ struct KindPlan {
 };
 
 // Takes the tags of a document in order, a piece at a time, and makes the plan; with
-// `count_only`, only the element counts.
+// `count_only`, only the element counts. Unless told not to (a planner of a piece of the text),
+// its lists take room for the rest of the text at the rate found so far.
 class ExportPlanner {
  public:
-  explicit ExportPlanner(std::string_view text, bool count_only = false) : text_(text), count_only_(count_only) {}
+  explicit ExportPlanner(std::string_view text, bool count_only = false, bool reserve = true)
+      : text_(text), count_only_(count_only), reserve_(reserve) {}
 
   void Take(const std::vector<ScannedTag>& tags);
   std::array<KindPlan, 3>& plans() { return plans_; }  // point, line, polygon
+
+  // Where the coordinates texts still to be planned may begin at the earliest, given the tags
+  // taken so far: those of elements still open, and of a kind whose element texts are kept
+  // to be joined (planned at the end, ForEachJoinedCoordinates). UINT64_MAX when nothing is
+  // open: the texts planned from now on lie after the tags taken. The coordinates texts
+  // planned so far may be taken out of the plans: the planner only appends to them.
+  uint64_t PlannedFrom() const;
 
  private:
   struct KindState {
@@ -78,6 +87,7 @@ class ExportPlanner {
 
   std::string_view text_;
   bool count_only_;
+  bool reserve_;
   std::array<KindPlan, 3> plans_;
   std::array<KindState, 3> states_;
 };

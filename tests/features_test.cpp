@@ -3,8 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include "features/attribute_table.h"
 #include "features/kml_features.h"
+#include "features/placemark_stretches.h"
+#include "features/table_layout.h"
 #include "features/kml_values.h"
 #include "features/mif_styles.h"
 
@@ -24,22 +25,43 @@ const ConversionOptions kStyles{false, true, false, false};
 const ConversionOptions kPolygons{false, false, true, false};
 const ConversionOptions kTracks{false, false, false, true};
 
-// All that a reading of the features found, one line per placemark.
-std::string Describe(const KmlFeatures& f) {
+// All that a reading of the features in stretches found, one line per placemark. With a
+// `planner` and `scan`, the export's tags and those of the elements go to them.
+std::string Describe(const std::string& kml, int threads, size_t block = size_t{4} << 20, ExportPlanner* planner = nullptr,
+                     NamedTagScan* scan = nullptr) {
+  KmlFeatures document(kml, Encoding::kAnsi);
+  StretchReading how;
+  how.planner = planner;
+  if (scan) how.element_names = {"Polygon", "Track"};
+  PlacemarkStretches stretches(kml, Encoding::kAnsi, how, document);
   std::string out;
-  for (const Placemark& p : f.placemarks) {
-    out += std::to_string(p.begin) + "-" + std::to_string(p.end) + " " + std::string(f.Value(p.name)) + "|" +
-           std::string(f.Value(p.description)) + "|" + std::string(f.Value(p.style_url)) + "|" +
-           f.FolderPath(p.folder) + "|" + std::to_string(p.inline_style) + "|";
-    for (uint32_t d = p.first_data; d < p.first_data + p.data_count; ++d) {
-      out += f.fields[static_cast<size_t>(f.data[d].field)] + "=" + std::string(f.Value(f.data[d].value)) + ";";
+  int inline_styles = 0;  // before the stretch
+  std::vector<std::unique_ptr<PlacemarkStretch>> read;
+  stretches.Read(threads, block, [&](std::unique_ptr<PlacemarkStretch> stretch) {
+    if (scan) scan->Append(*stretch->element_tags);
+    read.push_back(std::move(stretch));
+  });
+  // The folders' names are known once the whole document is read.
+  for (const auto& stretch : read) {
+    const KmlFeatures& f = *stretch->found;
+    for (size_t i = 0; i < f.placemarks.size(); ++i) {
+      const Placemark& p = f.placemarks[i];
+      out += std::to_string(p.begin) + "-" + std::to_string(p.end) + " " + std::string(f.Value(p.name)) + "|" +
+             std::string(f.Value(p.description)) + "|" + std::string(f.Value(p.style_url)) + "|" +
+             document.FolderPath(stretch->folder_of[i]) + "|" +
+             std::to_string(p.inline_style < 0 ? -1 : p.inline_style + inline_styles) + "|";
+      for (uint32_t d = p.first_data; d < p.first_data + p.data_count; ++d) {
+        out += document.fields[static_cast<size_t>(stretch->field_of[static_cast<size_t>(f.data[d].field)])] + "=" +
+               std::string(f.Value(f.data[d].value)) + ";";
+      }
+      const KmlStyle* style = f.StyleOf(p, document);
+      out += style ? style->line_color + "," + style->icon_scale : "-";
+      if (const PlacemarkTimes t = f.TimesOf(p); p.times != Placemark::kNoTimes) {
+        out += "|" + std::string(f.Value(t.stamp)) + "/" + std::string(f.Value(t.begin)) + "/" + std::string(f.Value(t.end));
+      }
+      out += "\n";
     }
-    const KmlStyle* style = f.StyleOf(p);
-    out += style ? style->line_color + "," + style->icon_scale : "-";
-    if (const PlacemarkTimes t = f.TimesOf(p); p.times != Placemark::kNoTimes) {
-      out += "|" + std::string(f.Value(t.stamp)) + "/" + std::string(f.Value(t.begin)) + "/" + std::string(f.Value(t.end));
-    }
-    out += "\n";
+    inline_styles += static_cast<int>(f.inline_styles.size());
   }
   return out;
 }
@@ -53,7 +75,7 @@ TEST(KmlValues, AreCleanedAsAttributeValues) {
   EXPECT_EQ(DecodeEntities("#\xE6\xA0\xB7&amp;"), "#\xE6\xA0\xB7&");
 }
 
-TEST(AttributeTable, ColumnNamesAreTheDocumentsAsMapInfoTakesThem) {
+TEST(TableLayout, ColumnNamesAreTheDocumentsAsMapInfoTakesThem) {
   EXPECT_EQ(ColumnName("\xD5\xBE\xB5\xE3 \xC0\xE0\xD0\xCD"), "\xD5\xBE\xB5\xE3_\xC0\xE0\xD0\xCD");  // 站点 类型
   EXPECT_EQ(ColumnName("a-b.c(d)"), "a_b_c_d_");
   EXPECT_EQ(ColumnName("2020\xA3\xAC"), "_2020_");  // a digit first; a full-width comma
@@ -159,7 +181,7 @@ TEST(FeatureExport, PolygonsKeepTheirHolesAndTracksBecomeLines) {
   EXPECT_EQ(tracks.substr(0, tracks.find("\r\nRegion")), point + "\r\n\r\nPline 2\r\n1 2\r\n4 5\r\n    Pen (3,2,2105599)\r\n");
 }
 
-TEST(KmlFeatures, ReadInStretchesOnThreadsAsInOneGo) {
+TEST(PlacemarkStretches, ReadOnThreadsAsInOneGo) {
   // Placemark tags inside CDATA sections and comments, placemarks left open, a "<" of text,
   // prefixes: wherever the blocks begin, the stretches read must join into the same reading.
   std::string kml = R"(<?xml version="1.0"?><kml><Document><name>d</name>
@@ -174,7 +196,7 @@ TEST(KmlFeatures, ReadInStretchesOnThreadsAsInOneGo) {
     <StyleMap id="m"><Pair><key>normal</key><styleUrl>#s</styleUrl></Pair></StyleMap>
     <Placemark><name>five</name><!-- unclosed comment <Placemark><name>six</name></Placemark>
   </Document></kml>)";
-  const std::string whole = Describe(ReadFeatures(kml, Encoding::kAnsi, 1));
+  const std::string whole = Describe(kml, 1);
   EXPECT_NE(whole.find("one|<Placemark><name>no</name>       </Placemark> a < b|#m|f1|-1|ff0000ff,"), std::string::npos);
   EXPECT_NE(whole.find("two|||f1|-1|k=v & w;s2=x;-"), std::string::npos);
   EXPECT_NE(whole.find("four|||f2|-1|-"), std::string::npos);
@@ -184,7 +206,7 @@ TEST(KmlFeatures, ReadInStretchesOnThreadsAsInOneGo) {
   EXPECT_NE(whole.find("six"), std::string::npos);  // a comment never closed is none
   kml += "<Point><coordinates>1,2</coordinates></Point><![CDATA[<LineString><coordinates>3,4 5,6</coordinates>"
          "</LineString><Polygon>in</Polygon>]]><gx:Track><when>t</when></gx:Track><Polygon>p</Polygon>";
-  ASSERT_EQ(Describe(ReadFeatures(kml, Encoding::kAnsi, 1)), whole);
+  ASSERT_EQ(Describe(kml, 1), whole);
   const std::array<KindPlan, 3> plan = PlanExport(kml, 1);
   auto coordinates = [&](const std::array<KindPlan, 3>& plans) {
     std::string found;
@@ -209,7 +231,7 @@ TEST(KmlFeatures, ReadInStretchesOnThreadsAsInOneGo) {
       // The geometry plan and the elements found in the same pass are those of their own searches.
       ExportPlanner planner(kml);
       NamedTagScan scan(names);
-      EXPECT_EQ(Describe(ReadFeatures(kml, Encoding::kAnsi, threads, block, &planner, {}, &scan)), whole)
+      EXPECT_EQ(Describe(kml, threads, block, &planner, &scan), whole)
           << block << " " << threads;
       EXPECT_EQ(coordinates(planner.plans()), coordinates(plan)) << block;
       EXPECT_EQ(elements(scan.Elements(kml)), searched) << block;

@@ -1,0 +1,80 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The parts of geometry that the objects of a conversion are made of, found in a first reading
+// of the document and kept, in the order they are written, for the second: where each part's
+// text lies, and the placemark and folder it belongs to. Nothing else of a placemark is kept:
+// the second reading reads each placemark again where its opening tag begins.
+
+// A point, line or ring is a coordinates text; a polygon or track the content of its Polygon
+// or gx:Track element, whose rings and coordinates are found where it is written. kNone stands
+// for a placemark without parts, which --empty-rows gives a row.
+enum class PartType : uint8_t { kPoint, kLine, kRing, kTrack, kPolygon, kNone };
+
+// The section of the MIF file that a part's object goes to: points, polylines, regions.
+inline size_t SectionOf(PartType type) {
+  switch (type) {
+    case PartType::kPoint: return 0;
+    case PartType::kLine:
+    case PartType::kTrack: return 1;
+    default: return 2;
+  }
+}
+
+struct IndexedPart {
+  static constexpr uint64_t kNoPlacemark = UINT64_MAX;
+
+  uint64_t begin;      // its text, in the document or in a joined text
+  uint64_t end;
+  uint64_t placemark;  // where the opening tag of its placemark begins; kNoPlacemark for none
+  int32_t folder;      // its placemark's folder, -1 for none
+  PartType type;
+  uint8_t joined;      // 0: its text lies in the document; k: in PartIndex::joined[k - 1]
+};
+static_assert(sizeof(IndexedPart) == 32, "an index of a few bytes a part");
+
+// A part as the writer of objects takes it.
+struct Part {
+  std::string_view text;
+  PartType type;
+  std::string_view in;  // the text it lies in, which may be read up to its end
+};
+
+struct PartIndex {
+  // In sections: points, polylines (tracks among them), regions (polygons among them), as
+  // the MIF file has always been laid out, one object per part. Merged (--multi,
+  // --empty-rows): one list in document order, sections[0], in which the parts of a placemark
+  // follow one another, and each part outside placemarks stands alone.
+  std::array<std::vector<IndexedPart>, 3> sections;
+  bool merged = false;
+  // Rarely, a coordinates element runs past the end of its element text into the next one
+  // (mif/export_plan.h): the coordinates of the element texts from there on lie in their
+  // joined text.
+  std::vector<std::unique_ptr<std::string>> joined;
+
+  Part PartOf(const IndexedPart& part, std::string_view document) const {
+    std::string_view in = part.joined == 0 ? document : std::string_view(*joined[part.joined - 1]);
+    return {in.substr(part.begin, part.end - part.begin), part.type, in};
+  }
+};
+
+// Where the objects of a section begin: a run of parts of one placemark in a merged list, else
+// each part. Calls visit(first, count) for each object in order.
+template <typename Visit>
+void ForEachObject(std::span<const IndexedPart> section, bool merged, Visit&& visit) {
+  for (size_t i = 0; i < section.size();) {
+    size_t end = i + 1;
+    if (merged && section[i].placemark != IndexedPart::kNoPlacemark) {
+      while (end < section.size() && section[end].placemark == section[i].placemark) ++end;
+    }
+    visit(i, end - i);
+    i = end;
+  }
+}
