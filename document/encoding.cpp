@@ -103,8 +103,14 @@ void PutUtf8(uint32_t c, std::string& out) {
   }
 }
 
-// The end of the run of ASCII bytes from `at`, eight at a time.
+// The end of the run of ASCII bytes from `at`, 32 and then eight at a time.
 size_t AsciiEnd(std::string_view s, size_t at) {
+  while (at + 32 <= s.size()) {
+    uint64_t words[4];
+    std::memcpy(words, s.data() + at, 32);
+    if ((words[0] | words[1] | words[2] | words[3]) & 0x8080808080808080ULL) break;
+    at += 32;
+  }
   while (at + 8 <= s.size()) {
     uint64_t word;
     std::memcpy(&word, s.data() + at, 8);

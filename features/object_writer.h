@@ -57,7 +57,7 @@ class ObjectWriter {
     }
   };
 
-  void UseTextOf(const Part& part) { emitter_.SetText(part.in); }
+  void UseTextOf(const Part& part) { emitter_.SetText(part.in, part.joined); }
   // Writes one part as an object of its own; false when it gives none, and then *left_out
   // tells whether the rules of vertices left it out.
   bool WritePart(const Part& part, const Clauses* style, MifWriter& mif, bool* left_out);

@@ -45,6 +45,7 @@ struct Part {
   std::string_view text;
   PartType type;
   std::string_view in;  // the text it lies in, which may be read up to its end
+  uint8_t joined;       // 0: the document; k: PartIndex::joined[k - 1]
 };
 
 struct PartIndex {
@@ -61,7 +62,7 @@ struct PartIndex {
 
   Part PartOf(const IndexedPart& part, std::string_view document) const {
     std::string_view in = part.joined == 0 ? document : std::string_view(*joined[part.joined - 1]);
-    return {in.substr(part.begin, part.end - part.begin), part.type, in};
+    return {in.substr(part.begin, part.end - part.begin), part.type, in, part.joined};
   }
 };
 

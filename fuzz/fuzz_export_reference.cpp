@@ -94,6 +94,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(got.ok == expected.ok);
     FUZZ_CHECK(got.mif == expected.mif);
     FUZZ_CHECK(got.mid == expected.mid);
+    if (Describe(report) != Describe(expected_report)) {
+      std::fprintf(stderr, "report:\n%s\nexpected:\n%s\n", Describe(report).c_str(), Describe(expected_report).c_str());
+    }
     FUZZ_CHECK(Describe(report) == Describe(expected_report));
   }
   return 0;

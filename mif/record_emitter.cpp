@@ -237,7 +237,7 @@ void LeftOut::Add(const LeftOut& other) {
 
 void RecordEmitter::NoteNoNumber(const Tuple& t) {
   ++left_out_total_.no_number;
-  const auto at = reinterpret_cast<uintptr_t>(t.begin);
+  const uint64_t at = place_base_ + static_cast<uint64_t>(t.begin - text_);
   if (at < left_out_total_.first_at) {
     left_out_total_.first_at = at;
     left_out_total_.first.assign(t.begin, std::min<size_t>(static_cast<size_t>(t.end - t.begin), kQuoted));
@@ -259,11 +259,11 @@ bool RecordEmitter::OnTheEarth(double longitude, double latitude) {
   return false;
 }
 
-char* RecordEmitter::PutLine(char* p, const Tuple& t, const char* readable_end) {
+char* RecordEmitter::PutLine(char* p, const Tuple& t, const char* readable_end, const Tuple* as_written) {
   if (!grid_ && t.vertex) return PutVertexLine(p, t);
   double longitude, latitude;
   if (!ParseTuple(t, readable_end ? readable_end : readable_end_, &longitude, &latitude)) {
-    NoteNoNumber(t);
+    NoteNoNumber(as_written ? *as_written : t);
     return p;
   }
   return OnTheEarth(longitude, latitude) ? PutProjected(p, longitude, latitude) : p;
@@ -335,15 +335,15 @@ bool RecordEmitter::CollectCoord(std::string_view coord, MifWriter& lines, bool*
   Tuple t{tuple.data(), tuple.data() + tuple.size(), tuple.data() + (x_end - x_begin), tuple.data() + tuple.size(),
           false, 0};
   t.vertex = FieldsAreNumbers(t);
+  // Quoted as the file writes it.
+  const Tuple written{x_begin, y_end, x_end, y_end, false, 0};
   if (!t.vertex) {
-    // Quoted as the file writes it.
-    const Tuple written{x_begin, y_end, x_end, y_end, false, 0};
     NoteNoNumber(written);
     return false;
   }
   char* start = lines.Claim(LineBound(t));
   // The tuple is a string of its own: nothing past it may be read.
-  char* line_end = PutLine(start, t, tuple.data() + tuple.size());
+  char* line_end = PutLine(start, t, tuple.data() + tuple.size(), &written);
   lines.Advance(line_end);
   return line_end != start;
 }

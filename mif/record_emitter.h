@@ -32,7 +32,7 @@ struct LeftOut {
   size_t beyond = 0;
   size_t records = 0;
   std::string first;                // the first tuple with a field that is no number, as written
-  uintptr_t first_at = UINTPTR_MAX;  // where it lies
+  uint64_t first_at = UINT64_MAX;    // where it lies: see RecordEmitter::SetText
 
   bool empty() const { return no_number == 0 && beyond == 0 && records == 0; }
   void Add(const LeftOut& other);
@@ -44,10 +44,17 @@ struct LeftOut {
 class RecordEmitter {
  public:
   // The coordinates texts given to it lie in `text`, which may be read up to its end.
-  explicit RecordEmitter(std::string_view text) : readable_end_(text.data() + text.size()) {}
+  explicit RecordEmitter(std::string_view text) : text_(text.data()), readable_end_(text.data() + text.size()) {}
 
-  // The coordinates texts given from now on lie in `text`.
-  void SetText(std::string_view text) { readable_end_ = text.data() + text.size(); }
+  // The coordinates texts given from now on lie in `text`, which is the document or, for
+  // joined > 0, the joined text of that number. A tuple's place, by which the first one left
+  // out is chosen, is its offset in the document; those of joined texts come after it, in
+  // order of their number and offset: an order that does not depend on where memory lies.
+  void SetText(std::string_view text, size_t joined = 0) {
+    text_ = text.data();
+    readable_end_ = text.data() + text.size();
+    place_base_ = uint64_t{joined} << 48;
+  }
 
   // "Point 116.1 39.9\r\n    Symbol (35,0,12)\r\n" for the first tuple, when it is a vertex;
   // another `tail` takes the place of the symbol line. True when a record was written.
@@ -146,8 +153,9 @@ class RecordEmitter {
 
  private:
   // The line of the vertex `t` at `p`, copied or projected; p itself when a projected vertex
-  // is left out. `readable_end` ends the memory that holds `t`: the text, unless given.
-  char* PutLine(char* p, const Tuple& t, const char* readable_end = nullptr);
+  // is left out. `readable_end` ends the memory that holds `t`: the text, unless given; a
+  // tuple that is no number is noted as `as_written` says, when given.
+  char* PutLine(char* p, const Tuple& t, const char* readable_end = nullptr, const Tuple* as_written = nullptr);
   // Whether the projected vertex at `longitude`, `latitude` has a place, counted as left out
   // when not.
   bool OnTheEarth(double longitude, double latitude);
@@ -168,7 +176,9 @@ class RecordEmitter {
   // A record that was not written: left out when it had `usable` >= `needed` usable tuples.
   bool NotWritten(size_t usable, size_t needed);
 
+  const char* text_;
   const char* readable_end_;
+  uint64_t place_base_ = 0;
   double bytes_per_tuple_ = 24;  // of the last record: how many lines the next will have
   const ProjectionGrid* grid_ = nullptr;
   double half_width_ = 0;

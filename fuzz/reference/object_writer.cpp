@@ -29,7 +29,7 @@ const Clauses* ObjectWriter::StyleOf(int placemark) const {
 }
 
 void ObjectWriter::UseTextOf(const Part& part) {
-  emitter_.SetText(part.joined == 0 ? source_.text : std::string_view(*plan_.joined[part.joined - 1]));
+  emitter_.SetText(part.joined == 0 ? source_.text : std::string_view(*plan_.joined[part.joined - 1]), part.joined);
 }
 
 RecordReport ObjectWriter::report() const {
