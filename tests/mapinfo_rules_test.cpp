@@ -182,7 +182,10 @@ TEST(BoundedWork, HostileInputsTakeTimeInProportionToTheirSize) {
   std::string folders;
   for (int i = 0; i < 100000; ++i) folders += "<Folder><name>f</name>";
   const std::string placemark = "<Placemark><name>p</name>" + point + "</Placemark>";
+  std::string nested;  // each placemark opened inside the one before, none closed
+  for (int i = 0; i < 100000; ++i) nested += "<Placemark><name>p</name>" + point;
   const std::string cases[] = {
+      nested,
       unclosed + point + "</Placemark>",
       "<Placemark><name>" + std::string(8 << 20, '&') + "</name>" + point + "</Placemark>",
       "<Placemark><description><![CDATA[" + std::string(8 << 20, '<') + "]]></description>" + point + "</Placemark>",
