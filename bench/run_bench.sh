@@ -6,6 +6,8 @@
 #   bench/run_bench.sh [ROUNDS]
 # Files: a 20 MB and a 200 MB Google-Earth-layout document (6 decimals), 200 MB of the same
 # layout with Google Earth's full-precision coordinates, and 200 MB of small placemarks.
+# GEOVANT_BEFORE=path/to/geovant also times another build's convert, --attributes and --all in
+# the same rounds ("before ..." rows), for a change measured before and after in one run.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 rounds=${1:-5}
@@ -48,6 +50,11 @@ bench() {  # NAME FILE
     run "--attributes" "$geovant" convert --attributes -o "$work/attributes.mif" "$kml"
     run "--all" "$geovant" convert --all -o "$work/all.mif" "$kml"
     run "--crs_gk3" "$geovant" convert --crs gk3 -o "$work/gk3.mif" "$kml"
+    if [ -n "${GEOVANT_BEFORE:-}" ]; then
+      run "before_convert" "$GEOVANT_BEFORE" convert -o "$work/before.mif" "$kml"
+      run "before_--attributes" "$GEOVANT_BEFORE" convert --attributes -o "$work/before.mif" "$kml"
+      run "before_--all" "$GEOVANT_BEFORE" convert --all -o "$work/before.mif" "$kml"
+    fi
     run "analyse" "$geovant" analyse "$kml"
     run "analyse,1core" taskset -c 0 "$geovant" analyse "$kml"
     run "tags" sh -c "'$geovant' tags '$kml' >'$work/tags.out'"
