@@ -13,7 +13,7 @@
 #include "features/kml_walk.h"
 
 // How the placemarks and styles of a KML document are read from the tags of a walk over it,
-// as a walk over a stretch of placemarks (features/placemark_stretches.h) hands them on, one scope at a time.
+// as the reading of each stretch of placemarks (placemark_stretches.h) hands them on.
 
 namespace kml_reading {
 
