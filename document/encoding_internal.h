@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -11,4 +12,6 @@ constexpr size_t kConversionPiece = size_t{64} << 20;
 std::string Utf8TextToAnsi(std::string text, size_t start, size_t piece = kConversionPiece);
 // The same for a short text, appended to `out`.
 void AppendUtf8AsAnsi(std::string_view utf8, std::string& out);
+// The UTF-8 bytes of the code point `c`, appended to `out`.
+void AppendUtf8(uint32_t c, std::string& out);
 std::string WideToAnsi(std::u16string_view units, size_t piece);
