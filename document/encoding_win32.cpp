@@ -20,7 +20,9 @@ bool IsLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 bool IsContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
 
 // Appends the ANSI text of `n` units at `wide` to `ansi`. The system gives "??" for a
-// character beyond U+FFFF, one "?" per unit: such a character becomes one "?" here.
+// character beyond U+FFFF, one "?" per unit: such a character becomes one "?" here. A
+// character GBK lacks becomes "?", as in the portable conversion, not the system's best fit
+// (which writes "é" for "É"): the bytes are those of every platform, and the "?" are counted.
 void AppendAnsi(const char16_t* wide, size_t n, std::string& ansi) {
   std::u16string single;
   for (size_t i = 0; i + 1 < n; ++i) {
@@ -36,11 +38,12 @@ void AppendAnsi(const char16_t* wide, size_t n, std::string& ansi) {
     break;
   }
   const auto* units = reinterpret_cast<const wchar_t*>(wide);
-  int count = WideCharToMultiByte(kGbk, 0, units, static_cast<int>(n), nullptr, 0, nullptr, nullptr);
+  constexpr DWORD kFlags = WC_NO_BEST_FIT_CHARS;
+  int count = WideCharToMultiByte(kGbk, kFlags, units, static_cast<int>(n), nullptr, 0, nullptr, nullptr);
   if (count <= 0) return;
   size_t old_size = ansi.size();
   ansi.resize(old_size + static_cast<size_t>(count));
-  int written = WideCharToMultiByte(kGbk, 0, units, static_cast<int>(n), ansi.data() + old_size, count,
+  int written = WideCharToMultiByte(kGbk, kFlags, units, static_cast<int>(n), ansi.data() + old_size, count,
                                     nullptr, nullptr);
   ansi.resize(old_size + static_cast<size_t>(std::max(written, 0)));
 }
