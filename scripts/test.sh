@@ -20,7 +20,7 @@ cmake --build "$top/build-asan"
 (cd "$top/build-asan" && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --output-on-failure -j2)
 
-echo "== fuzzing, ${GEOVANT_FUZZ_SECONDS:=30} s per target"
+echo "== fuzzing, ${GEOVANT_FUZZ_SECONDS:=20} s per target"
 "$top/scripts/fuzz.sh" "$GEOVANT_FUZZ_SECONDS"
 
 wine_prefix=$(mktemp -d)
