@@ -376,6 +376,29 @@ void Surveyor::KeepNested(const PlacemarkStretch& stretch, size_t index) {
   to.placemarks.push_back(placemark);
 }
 
+// The parts of the plain export's records: the plan's coordinates texts of each kind in its
+// order, then those of its joined element texts.
+void PlaceInPlanOrder(std::string_view text, std::array<KindPlan, 3>& plans, PartIndex& index) {
+  static constexpr PartType kTypes[] = {PartType::kPoint, PartType::kLine, PartType::kRing};
+  for (size_t kind = 0; kind < 3; ++kind) {
+    std::vector<IndexedPart>& section = index.sections[kind];
+    std::vector<TextSpan> coordinates = std::move(plans[kind].coordinates);
+    section.reserve(coordinates.size());
+    for (const TextSpan& span : coordinates) {
+      section.push_back({span.begin, span.end, IndexedPart::kNoPlacemark, -1, kTypes[kind], 0});
+    }
+    coordinates = std::vector<TextSpan>();  // given back before the next kind's grow
+    if (plans[kind].joined_from_here.empty()) continue;
+    index.joined.push_back(std::make_unique<std::string>(JoinSpans(text, plans[kind].joined_from_here)));
+    const std::string& joined = *index.joined.back();
+    const auto number = static_cast<uint8_t>(index.joined.size());
+    ForEachJoinedCoordinates(plans[kind], joined, [&](std::string_view part, size_t) {
+      const auto begin = static_cast<uint64_t>(part.data() - joined.data());
+      section.push_back({begin, begin + part.size(), IndexedPart::kNoPlacemark, -1, kTypes[kind], number});
+    });
+  }
+}
+
 }  // namespace
 
 DocumentSurvey SurveyDocument(const ExportSource& source, const ConversionOptions& options, int threads,
@@ -390,6 +413,11 @@ DocumentSurvey SurveyDocument(const ExportSource& source, const ConversionOption
     // No placemark is read: the parts' searches of their own, on all threads.
     PartPlacer placer(text, options);
     std::array<KindPlan, 3> plans = PlanExport(text, threads);
+    if (names.empty() && !survey.parts.merged) {
+      // Each coordinates text is an object, in the order the plan has them.
+      PlaceInPlanOrder(text, plans, survey.parts);
+      return survey;
+    }
     placer.TakePlanned(plans);
     if (!names.empty()) {
       const std::vector<std::vector<ElementMatch>> elements = FindElementsOfEach(text, names, threads);

@@ -14,7 +14,6 @@
 #include "features/table_layout.h"
 #include "document/text_io.h"
 #include "mif/coordinate_system.h"
-#include "mif/export_plan.h"
 #include "mif/ordered_parallel.h"
 #include "mif/projection_grid.h"
 
@@ -157,18 +156,6 @@ Places SampleOf(const PartIndex& index, const ExportSource& source) {
   });
 }
 
-// The sample of the export plan's coordinates texts (those of joined element texts aside).
-Places SampleOf(const std::array<KindPlan, 3>& kinds, const ExportSource& source) {
-  const size_t count = kinds[0].coordinates.size() + kinds[1].coordinates.size() + kinds[2].coordinates.size();
-  const RecordEmitter emitter(source.text);
-  return SampleOf(count, [&](size_t i, double* longitude, double* latitude) {
-    size_t kind = 0;
-    for (; i >= kinds[kind].coordinates.size(); ++kind) i -= kinds[kind].coordinates.size();
-    const TextSpan& span = kinds[kind].coordinates[i];
-    return emitter.FirstVertex(source.text.substr(span.begin, span.end - span.begin), longitude, latitude);
-  });
-}
-
 int ZoneWidthOf(CoordinateSystem::Kind kind) { return kind == CoordinateSystem::Kind::kGaussKruger3 ? 3 : 6; }
 
 // The zone of `kind` that holds the most of the vertices counted, `otherwise` when none were.
@@ -289,34 +276,11 @@ bool WriteInFrame(const CoordinateSystem& crs, const Places& sample, int version
   }
 }
 
-// The options that change no more than the frame: the records of the plain export, with
-// another header, projected or not.
-bool ExportRecordsInFrame(const ExportSource& source, const CoordinateSystem& crs, int threads, const MifSink& mif_sink,
-                          ConversionReport* report, const SinkRewind* rewind) {
-  const std::array<KindPlan, 3> kinds = PlanExport(source.text, threads);
-  auto header_of = [](const Frame& frame) { return MifHeaderOf(frame.version, frame.coord_sys); };
-  const int zones = crs.Projected() && crs.zone == 0 ? ZoneWidthOf(crs.kind) : 0;
-  auto write = [&](const Frame& frame, const MifSink& to_mif, const MifSink&, PassResult* result) {
-    RecordProjection projection{frame.grid.get(), HalfWidthOf(crs.kind), zones};
-    const bool written = ExportRecords(source, kinds, header_of(frame), threads, to_mif, &result->records,
-                                       frame.grid ? &projection : nullptr);
-    result->tally = projection.tally;
-    result->zones = projection.zone_counts;
-    return written;
-  };
-  const Places sample = crs.Projected() ? SampleOf(kinds, source) : Places();
-  const MifSink no_mid = [](std::string_view) { return true; };
-  return WriteInFrame(crs, sample, MeasureRecords(source, kinds).version, mif_sink, no_mid, rewind, report, write,
-                      header_of);
-}
 
-}  // namespace
-
-namespace {
-
-// The options that make objects of placemarks or of other elements: the document is read
-// once for what the header and the rows need and where the objects' parts lie, and then the
-// objects are written with their rows, the placemarks read again where they begin.
+// Every conversion: the document is read once for what the header and the rows need and where
+// the objects' parts lie, and then the objects are written with their rows, the placemarks
+// read again where they begin. Without options, no placemark is read: each coordinates text
+// the plain export's plan finds is an object.
 bool ExportObjects(const ExportSource& source, const ConversionOptions& options, int threads, const MifSink& mif_sink,
                    const MifSink& mid_sink, ConversionReport* report, const SinkRewind* rewind, size_t block) {
   const std::string_view text = source.text;
@@ -443,22 +407,12 @@ bool ExportObjects(const ExportSource& source, const ConversionOptions& options,
                       report, write, header_of);
 }
 
-bool Export(const ExportSource& source, const ConversionOptions& options, int threads, const MifSink& mif_sink,
-            const MifSink& mid_sink, ConversionReport* report, const SinkRewind* rewind, size_t block) {
-  // Without options that need the placemarks or make other objects, each geometry element
-  // gives its record as in the plain export, in the frame of the coordinate system.
-  if (!(options.Table() || options.styles || options.polygons || options.tracks || options.multi)) {
-    return ExportRecordsInFrame(source, options.crs, threads, mif_sink, report, rewind);
-  }
-  return ExportObjects(source, options, threads, mif_sink, mid_sink, report, rewind, block);
-}
-
 }  // namespace
 
 bool ExportWithOptions(const ExportSource& source, const ConversionOptions& options, int threads,
                        const MifSink& mif_sink, const MifSink& mid_sink, ConversionReport* report,
                        const SinkRewind* rewind, size_t block) {
-  const bool written = Export(source, options, threads, mif_sink, mid_sink, report, rewind, block);
+  const bool written = ExportObjects(source, options, threads, mif_sink, mid_sink, report, rewind, block);
   std::string& first = report->records.left_out.first;
   if (!first.empty()) first = DecodePart(first, source.encoding);
   return written;

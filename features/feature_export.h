@@ -34,7 +34,7 @@ struct ConversionReport {
 // The MIF text of `source` with `options`, to `mif` in pieces; with attributes, the MID text
 // to `mid`, one line per MIF object in the MIF's order: the row of the placemark that holds
 // the object's geometry, or empty values for an object outside any placemark. Without
-// options this is ExportMif. False when a sink returned false, or when projected data lie in
+// options it writes what ExportMif writes. False when a sink returned false, or when projected data lie in
 // no zone of the coordinate system (report->zone_refused). A projected export writes its
 // files once when given `rewind`, and otherwise reads the data twice. The placemarks are read
 // in stretches of about `block` bytes (the result is the same for every size).

@@ -7,6 +7,7 @@
 namespace {
 
 constexpr std::string_view kSymbol = "    Symbol (35,0,12)";
+constexpr std::string_view kSymbolLine = "    Symbol (35,0,12)\r\n";
 constexpr std::string_view kPen = "    Pen (3,2,2105599)";
 constexpr std::string_view kPenAndBrush = "    Pen (3,2,2105599)\r\n    Brush (2,16728128,16777215)";
 
@@ -93,10 +94,14 @@ bool ObjectWriter::WritePart(const Part& part, const Clauses* style, MifWriter& 
       std::string_view symbol = style ? std::string_view(style->symbol) : kSymbol;
       bool written;
       if (!merged_) {
-        scratch_.Clear();
-        scratch_.Append(symbol);
-        scratch_.Append("\r\n");
-        written = emitter_.AppendPoint(part.text, mif, scratch_.text());
+        std::string_view line = kSymbolLine;
+        if (style) {
+          scratch_.Clear();
+          scratch_.Append(symbol);
+          scratch_.Append("\r\n");
+          line = scratch_.text();
+        }
+        written = emitter_.AppendPoint(part.text, mif, line);
       } else {
         const size_t before = mif.text().size();
         mif.Append("\r\n");
