@@ -3,7 +3,8 @@
 const char kUsage[] =
     "usage: geovant convert [--encoding utf-8|ansi] [-o OUTPUT] [--attributes] [--styles]\n"
     "                       [--polygons] [--tracks] [--multi] [--typed] [--times] [--empty-rows]\n"
-    "                       [--plain-descriptions] [--links] [--all]\n"
+    "                       [--plain-descriptions] [--links] [--all] [--description-fields]\n"
+    "                       [--altitude]\n"
     "                       [--crs wgs84|cgcs2000|gk3[:ZONE]|gk6[:ZONE] [--no-zone-prefix]] INPUT...\n"
     "       geovant analyse [--encoding utf-8|ansi] INPUT\n"
     "       geovant tags [--encoding utf-8|ansi] INPUT\n"
@@ -34,6 +35,12 @@ const char kUsage[] =
     "--links       also the documents that a KMZ archive's NetworkLinks name inside it\n"
     "--all         all of these. --typed, --times, --empty-rows and --plain-descriptions\n"
     "              write the MID file, as --attributes does\n"
+    "--description-fields  also a column for each field that the descriptions hold: each\n"
+    "              table row of two cells (<tr><td>FID</td><td>7</td></tr> gives FID = 7), or\n"
+    "              lines \"name: value\" or \"name = value\" parted by <br> or line breaks;\n"
+    "              an ExtendedData value of the same name counts first (not part of --all)\n"
+    "--altitude    also the columns AltitudeMin and AltitudeMax, the least and the greatest\n"
+    "              third coordinate of each object's vertices (not part of --all)\n"
     "--crs NAME    the coordinate system of the MIF file (not part of --all): wgs84 or cgcs2000\n"
     "              name the datum, coordinates as written; gk3[:ZONE] and gk6[:ZONE] project\n"
     "              them to CGCS2000 Gauss-Kruger zones of 3 degrees (25-45) or 6 (13-23), in\n"
@@ -66,12 +73,16 @@ const ConversionFlag kConversionFlags[] = {
     {"--times", &ConversionOptions::times},           {"--empty-rows", &ConversionOptions::empty_rows},
     {"--plain-descriptions", &ConversionOptions::plain_descriptions},
     {"--links", &ConversionOptions::links},
+    {"--description-fields", &ConversionOptions::description_fields},
+    {"--altitude", &ConversionOptions::altitude},
 };
 
 // Sets the switch that `name` names; false for other arguments.
 bool SetConversionFlag(const std::string& name, ConversionOptions* conversion) {
   if (name == "--all") {
-    *conversion = ConversionOptions::All();
+    // On top of what is given, before it or after it (--crs, --altitude...).
+    const ConversionOptions all = ConversionOptions::All();
+    for (const ConversionFlag& flag : kConversionFlags) conversion->*flag.member |= all.*flag.member;
     return true;
   }
   for (const ConversionFlag& flag : kConversionFlags) {

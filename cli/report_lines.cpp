@@ -86,6 +86,14 @@ std::vector<std::string> ReportLines(const ConversionReport& report, const Conve
                     " degrees from the central meridian of zone " + std::to_string(report.zone) +
                     ", where the zone's distortion is larger; projected all the same");
   }
+  if (report.described_twice) {
+    lines.push_back(Plural(report.described_twice, "placemark gives", "placemarks give") +
+                    " a field in the description that the ExtendedData also gives: the ExtendedData value was kept");
+  }
+  if (report.no_altitude) {
+    lines.push_back(Plural(report.no_altitude, "object has", "objects have") +
+                    " a third coordinate that is no number: the altitude columns were left empty");
+  }
   for (const ConversionReport::Invalid& invalid : report.invalid_values) {
     lines.push_back(Plural(invalid.count, "value", "values") + " of the " + invalid.type + " column '" +
                     Printable(invalid.column) + (invalid.count == 1 ? "' is no such number and was left empty"

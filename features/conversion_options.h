@@ -16,13 +16,28 @@ struct ConversionOptions {
   bool empty_rows = false;  // --empty-rows: a row, of no object, for each placemark without geometry
   bool plain_descriptions = false;  // --plain-descriptions: descriptions without their HTML
   bool links = false;       // --links: the documents a KMZ archive's NetworkLinks name inside it
-  CoordinateSystem crs{};   // --crs: the frame of the MIF file; not part of --all
+  // Not part of --all:
+  bool description_fields = false;  // --description-fields: columns of the fields a description
+                                    // holds (a table of two-cell rows, or "name: value" lines)
+  bool altitude = false;    // --altitude: AltitudeMin and AltitudeMax of each object's vertices
+  CoordinateSystem crs{};   // --crs: the frame of the MIF file
 
-  // Every option: --all.
-  static ConversionOptions All() { return {true, true, true, true, true, true, true, true, true, true, {}}; }
+  // Every option of --all.
+  static ConversionOptions All() {
+    ConversionOptions all;
+    for (bool ConversionOptions::*option :
+         {&ConversionOptions::attributes, &ConversionOptions::styles, &ConversionOptions::polygons,
+          &ConversionOptions::tracks, &ConversionOptions::multi, &ConversionOptions::typed, &ConversionOptions::times,
+          &ConversionOptions::empty_rows, &ConversionOptions::plain_descriptions, &ConversionOptions::links}) {
+      all.*option = true;
+    }
+    return all;
+  }
 
   // Whether a MID file is written: --attributes, or an option about its columns.
-  bool Table() const { return attributes || typed || times || empty_rows || plain_descriptions; }
+  bool Table() const {
+    return attributes || typed || times || empty_rows || plain_descriptions || description_fields || altitude;
+  }
   bool Any() const {
     return Table() || styles || polygons || tracks || multi || links || crs.kind != CoordinateSystem::Kind::kDefault;
   }

@@ -50,7 +50,7 @@ struct Placed : StretchWork {
 class PartPlacer {
  public:
   PartPlacer(std::string_view text, const ConversionOptions& options)
-      : text_(text), options_(options), table_{options.typed, options.times, options.plain_descriptions},
+      : text_(text), options_(options), table_(TableOptionsFor(options)),
         merged_list_(options.multi || options.empty_rows), rereads_(options.Table() || options.styles) {}
 
   // The coordinates texts of each kind that the planner has planned since; it keeps no others.
@@ -401,6 +401,14 @@ void PlaceInPlanOrder(std::string_view text, std::array<KindPlan, 3>& plans, Par
 
 }  // namespace
 
+TableOptions TableOptionsFor(const ConversionOptions& options) {
+  return {options.typed, options.times, options.plain_descriptions, options.altitude};
+}
+
+FeatureReading ReadingFor(const ConversionOptions& options) {
+  return {options.plain_descriptions, options.description_fields};
+}
+
 DocumentSurvey SurveyDocument(const ExportSource& source, const ConversionOptions& options, int threads,
                               size_t block) {
   const std::string_view text = source.text;
@@ -433,7 +441,7 @@ DocumentSurvey SurveyDocument(const ExportSource& source, const ConversionOption
   }
   Surveyor surveyor(text, options, survey);
   StretchReading how;
-  how.reading.whole_descriptions = options.plain_descriptions;
+  how.reading = ReadingFor(options);
   how.export_tags = true;
   how.element_names = names;
   how.in_worker = [&](PlacemarkStretch& stretch) { surveyor.PlaceAlone(stretch); };

@@ -30,6 +30,10 @@ struct DocumentSurvey {
   std::unordered_map<uint64_t, uint32_t> nested_at;
 };
 
+// What the readings of the placemarks keep for `options`, and what their table holds.
+FeatureReading ReadingFor(const ConversionOptions& options);
+TableOptions TableOptionsFor(const ConversionOptions& options);
+
 // Reads `source` once, in stretches of about `block` bytes on up to `threads` threads: the
 // placemarks when the options need them (rows, styles, --multi), the parts the options make
 // objects of (points, lines, rings; polygons and tracks with --polygons, --tracks), and which

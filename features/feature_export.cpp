@@ -54,20 +54,13 @@ struct PassResult {
   RecordReport records;
   RecordEmitter::Tally tally{};
   RecordEmitter::ZoneCounts zones{};
-  void Add(const RecordReport& other_records, const RecordEmitter::Tally& other_tally,
-           const RecordEmitter::ZoneCounts& other_zones) {
-    records.Add(other_records);
-    tally.Add(other_tally);
-    for (size_t z = 0; z < zones.size(); ++z) zones[z] += other_zones[z];
-  }
+  size_t no_altitude = 0;
 };
 
 // What one piece of the objects gives.
 struct Written {
   MifWriter mif, mid;
-  RecordReport records;
-  RecordEmitter::Tally tally{};
-  RecordEmitter::ZoneCounts zones{};
+  PassResult result;
 };
 
 // The frame of a file: unprojected, its CoordSys line; projected (--crs gk3, gk6), the zone,
@@ -228,6 +221,7 @@ bool WriteInFrame(const CoordinateSystem& crs, const Places& sample, int version
   auto keep = [&] {
     report->records = result.records;
     report->far_vertices = result.tally.far_vertices;
+    report->no_altitude = result.no_altitude;
   };
   if (!crs.Projected()) {
     frame.coord_sys = CoordSysLine(crs);
@@ -286,7 +280,7 @@ bool ExportObjects(const ExportSource& source, const ConversionOptions& options,
   const std::string_view text = source.text;
   const DocumentSurvey survey = SurveyDocument(source, options, threads, block);
   const PartIndex& index = survey.parts;
-  const TableOptions table_options{options.typed, options.times, options.plain_descriptions};
+  const TableOptions table_options = TableOptionsFor(options);
   std::unique_ptr<TableLayout> table;
   if (options.Table()) {
     table = std::make_unique<TableLayout>(*survey.document, survey.rows, table_options);
@@ -294,6 +288,7 @@ bool ExportObjects(const ExportSource& source, const ConversionOptions& options,
     report->cut_values = table->cut_values();
     report->renamed_columns = table->renamed();
     report->unrepresented = survey.document->unrepresented;
+    report->described_twice = survey.rows.described_twice;
     for (const TableLayout::Invalid& invalid : table->invalid_values()) {
       const char* type = invalid.type == FieldType::kLogical                                        ? "Logical"
                          : invalid.type == FieldType::kFloat || invalid.type == FieldType::kUnsignedFloat ? "Float"
@@ -308,7 +303,7 @@ bool ExportObjects(const ExportSource& source, const ConversionOptions& options,
   const int zones = options.crs.Projected() && options.crs.zone == 0 ? ZoneWidthOf(options.crs.kind) : 0;
   const std::string columns = table ? table->MifColumns() : std::string();
   auto header_of = [&](const Frame& frame) { return MifHeaderOf(frame.version, frame.coord_sys, columns); };
-  const FeatureReading reading{options.plain_descriptions};
+  const FeatureReading reading = ReadingFor(options);
 
   // What a worker keeps from piece to piece.
   struct Worker {
@@ -380,14 +375,15 @@ bool ExportObjects(const ExportSource& source, const ConversionOptions& options,
                            !table ? std::string_view() : in_placemark ? std::string_view(worker->row) : table->EmptyRow(),
                            out.mif, out.mid);
             });
-            out.records = writer.report();
-            out.tally = writer.tally();
-            out.zones = writer.zone_counts();
+            out.result = {writer.report(), writer.tally(), writer.zone_counts(), writer.no_altitude()};
             workers_pool.Give(worker);
             return out;
           },
           [&](size_t, Written& out) {
-            result->Add(out.records, out.tally, out.zones);
+            result->records.Add(out.result.records);
+            result->tally.Add(out.result.tally);
+            for (size_t z = 0; z < result->zones.size(); ++z) result->zones[z] += out.result.zones[z];
+            result->no_altitude += out.result.no_altitude;
             const bool written = (out.mif.text().empty() || to_mif(out.mif.text())) &&
                                  (!table || out.mid.text().empty() || to_mid(out.mid.text()));
             for (MifWriter* writer : {&out.mif, &out.mid}) {

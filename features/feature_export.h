@@ -19,6 +19,11 @@ struct ConversionReport {
   // Characters of the values written that GBK lacks (or bytes of no character of the file's
   // encoding), written as "?".
   size_t unrepresented = 0;
+  // Placemarks whose description gave a field that their ExtendedData also gave, whose value
+  // was kept (--description-fields).
+  size_t described_twice = 0;
+  // Objects whose altitudes were left empty: a third coordinate is no number (--altitude).
+  size_t no_altitude = 0;
   // Column names that MapInfo keeps for itself, and what they were written as (GBK).
   std::vector<std::pair<std::string, std::string>> renamed_columns;
   // What the objects left out (the first tuple with a field that is no number in GBK, as

@@ -69,6 +69,13 @@ ValueRef KmlFeatures::Keep(TextSpan span, bool whole) {
   return value;
 }
 
+ValueRef KmlFeatures::KeepText(std::string_view text) {
+  ValueRef value{values.size(), static_cast<uint32_t>(std::min<size_t>(text.size(), UINT32_MAX)), 0};
+  value.kept = static_cast<uint32_t>(std::min<size_t>(value.size, kKeptBytes));
+  values.append(text.substr(0, value.kept));
+  return value;
+}
+
 std::string KmlFeatures::FolderName(TextSpan span) {
   std::string name = Text(span);
   unrepresented += AddedMarks(text_.substr(span.begin, span.end - span.begin), name);

@@ -83,6 +83,7 @@ class KmlFeatures {
   enum Given : uint8_t {
     kName = 1, kDescription = 2, kStyleUrl = 4, kTimeStamp = 8, kTimeBegin = 16, kTimeEnd = 32,
     kTrackBegin = 64,  // the begin time is a track's first <when>, until a TimeSpan gives one
+    kDescribedTwice = 128,  // a field of its description that its ExtendedData also gives, left out
   };
 
   KmlFeatures(std::string_view text, Encoding encoding) : text_(text), encoding_(encoding) {}
@@ -117,6 +118,8 @@ class KmlFeatures {
   std::string Text(TextSpan span) const;
   // The text cleaned, added to `values`, whole or its first kKeptBytes bytes.
   ValueRef Keep(TextSpan span, bool whole = false);
+  // A text already cleaned (GBK), added to `values` as Keep adds one.
+  ValueRef KeepText(std::string_view text);
   // The name of a folder, cleaned: its "?" are counted as Keep counts them.
   std::string FolderName(TextSpan span);
   std::string_view Value(ValueRef value) const { return std::string_view(values).substr(value.at, value.kept); }
@@ -142,4 +145,11 @@ class KmlFeatures {
 // What a reading keeps beyond what it always keeps.
 struct FeatureReading {
   bool whole_descriptions = false;  // descriptions whole, not only their first kKeptBytes bytes
+  // The fields of each placemark's description (features/description_fields.h) among its
+  // values, after its ExtendedData, each as the field kDescribed + its name.
+  bool description_fields = false;
 };
+
+// What the name of a field from a description begins with: it keeps the field apart from an
+// ExtendedData name until the columns are laid out.
+inline constexpr std::string_view kDescribed = "\x01";

@@ -59,9 +59,9 @@ bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
-// The name of the HTML tag that begins at html[at] == '<', lower case, with a leading "/" for
-// a closing tag: "</TD >" gives "/td".
-std::string TagName(std::string_view html, size_t at) {
+}  // namespace
+
+std::string HtmlTagName(std::string_view html, size_t at) {
   std::string name;
   size_t p = at + 1;
   if (p < html.size() && html[p] == '/') name += html[p++];
@@ -71,8 +71,6 @@ std::string TagName(std::string_view html, size_t at) {
   }
   return name;
 }
-
-}  // namespace
 
 std::string DecodeEntities(std::string_view text) {
   std::string out;
@@ -87,7 +85,7 @@ std::string DecodeEntities(std::string_view text) {
   return out;
 }
 
-std::string CleanValue(std::string_view text) {
+std::string UnwrapText(std::string_view text) {
   std::string value;
   value.reserve(text.size());
   for (size_t at = 0; at < text.size();) {
@@ -102,6 +100,11 @@ std::string CleanValue(std::string_view text) {
       value += text[at++];
     }
   }
+  return value;
+}
+
+std::string CleanValue(std::string_view text) {
+  const std::string value = UnwrapText(text);
   size_t first = 0, last = value.size();
   while (first < last && IsBlank(value[first])) ++first;
   while (last > first && IsBlank(value[last - 1])) --last;
@@ -127,7 +130,7 @@ std::string PlainText(std::string_view html) {
     // Found once for all the "<" before it: a text of many "<" and no ">" is read in linear time.
     if (next_gt != std::string_view::npos && next_gt <= at) next_gt = html.find('>', at);
     const size_t close = next_gt;
-    const std::string name = TagName(html, at);
+    const std::string name = HtmlTagName(html, at);
     const bool markup = at + 1 < html.size() && (html[at + 1] == '!' || html[at + 1] == '?');
     if (close == std::string_view::npos || ((name.empty() || name == "/") && !markup)) {
       text += html[at++];  // a "<" that begins no tag ("a < b") is text
@@ -141,7 +144,7 @@ std::string PlainText(std::string_view html) {
       // Their contents are no text: up to their closing tag.
       size_t inner_end = at;
       for (size_t lt = html.find('<', close); lt != std::string_view::npos; lt = html.find('<', lt + 1)) {
-        if (TagName(html, lt) == "/" + name) {
+        if (HtmlTagName(html, lt) == "/" + name) {
           inner_end = lt;
           break;
         }

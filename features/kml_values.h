@@ -10,6 +10,10 @@
 // "  a &amp; b\r\n<![CDATA[<c>]]> " gives "a & b <c>".
 std::string CleanValue(std::string_view text);
 
+// The text of a KML element, CDATA sections unwrapped and the entities around them decoded,
+// its blanks and line breaks as they are.
+std::string UnwrapText(std::string_view text);
+
 // Entities decoded, nothing else: for attribute values such as names and ids.
 std::string DecodeEntities(std::string_view text);
 
@@ -19,3 +23,7 @@ std::string DecodeEntities(std::string_view text);
 // "<b>Name</b> = 北京<br><table><tr><td>a</td><td>1</td></tr></table>" gives
 // "Name = 北京 a; 1;".
 std::string PlainText(std::string_view html);
+
+// The name of the HTML tag that begins at html[at] == '<', lower case, with a leading "/" for
+// a closing tag: "</TD >" gives "/td".
+std::string HtmlTagName(std::string_view html, size_t at);

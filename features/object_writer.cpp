@@ -54,36 +54,45 @@ void ObjectWriter::PutNone(const Part* part, MifWriter& mif) const {
 void ObjectWriter::Write(const Part* parts, size_t count, bool in_placemark, const Clauses* style, std::string_view row_text,
                          MifWriter& mif, MifWriter& mid) {
   bool written = false;
-  auto row = [&] {
+  // The row of an object of `of_count` parts at `of`.
+  auto row = [&](const Part* of, size_t of_count) {
     written = true;
     ++objects_;
-    if (rows_) mid.Append(row_text);
+    if (!rows_) return;
+    if (!options_.altitude) return mid.Append(row_text);
+    altitudes_.Clear();
+    for (size_t i = 0; i < of_count; ++i) altitudes_.Add(of[i]);
+    no_altitude_ += altitudes_.no_number();
+    altitude_row_.assign(row_text.substr(0, row_text.size() - 2));
+    altitudes_.AppendTo(altitude_row_);
+    altitude_row_ += "\r\n";
+    mid.Append(altitude_row_);
   };
   // Writes one object of the MIF file. Projecting, the vertices of an object that gives none
   // do not count.
-  auto write = [&](const Part* part, auto write_object) {
+  auto write = [&](const Part* of, size_t of_count, auto write_object) {
     const RecordEmitter::Tally tally = emitter_.tally();
     bool left_out = false;
-    if (write_object(&left_out)) return row();
+    if (write_object(&left_out)) return row(of, of_count);
     emitter_.Restore(tally);
     if (!left_out) return;
     ++left_out_objects_;
     if (!rows_) return;
-    PutNone(part, mif);
-    row();
+    PutNone(of_count == 1 ? of : nullptr, mif);
+    row(nullptr, 0);
   };
   if (options_.multi && count > 0) {
-    write(nullptr, [&](bool* left_out) { return WriteTogether(parts, count, style, mif, left_out); });
+    write(parts, count, [&](bool* left_out) { return WriteTogether(parts, count, style, mif, left_out); });
   } else {
     for (size_t i = 0; i < count; ++i) {
       const Part& part = parts[i];
-      write(&part, [&](bool* left_out) { return WritePart(part, style, mif, left_out); });
+      write(&part, 1, [&](bool* left_out) { return WritePart(part, style, mif, left_out); });
     }
   }
   // A placemark whose geometry was lost, or that had none, still has its row.
   if (!written && options_.empty_rows && in_placemark) {
     mif.Append("\r\nNone");
-    row();
+    row(nullptr, 0);
   }
 }
 

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "features/altitudes.h"
 #include "features/conversion_options.h"
 #include "features/part_index.h"
 #include "mif/file_export.h"
@@ -24,6 +25,7 @@ struct Clauses {
 //   that gives no object gives "None" with --empty-rows.
 // An object left out because too few of its vertices are vertices (mif/record_emitter.h)
 // keeps its row as a "None" object, when there are rows: its name and values are not lost.
+// With altitudes, each row ends with the AltitudeMin and AltitudeMax of its object.
 class ObjectWriter {
  public:
   // `merged`: the objects come in one list (--multi, --empty-rows); `rows`: each gets its MID row.
@@ -45,6 +47,8 @@ class ObjectWriter {
   RecordReport report() const;
   RecordEmitter::Tally tally() const { return emitter_.tally(); }
   const RecordEmitter::ZoneCounts& zone_counts() const { return emitter_.zone_counts(); }
+  // With altitudes: the objects whose altitudes are unknown, a third coordinate no number.
+  size_t no_altitude() const { return no_altitude_; }
 
  private:
   // The vertex lists of a part or of several: each list's vertex count and the end of its lines.
@@ -77,6 +81,9 @@ class ObjectWriter {
   RecordEmitter emitter_;
   Lists points_, plines_, regions_;
   MifWriter scratch_;
+  AltitudeRange altitudes_;
+  std::string altitude_row_;
+  size_t no_altitude_ = 0;
   size_t left_out_objects_ = 0;
   size_t objects_ = 0;
   VersionNeeds version_;

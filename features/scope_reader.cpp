@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "features/description_fields.h"
 #include "features/kml_values.h"
 
 namespace kml_reading {
@@ -180,6 +181,32 @@ void ScopeReader::EndSpan(size_t at) {
   span_start_ = at;
 }
 
+void ScopeReader::AddDescriptionFields(TextSpan span) {
+  const std::string text = DecodePart(text_.substr(span.begin, span.end - span.begin), encoding_);
+  for (const DescriptionField& field : DescriptionFields(text)) {
+    pending_data_.back().push_back({FieldIndex(std::string(kDescribed) + field.name), out_.KeepText(field.value)});
+  }
+}
+
+void ScopeReader::LeaveOutDescribedTwice(Placemark& placemark, std::vector<DataValue>& values) {
+  auto described = [&](const DataValue& value) {
+    return std::string_view(out_.fields[static_cast<size_t>(value.field)]).starts_with(kDescribed);
+  };
+  std::vector<std::string_view> given;
+  for (const DataValue& value : values) {
+    if (!described(value)) given.push_back(out_.fields[static_cast<size_t>(value.field)]);
+  }
+  if (given.empty()) return;
+  std::sort(given.begin(), given.end());
+  std::erase_if(values, [&](const DataValue& value) {
+    if (!described(value)) return false;
+    const std::string_view name = std::string_view(out_.fields[static_cast<size_t>(value.field)]).substr(kDescribed.size());
+    if (!std::binary_search(given.begin(), given.end(), name)) return false;
+    placemark.given |= KmlFeatures::kDescribedTwice;
+    return true;
+  });
+}
+
 int ScopeReader::FieldIndex(const std::string& name) {
   auto [it, added] = field_index_.emplace(name, static_cast<int>(out_.fields.size()));
   if (added) out_.fields.push_back(name);
@@ -235,6 +262,7 @@ void ScopeReader::CloseTop(size_t content_end, size_t end) {
       Placemark& placemark = Current();
       placemark.end = end;
       EndSpan(end);
+      if (reading_.description_fields) LeaveOutDescribedTwice(placemark, pending_data_.back());
       placemark.first_data = static_cast<uint32_t>(out_.data.size());
       placemark.data_count = static_cast<uint32_t>(pending_data_.back().size());
       out_.data.insert(out_.data.end(), pending_data_.back().begin(), pending_data_.back().end());
@@ -254,6 +282,9 @@ void ScopeReader::CloseTop(size_t content_end, size_t end) {
       break;
     case Element::kDescription:
       if (parent == Element::kPlacemark) {
+        if (reading_.description_fields && !(Current().given & KmlFeatures::kDescription)) {
+          AddDescriptionFields({open.content_begin, content_end});
+        }
         KeepFirst(&Placemark::description, KmlFeatures::kDescription, {open.content_begin, content_end},
                   reading_.whole_descriptions);
       }

@@ -100,6 +100,13 @@ class ScopeReader {
   // even when another placemark is nested in it.
   void AddData(int field, TextSpan value) { pending_data_.back().push_back({field, out_.Keep(value)}); }
 
+  // The fields of the innermost open placemark's description, whose text is `span`.
+  void AddDescriptionFields(TextSpan span);
+
+  // Leaves out of a closing placemark's `values` the fields of its description that its
+  // ExtendedData also gives: the ExtendedData's value counts.
+  void LeaveOutDescribedTwice(Placemark& placemark, std::vector<DataValue>& values);
+
   // The text from `span_start_` to `at` is the innermost open placemark's own.
   void EndSpan(size_t at);
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <utility>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "document/encoding.h"
@@ -158,6 +159,7 @@ void RowValues::Collect(const KmlFeatures& reading, const Placemark& placemark, 
   }
   const PlacemarkTimes placemark_times = reading.TimesOf(placemark);
   times = {value_of(placemark_times.stamp), value_of(placemark_times.begin), value_of(placemark_times.end)};
+  described_twice = placemark.given & KmlFeatures::kDescribedTwice;
   data.clear();
   // A field given twice: the first value counts.
   ++placemark_;
@@ -204,6 +206,7 @@ void RowCounts::Add(const RowValues& values, int folder, const TableOptions& opt
     if (static_cast<size_t>(field) >= fields.size()) fields.resize(static_cast<size_t>(field) + 1);
     fields[static_cast<size_t>(field)].Add(value, options.typed);
   }
+  described_twice += values.described_twice;
   if (folder >= 0) {
     if (static_cast<size_t>(folder) >= rows_in_folder.size()) rows_in_folder.resize(static_cast<size_t>(folder) + 1, 0);
     ++rows_in_folder[static_cast<size_t>(folder)];
@@ -222,6 +225,7 @@ void RowCounts::Add(const RowCounts& other, const std::vector<int>& field_of) {
     if (field >= fields.size()) fields.resize(field + 1);
     fields[field].Add(other.fields[f]);
   }
+  described_twice += other.described_twice;
   for (size_t folder = 0; folder < other.rows_in_folder.size(); ++folder) {
     if (other.rows_in_folder[folder] == 0) continue;
     if (folder >= rows_in_folder.size()) rows_in_folder.resize(folder + 1, 0);
@@ -279,29 +283,53 @@ TableLayout::TableLayout(const KmlFeatures& document, const RowCounts& counts, T
   // The time columns that some row has a value for; they come last, and are never dropped.
   const bool times[3] = {options.times && counts.has_times[0], options.times && counts.has_times[1],
                          options.times && counts.has_times[2]};
-  const size_t room = kMostColumns - static_cast<size_t>(times[0] + times[1] + times[2]);
+  const size_t room = kMostColumns - static_cast<size_t>(times[0] + times[1] + times[2]) - (options.altitude ? 2 : 0);
   const ColumnCounts none;
+  column_of_field_.assign(document.fields.size(), -1);
+  std::unordered_map<std::string_view, size_t> field_named;  // of the ExtendedData names
   for (size_t f = 0; f < document.fields.size(); ++f) {
-    const std::string& field = document.fields[f];
-    if (names_.size() == room) {
-      ++dropped_columns_;
-      column_of_field_.push_back(-1);
-      continue;
+    if (!document.fields[f].starts_with(kDescribed)) field_named.emplace(document.fields[f], f);
+  }
+  // The ExtendedData names first, then those of the descriptions' fields.
+  for (const bool described : {false, true}) {
+    for (size_t f = 0; f < document.fields.size(); ++f) {
+      std::string_view field = document.fields[f];
+      const ColumnCounts& of = f < counts.fields.size() ? counts.fields[f] : none;
+      if (field.starts_with(kDescribed) != described) continue;
+      if (described) {
+        field.remove_prefix(kDescribed.size());
+        if (auto twin = field_named.find(field); twin != field_named.end()) {
+          const int column = column_of_field_[twin->second];
+          column_of_field_[f] = column;
+          if (column >= 0) column_counts[static_cast<size_t>(column)].Add(of);
+          continue;
+        }
+      }
+      if (names_.size() == room) {
+        ++dropped_columns_;
+        continue;
+      }
+      FieldType type = FieldType::kText;
+      // A field that a <Data> element also uses has a value of no declared type.
+      const std::string name(field);
+      if (auto declared = document.field_types.find(name); !described && options.typed &&
+                                                           declared != document.field_types.end() &&
+                                                           !document.untyped_fields.count(name)) {
+        type = declared->second;
+      }
+      column_of_field_[f] = static_cast<int>(names_.size());
+      add_column(ColumnName(name), type, of);
     }
-    FieldType type = FieldType::kText;
-    // A field that a <Data> element also uses has a value of no declared type.
-    if (auto declared = document.field_types.find(field); options.typed && declared != document.field_types.end() &&
-                                                          !document.untyped_fields.count(field)) {
-      type = declared->second;
-    }
-    column_of_field_.push_back(static_cast<int>(names_.size()));
-    add_column(ColumnName(field), type, f < counts.fields.size() ? counts.fields[f] : none);
   }
   const char* time_names[3] = {"TimeStamp", "TimeBegin", "TimeEnd"};
   for (int t = 0; t < 3; ++t) {
     if (!times[t]) continue;
     time_column_[t] = static_cast<int>(names_.size());
     add_column(time_names[t], FieldType::kText, counts.times[t]);
+  }
+  if (options.altitude) {
+    add_column("AltitudeMin", FieldType::kFloat, none);
+    add_column("AltitudeMax", FieldType::kFloat, none);
   }
   for (size_t c = 0; c < names_.size(); ++c) {
     const ColumnCounts& of = column_counts[c];
@@ -314,7 +342,7 @@ TableLayout::TableLayout(const KmlFeatures& document, const RowCounts& counts, T
       invalid_.push_back(of.not_of_type[static_cast<size_t>(types_[c])]);
     }
   }
-  AppendValues(std::vector<std::string_view>(names_.size()), empty_row_);
+  AppendValues(std::vector<std::string_view>(RowColumns()), empty_row_);
 }
 
 std::vector<TableLayout::Invalid> TableLayout::invalid_values() const {
@@ -344,7 +372,7 @@ std::string TableLayout::MifColumns() const {
 void TableLayout::AppendRow(const RowValues& values, int folder, std::string& row,
                             std::vector<std::string_view>& scratch) const {
   std::vector<std::string_view>& by_column = scratch;
-  by_column.assign(names_.size(), std::string_view());
+  by_column.assign(RowColumns(), std::string_view());
   auto set = [&](size_t column, const RowValue& value) {
     // A number longer than a value may be is none: its cut text would be another.
     by_column[column] = types_[column] != FieldType::kText && value.size > kLongestValue ? kTooLong : value.text;

@@ -10,7 +10,8 @@
 
 // The attribute columns of a MIF file and the rows of its MID file, from the placemarks:
 // Name, Description, Folder, then one column per ExtendedData name, in order of first
-// appearance, then the time columns. A column is Char(w), w the longest value in bytes (1 to
+// appearance, then one per name of a description's fields that no ExtendedData gives (those
+// an ExtendedData name gives go to its column), then the time columns, then the altitudes. A column is Char(w), w the longest value in bytes (1 to
 // 254), or, typed, Integer, Float or Logical: its values unquoted, as the KML writes them,
 // and empty where they are no number of the type (T and F for Logical), or longer than a
 // value may be. The names MapInfo keeps for its own columns (Obj, Object, RowID, MI_Style,
@@ -24,6 +25,7 @@ struct TableOptions {
   bool typed = false;               // Integer, Float and Logical columns where a Schema types them
   bool times = false;               // TimeStamp, TimeBegin and TimeEnd, those that occur
   bool plain_descriptions = false;  // descriptions without their HTML (read whole)
+  bool altitude = false;            // AltitudeMin and AltitudeMax, last, whose values the objects give
 };
 
 // A placemark's values as its row takes them: as much of each as is kept, and its whole size.
@@ -35,6 +37,7 @@ struct RowValues {
   RowValue name, description;
   std::array<RowValue, 3> times;  // TimeStamp, TimeBegin, TimeEnd
   std::vector<std::pair<int, RowValue>> data;  // the first value of each field, by the document's field
+  bool described_twice = false;  // a field of its description was left out for its ExtendedData's
 
   // The values of `placemark` of `reading`, whose own fields are the document's fields
   // field_of[i] (or the document's own, for a null `field_of`). With plain descriptions, the
@@ -65,6 +68,7 @@ struct RowCounts {
   std::array<bool, 3> has_times{};       // a row with a value of the time
   std::vector<ColumnCounts> fields;      // by the document's field
   std::vector<size_t> rows_in_folder;    // by the document's folder
+  size_t described_twice = 0;            // rows whose description gave a field their ExtendedData gave
   // Adds the row of `values`, of a placemark in `folder` (-1: none).
   void Add(const RowValues& values, int folder, const TableOptions& options);
   // Adds the counts of rows of other fields, `other`'s field f being field_of[f].
@@ -86,6 +90,8 @@ class TableLayout {
   void AppendRow(const RowValues& values, int folder, std::string& row, std::vector<std::string_view>& scratch) const;
   // The line of empty values, of an object outside placemarks.
   std::string_view EmptyRow() const { return empty_row_; }
+  // With altitudes, a row ends before their values, which the object's writer appends.
+  bool altitude() const { return options_.altitude; }
 
   size_t dropped_columns() const { return dropped_columns_; }  // beyond kMostColumns
   // The names that MapInfo keeps for itself, and what they were written as.
@@ -105,6 +111,8 @@ class TableLayout {
   static constexpr std::string_view kTooLong = "-";
 
   void AppendValues(const std::vector<std::string_view>& values, std::string& row) const;
+  // The columns a row holds: all but the altitudes.
+  size_t RowColumns() const { return names_.size() - (options_.altitude ? 2 : 0); }
 
   TableOptions options_;
   std::vector<std::string> names_;

@@ -453,8 +453,10 @@ TEST_F(Cli, CoordinateSystemsAreNamedAndProjected) {
             "geovant: paris.kml: most of the data lie in zone 1 of 3 degrees, outside the zones 25 to 45 that CGCS2000 "
             "defines over China: nothing was written (name a zone, --crs gk3:ZONE, to project them in it all the same)\n");
   EXPECT_FALSE(fs::exists(dir_ / "paris.mif"));
-  EXPECT_NE(Geovant("convert --all --crs cgcs2000 a.kml", dir_).status, 2);
+  // --all adds to the options given before it.
+  EXPECT_NE(Geovant("convert --crs cgcs2000 --altitude --all a.kml", dir_).status, 2);
   EXPECT_NE(ReadFileBytes(dir_ / "a.mif").find("CoordSys Earth Projection 1, 104\r\n"), std::string::npos);
+  EXPECT_NE(ReadFileBytes(dir_ / "a.mif").find("  AltitudeMax Float\r\n"), std::string::npos);
   for (const char* args : {"convert --crs gk3:46 a.kml", "convert --crs utm a.kml", "convert --no-zone-prefix a.kml",
                            "analyse --crs gk3 a.kml"}) {
     EXPECT_EQ(Geovant(args, dir_).status, 2) << args;

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "features/description_fields.h"
 #include "features/kml_features.h"
 #include "features/placemark_stretches.h"
 #include "features/table_layout.h"
@@ -460,4 +461,62 @@ TEST(FeatureExport, GaussKrugerCoordinatesAreProjectedToMillimetres) {
   ASSERT_TRUE(ParseCoordinateSystem("wgs84", &options.crs, &error));
   std::string plain = Convert(kml, {}).mif;
   EXPECT_EQ(Convert(kml, options).mif, plain.replace(plain.find("1, 0\r\n"), 4, "1, 104"));
+}
+
+TEST(DescriptionFields, TablesOfTwoCellRowsAndLinesOfNamesAndValues) {
+  auto fields = [](std::string_view description) {
+    std::string out;
+    for (const DescriptionField& f : DescriptionFields(description)) out += f.name + "=" + f.value + ";";
+    return out;
+  };
+  // A desktop GIS export: a title row of one cell, then a table in a cell, of two-cell rows.
+  EXPECT_EQ(fields("<![CDATA[<html><table><tr><td colspan=\"2\">T</td></tr><tr><td><table>"
+                   "<tr><td>FID</td><td>0</td></tr><tr bgcolor=\"#D4E4F3\"><td>\xC3\xFB\xB3\xC6</td><td>\xB3\xAF</td></tr>"
+                   "<tr><th> <b>Type</b></th><td>&lt;Null&gt;</td></tr><tr><td>H</td><td>&nbsp;1&amp;2 </td></tr>"
+                   "<tr><td>a</td><td>b</td><td>c</td></tr><tr><td></td><td>no name</td></tr>"
+                   "</table></td></tr></table>]]>"),
+            "FID=0;\xC3\xFB\xB3\xC6=\xB3\xAF;Type=;H=1&2;");
+  // Escaped rather than in CDATA, and rows left open.
+  EXPECT_EQ(fields("&lt;table&gt;&lt;tr&gt;&lt;td&gt;a&lt;td&gt;1&lt;tr&gt;&lt;td&gt;b&lt;td&gt;2"), "a=1;b=2;");
+  // A table without a row of two cells gives none; so do its lines.
+  EXPECT_EQ(fields("<table><tr><td>a: 1</td></tr></table>"), "");
+  // Lines, parted by <br> in its forms, <p> and line breaks; a full-width colon too.
+  EXPECT_EQ(fields("Station: \xBA\xA3<br>Height = 30 m<BR/>\xC0\xE0\xD0\xCD\xA3\xBA\xB5\xD8<p>URL: http://a.b/c</p>\r\n\r\nn:"),
+            "Station=\xBA\xA3;Height=30 m;\xC0\xE0\xD0\xCD=\xB5\xD8;URL=http://a.b/c;n=;");
+  // Any line of another form, and a sentence, give none.
+  EXPECT_EQ(fields("a: 1\nVisited in May."), "");
+  EXPECT_EQ(fields("The gate we all meet at: ten"), "");
+  EXPECT_EQ(fields("Note. Time: 10"), "");
+  EXPECT_EQ(fields("http://example.com"), "");
+  EXPECT_EQ(fields(""), "");
+}
+
+TEST(FeatureExport, DescriptionFieldsJoinTheExtendedDataColumnsAndAltitudesEachObject) {
+  const std::string kml = R"(<Document>
+    <Placemark><name>a</name><description>T: x
+H = 9</description><MultiGeometry><Point><coordinates>1,1,5</coordinates></Point>
+      <LineString><coordinates>1,1,-2.50 2,2,7 3,3</coordinates></LineString></MultiGeometry></Placemark>
+    <Placemark><name>b</name><description><![CDATA[<table><tr><td>H</td><td>8</td></tr><tr><td>U</td><td>u</td></tr></table>]]></description>
+      <ExtendedData><Data name="H"><value>1</value></Data></ExtendedData><Point><coordinates>2,2</coordinates></Point></Placemark>
+    <Point><coordinates>3,3,1e2</coordinates></Point>
+    <Placemark><name>c</name><Point><coordinates>4,4,high</coordinates></Point></Placemark></Document>)";
+  ConversionOptions options = With(&ConversionOptions::description_fields, &ConversionOptions::altitude);
+  ConvertedText out = Convert(kml, options);
+  // The ExtendedData name first, though a description gave it first; its column takes the
+  // descriptions' H.
+  EXPECT_EQ(out.mif.substr(out.mif.find("Columns")),
+            "Columns 8\r\n  Name Char(1)\r\n  Description Char(73)\r\n  Folder Char(1)\r\n  H Char(1)\r\n  T Char(1)\r\n"
+            "  U Char(1)\r\n  AltitudeMin Float\r\n  AltitudeMax Float\r\n" + out.mif.substr(out.mif.find("Data\r\n")));
+  // Points first; without --multi each object has its own altitudes.
+  EXPECT_EQ(out.mid,
+            "\"a\",\"T: x H = 9\",\"\",\"9\",\"x\",\"\",5,5\r\n"
+            "\"b\",\"<table><tr><td>H</td><td>8</td></tr><tr><td>U</td><td>u</td></tr></table>\",\"\",\"1\",\"\",\"u\",,\r\n"
+            "\"\",\"\",\"\",\"\",\"\",\"\",1e2,1e2\r\n"
+            "\"c\",\"\",\"\",\"\",\"\",\"\",,\r\n"
+            "\"a\",\"T: x H = 9\",\"\",\"9\",\"x\",\"\",-2.50,7\r\n");
+  EXPECT_EQ(out.report.described_twice, 1u);
+  EXPECT_EQ(out.report.no_altitude, 1u);
+  options.multi = true;
+  const std::string mid = Convert(kml, options).mid;
+  EXPECT_EQ(mid.substr(0, mid.find("\r\n")), "\"a\",\"T: x H = 9\",\"\",\"9\",\"x\",\"\",-2.50,7");
 }
