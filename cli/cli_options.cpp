@@ -1,10 +1,12 @@
 #include "cli/cli_options.h"
 
+#include <algorithm>
+
 const char kUsage[] =
     "usage: geovant convert [--encoding utf-8|ansi] [-o OUTPUT] [--attributes] [--styles]\n"
     "                       [--polygons] [--tracks] [--multi] [--typed] [--times] [--empty-rows]\n"
     "                       [--plain-descriptions] [--links] [--all] [--description-fields]\n"
-    "                       [--altitude]\n"
+    "                       [--altitude] [--merge -o OUTPUT]\n"
     "                       [--crs wgs84|cgcs2000|gk3[:ZONE]|gk6[:ZONE] [--no-zone-prefix]] INPUT...\n"
     "       geovant analyse [--encoding utf-8|ansi] INPUT\n"
     "       geovant tags [--encoding utf-8|ansi] INPUT\n"
@@ -12,7 +14,8 @@ const char kUsage[] =
     "       geovant --help | --version\n"
     "\n"
     "convert   write the MIF file of each KML input, beside it with the extension .mif\n"
-    "          (or to OUTPUT, with one input only); several inputs run in parallel\n"
+    "          (or to OUTPUT, with one input only); several inputs run in parallel. A folder\n"
+    "          stands for the .kml and .kmz files in it and its folders, in order of path\n"
     "analyse   print the number of points, lines and polygons\n"
     "tags      print the opening tags of the document, one per line\n"
     "extract   print the contents of the elements that begin with TAG\n"
@@ -46,6 +49,10 @@ const char kUsage[] =
     "              them to CGCS2000 Gauss-Kruger zones of 3 degrees (25-45) or 6 (13-23), in\n"
     "              metres, the zone number before the easting; without ZONE, the data's zone\n"
     "--no-zone-prefix  with gk3 and gk6: the easting without the zone number (500000 m)\n"
+    "--merge       all inputs into the one MIF file OUTPUT and its MID file, in the order given,\n"
+    "              with a first column Source, the input's name: convert --merge -o all.mif\n"
+    "              a.kml b.kmz gives the rows \"a.kml\",... then \"b.kmz\",...; the columns are\n"
+    "              those of all inputs by name\n"
     "An input may also be a KMZ archive: its KML document is read.\n";
 
 namespace {
@@ -156,6 +163,14 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions* options, 
       }
       continue;
     }
+    if (name == "--merge" && !has_value) {
+      if (options->command != CliCommand::kConvert) {
+        *error = "option '" + name + "' belongs to convert";
+        return false;
+      }
+      options->merge = true;
+      continue;
+    }
     if (name == "--no-zone-prefix" && !has_value) {
       if (options->command != CliCommand::kConvert) {
         *error = "option '" + name + "' belongs to convert";
@@ -220,7 +235,15 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions* options, 
     options->tag = operands.back();
     operands.pop_back();
   }
-  if (!options->output.empty() && operands.size() > 1) {
+  if (options->merge && options->output.empty()) {
+    *error = "--merge writes one MIF file: name it with -o";
+    return false;
+  }
+  if (options->merge && std::find(operands.begin(), operands.end(), "-") != operands.end()) {
+    *error = "--merge reads files and folders, not standard input";
+    return false;
+  }
+  if (!options->merge && !options->output.empty() && operands.size() > 1) {
     *error = "-o takes one input only";
     return false;
   }

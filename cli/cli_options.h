@@ -16,6 +16,7 @@ struct CliOptions {
   std::vector<std::string> inputs;  // "-" is standard input
   std::string tag;                  // extract only
   ConversionOptions conversion;     // convert only: --attributes, --styles, --polygons, --tracks...
+  bool merge = false;               // convert --merge: every input into the one output -o names
 };
 
 // Parses argv[1..]. On a usage error returns false and says why in `error`.

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <functional>
+#include <memory>
 #include <cstdio>
 #include <mutex>
 #include <new>
@@ -124,14 +126,13 @@ bool Emit(const std::string& path, std::string_view bytes) {
 // as they are built, so that a conversion holds little more than its input. The MIF file and
 // its MID file are put in place together, or neither is; a MIF file written without a MID
 // file takes away the MID file of the MIF file it replaces, in the same step.
-bool ConvertOneOrThrow(const Conversion& conversion, const CliOptions& options, int threads) {
-  Input input;
-  if (!input.Open(conversion.input)) return false;
-  const Encoding encoding = input.FollowLinksOf(
-      conversion.input, options.conversion.links,
-      EncodingOf(options, input.kml(), conversion.input, options.conversion.Table()));
-  std::string decoded;
-  ExportSource source = SourceOf(input.kml(), encoding, &decoded, threads);
+using ExportWith = std::function<void(const MifSink& mif, const MifSink& mid, ConversionReport* report,
+                                      const SinkRewind* rewind)>;
+
+// Writes the files of `conversion` with export_with, which writes them to the sinks; `about`
+// is what the lines of its report name.
+bool WriteConversion(const Conversion& conversion, const std::string& about, const CliOptions& options,
+                     const ExportWith& export_with) {
   const std::string& output = conversion.output;
   const bool to_standard_output = output == "-";
   const std::string stale = to_standard_output || !conversion.mid.empty() ? "" : StaleMidBeside(output);
@@ -154,8 +155,7 @@ bool ConvertOneOrThrow(const Conversion& conversion, const CliOptions& options, 
                             return status.ok;
                           }};
   if (status.ok) {
-    ExportWithOptions(
-        source, options.conversion, threads,
+    export_with(
         [&](std::string_view piece) {
           status = to_standard_output ? WriteStandardOutput(piece) : mif.Write(piece);
           return status.ok;
@@ -168,7 +168,7 @@ bool ConvertOneOrThrow(const Conversion& conversion, const CliOptions& options, 
         &report, rewindable ? &rewind : nullptr);
   }
   if (status.ok && report.zone_refused) {
-    ReportFileError(conversion.input, RefusedZoneLine(report, options.conversion.crs));
+    ReportFileError(about, RefusedZoneLine(report, options.conversion.crs));
     return false;
   }
   if (status.ok && !to_standard_output) {
@@ -191,8 +191,50 @@ bool ConvertOneOrThrow(const Conversion& conversion, const CliOptions& options, 
   if (!stale.empty()) {
     ReportFileError(stale, "removed: it was the MID file of the MIF file replaced, and no longer belongs to it");
   }
-  for (const std::string& line : ReportLines(report, options.conversion)) ReportFileError(conversion.input, line);
+  for (const std::string& line : ReportLines(report, options.conversion)) ReportFileError(about, line);
   return true;
+}
+
+bool ConvertOneOrThrow(const Conversion& conversion, const CliOptions& options, int threads) {
+  Input input;
+  if (!input.Open(conversion.input)) return false;
+  const Encoding encoding = input.FollowLinksOf(
+      conversion.input, options.conversion.links,
+      EncodingOf(options, input.kml(), conversion.input, options.conversion.Table()));
+  std::string decoded;
+  ExportSource source = SourceOf(input.kml(), encoding, &decoded, threads);
+  return WriteConversion(conversion, conversion.input, options,
+                         [&](const MifSink& mif, const MifSink& mid, ConversionReport* report, const SinkRewind* rewind) {
+                           ExportWithOptions(source, options.conversion, threads, mif, mid, report, rewind);
+                         });
+}
+
+// The inputs of `merged` that can be read, into one MIF file and its MID file. False when one
+// could not be read (said, one line each) or the files could not be written.
+bool ConvertMergedOrThrow(const Conversion& merged, const std::vector<std::string>& paths, const CliOptions& options,
+                          int threads) {
+  std::vector<std::unique_ptr<Input>> opened;
+  std::vector<std::string> decoded(paths.size());
+  std::vector<ExportInput> inputs;
+  bool all_read = true;
+  for (size_t i = 0; i < paths.size(); ++i) {
+    auto input = std::make_unique<Input>();
+    if (!input->Open(paths[i])) {
+      all_read = false;
+      continue;
+    }
+    const Encoding encoding =
+        input->FollowLinksOf(paths[i], options.conversion.links, EncodingOf(options, input->kml(), paths[i], true));
+    inputs.push_back({SourceOf(input->kml(), encoding, &decoded[i], threads), Utf8ToAnsi(paths[i])});
+    opened.push_back(std::move(input));
+  }
+  if (inputs.empty()) return false;
+  const bool written =
+      WriteConversion(merged, merged.output, options,
+                      [&](const MifSink& mif, const MifSink& mid, ConversionReport* report, const SinkRewind* rewind) {
+                        ExportMerged(inputs, options.conversion, threads, mif, mid, report, rewind);
+                      });
+  return written && all_read;
 }
 
 bool ConvertOne(const Conversion& conversion, const CliOptions& options, int threads) {
@@ -274,9 +316,58 @@ bool PlanConversions(const CliOptions& options, std::vector<Conversion>* plan, s
   return true;
 }
 
-int RunConvert(const CliOptions& options) {
-  std::vector<Conversion> plan;
+bool PlanMerge(const CliOptions& options, Conversion* merged, std::string* error) {
+  *merged = {"", options.output, MidPathFor(options.output)};
+  for (const std::string& path : {merged->output, merged->mid}) {
+    if (path == "-" || KindOf(path) == PathKind::kOther) {
+      *error = "--merge writes a MIF file and a MID file, and " + Quoted(path) + " is no file they can be written to";
+      return false;
+    }
+    const std::optional<FileIdentity> identity = IdentityOf(path);
+    for (const std::string& input : options.inputs) {
+      if (identity && identity->name.empty() && IdentityOf(input) == identity) {
+        *error = "the merged files would write over the input " + Quoted(input);
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+int RunConvert(const CliOptions& given) {
+  // A folder stands for the KML files in it.
+  CliOptions options = given;
+  options.inputs.clear();
+  bool failed_input = false;
+  for (const std::string& input : given.inputs) {
+    if (input == "-" || KindOf(input) != PathKind::kFolder) {
+      options.inputs.push_back(input);
+      continue;
+    }
+    std::optional<std::vector<std::string>> files = KmlFilesIn(input);
+    if (!files || files->empty()) {
+      ReportFileError(input, !files ? "the folder cannot be read" : "the folder holds no .kml or .kmz file");
+      failed_input = true;
+      continue;
+    }
+    options.inputs.insert(options.inputs.end(), files->begin(), files->end());
+  }
+  if (options.inputs.empty()) return 1;
   std::string error;
+  if (options.merge) {
+    Conversion merged;
+    if (!PlanMerge(options, &merged, &error)) {
+      PrintError("geovant: " + error);
+      return 2;
+    }
+    try {
+      return ConvertMergedOrThrow(merged, options.inputs, options, UsableProcessors()) && !failed_input ? 0 : 1;
+    } catch (const std::bad_alloc&) {
+      ReportFileError(merged.output, "not enough memory to convert the inputs");
+      return 1;
+    }
+  }
+  std::vector<Conversion> plan;
   if (!PlanConversions(options, &plan, &error)) {
     PrintError("geovant: " + error);
     return 2;
@@ -299,7 +390,7 @@ int RunConvert(const CliOptions& options) {
   }
   work();
   for (std::thread& t : threads) t.join();
-  return failed ? 1 : 0;
+  return failed || failed_input ? 1 : 0;
 }
 
 int RunAnalyse(const CliOptions& options) {

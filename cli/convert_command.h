@@ -27,3 +27,7 @@ struct Conversion {
 // is named twice, when two inputs would write the same output, when an output is one of the
 // inputs, or when a MID file would have to go to a stream: nothing may be written then.
 bool PlanConversions(const CliOptions& options, std::vector<Conversion>* plan, std::string* error);
+
+// The conversion of --merge: the MIF file -o names and the MID file beside it, neither of
+// which may be a stream or one of the inputs (a usage error, said in `error`).
+bool PlanMerge(const CliOptions& options, Conversion* merged, std::string* error);

@@ -1,5 +1,6 @@
 #include "document/file_io.h"
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <new>
@@ -117,4 +118,29 @@ FileStatus WriteFilesTogether(const std::vector<std::pair<std::string, std::stri
   FileStatus status = CommitTogether(all, &failed_index);
   if (!status.ok) *failed = failed_index < files.size() ? files[failed_index].first : remove;
   return status;
+}
+
+std::optional<std::vector<std::string>> KmlFilesIn(const std::string& folder) {
+  constexpr int kDeepest = 64;  // a link that leads back up ends here
+  std::vector<std::string> files;
+  bool readable = true;
+  auto visit = [&](auto& self, const std::string& at, int depth) -> void {
+    std::optional<std::vector<std::string>> entries = FolderEntries(at);
+    if (!entries) {
+      readable = depth > 0 && readable;
+      return;
+    }
+    for (const std::string& path : *entries) {
+      const PathKind kind = KindOf(path);
+      if (kind == PathKind::kFolder && depth < kDeepest) self(self, path, depth + 1);
+      if (kind != PathKind::kFile || path.size() < 4) continue;
+      std::string extension = path.substr(path.size() - 4);
+      for (char& c : extension) c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+      if (extension == ".kml" || extension == ".kmz") files.push_back(path);
+    }
+  };
+  visit(visit, folder, 0);
+  if (!readable) return std::nullopt;
+  std::sort(files.begin(), files.end());
+  return files;
 }

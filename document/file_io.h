@@ -111,6 +111,11 @@ std::optional<FileIdentity> IdentityOf(const std::string& path);
 enum class PathKind { kMissing, kFile, kFolder, kOther };
 PathKind KindOf(const std::string& path);
 
+// The .kml and .kmz files (in any letter case) in `folder` and in its folders, in the byte
+// order of their paths; nullopt when `folder` cannot be read. A folder inside that cannot be
+// read is passed over.
+std::optional<std::vector<std::string>> KmlFilesIn(const std::string& folder);
+
 // Removes the temporary files of writes under way. Safe to call from a signal handler, so
 // that an interrupted run leaves nothing behind.
 void RemoveTemporaryFiles();

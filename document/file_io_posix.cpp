@@ -1,3 +1,4 @@
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/random.h>
 #include <sys/stat.h>
@@ -384,3 +385,16 @@ PathKind KindOf(const std::string& path) {
 }
 
 FileStatus OutOfMemory() { return FileStatus::Failed(std::strerror(ENOMEM)); }
+
+std::optional<std::vector<std::string>> FolderEntries(const std::string& folder) {
+  DIR* dir = opendir(folder.c_str());
+  if (!dir) return std::nullopt;
+  const std::string prefix = folder.ends_with('/') ? folder : folder + "/";
+  std::vector<std::string> paths;
+  while (const dirent* entry = readdir(dir)) {
+    const std::string_view name = entry->d_name;
+    if (name != "." && name != "..") paths.push_back(prefix + std::string(name));
+  }
+  closedir(dir);
+  return paths;
+}

@@ -326,3 +326,17 @@ PathKind KindOf(const std::string& path) {
   if (IsDevice(wide)) return PathKind::kOther;
   return Exists(wide) ? PathKind::kFile : PathKind::kMissing;
 }
+
+std::optional<std::vector<std::string>> FolderEntries(const std::string& folder) {
+  const std::string prefix = folder.ends_with('\\') || folder.ends_with('/') ? folder : folder + "\\";
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW(Utf8ToWide(prefix + "*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return std::nullopt;
+  std::vector<std::string> paths;
+  do {
+    const std::wstring_view name = found.cFileName;
+    if (name != L"." && name != L"..") paths.push_back(prefix + WideToUtf8(name));
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  return paths;
+}

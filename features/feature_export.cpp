@@ -9,6 +9,7 @@
 #include <unordered_map>
 
 #include "features/document_survey.h"
+#include "features/merged_features.h"
 #include "features/mif_styles.h"
 #include "features/object_writer.h"
 #include "features/table_layout.h"
@@ -271,43 +272,94 @@ bool WriteInFrame(const CoordinateSystem& crs, const Places& sample, int version
 }
 
 
-// Every conversion: the document is read once for what the header and the rows need and where
-// the objects' parts lie, and then the objects are written with their rows, the placemarks
-// read again where they begin. Without options, no placemark is read: each coordinates text
-// the plain export's plan finds is an object.
-bool ExportObjects(const ExportSource& source, const ConversionOptions& options, int threads, const MifSink& mif_sink,
-                   const MifSink& mid_sink, ConversionReport* report, const SinkRewind* rewind, size_t block) {
-  const std::string_view text = source.text;
-  const DocumentSurvey survey = SurveyDocument(source, options, threads, block);
-  const PartIndex& index = survey.parts;
-  const TableOptions table_options = TableOptionsFor(options);
+// What the second reading of one input needs: its survey, its styles' clauses, and, merged,
+// where its fields and folders lie among those of all, and the text of its Source column.
+struct InputReading {
+  const ExportSource* source;
+  DocumentSurvey survey;
+  std::unique_ptr<StyleClauses> clauses;
+  const std::vector<int>* field_of = nullptr;  // merged: its document's fields among all
+  int first_folder = 0;
+  std::string source_value;  // merged: its name as the Source column holds it
+  std::string empty_row;     // the row of an object outside placemarks
+};
+
+const char* TypeName(FieldType type) {
+  return type == FieldType::kLogical                                           ? "Logical"
+         : type == FieldType::kFloat || type == FieldType::kUnsignedFloat ? "Float"
+                                                                           : "Integer";
+}
+
+// Every conversion, of one input or of several into one table: each document is read once for
+// what the header and the rows need and where the objects' parts lie, and then the objects are
+// written with their rows, the placemarks read again where they begin. Without options, no
+// placemark is read: each coordinates text the plain export's plan finds is an object. Merged,
+// the objects of each input follow those of the one before, each row with its input's name.
+bool ExportInputs(const std::vector<ExportInput>& inputs, bool merge, const ConversionOptions& options, int threads,
+                  const MifSink& mif_sink, const MifSink& mid_sink, ConversionReport* report, const SinkRewind* rewind,
+                  size_t block) {
+  std::vector<InputReading> readings(inputs.size());
+  size_t source_width = 1;
+  for (size_t i = 0; i < inputs.size(); ++i) {
+    readings[i].source = &inputs[i].source;
+    readings[i].survey = SurveyDocument(inputs[i].source, options, threads, block);
+    if (options.styles) readings[i].clauses = std::make_unique<StyleClauses>(*readings[i].survey.document);
+    source_width = std::max(source_width, inputs[i].name.size());
+  }
+  std::optional<MergedFeatures> merged;
+  if (merge && options.Table()) {
+    std::vector<const DocumentSurvey*> surveys;
+    for (const InputReading& reading : readings) surveys.push_back(&reading.survey);
+    merged = MergeFeatures(surveys);
+  }
+  const KmlFeatures& document = merged ? merged->document : *readings[0].survey.document;
+  const RowCounts& rows = merged ? merged->rows : readings[0].survey.rows;
+  TableOptions table_options = TableOptionsFor(options);
+  if (merge) table_options.source_width = source_width;
   std::unique_ptr<TableLayout> table;
+  std::string columns;
   if (options.Table()) {
-    table = std::make_unique<TableLayout>(*survey.document, survey.rows, table_options);
+    table = std::make_unique<TableLayout>(document, rows, table_options);
+    columns = table->MifColumns();
     report->dropped_columns = table->dropped_columns();
     report->cut_values = table->cut_values();
     report->renamed_columns = table->renamed();
-    report->unrepresented = survey.document->unrepresented;
-    report->described_twice = survey.rows.described_twice;
+    report->unrepresented = document.unrepresented;
+    report->described_twice = rows.described_twice;
     for (const TableLayout::Invalid& invalid : table->invalid_values()) {
-      const char* type = invalid.type == FieldType::kLogical                                        ? "Logical"
-                         : invalid.type == FieldType::kFloat || invalid.type == FieldType::kUnsignedFloat ? "Float"
-                                                                                                         : "Integer";
-      report->invalid_values.push_back({invalid.column, type, invalid.count});
+      report->invalid_values.push_back({invalid.column, TypeName(invalid.type), invalid.count});
+    }
+  } else if (merge) {
+    columns = "Columns 1\r\n  Source Char(" + std::to_string(std::min(source_width, TableLayout::kLongestValue)) + ")\r\n";
+  }
+  for (size_t i = 0; i < inputs.size(); ++i) {
+    InputReading& reading = readings[i];
+    if (merged) {
+      reading.field_of = &merged->field_of[i];
+      reading.first_folder = merged->first_folder[i];
+    }
+    if (merge) reading.source_value = std::string(CutBetweenCharacters(inputs[i].name, TableLayout::kLongestValue));
+    if (table) {
+      std::vector<std::string_view> scratch;
+      table->AppendRow(RowValues(), -1, reading.empty_row, scratch, reading.source_value);
+    } else if (merge) {
+      AppendQuoted(reading.source_value, reading.empty_row);
+      reading.empty_row += "\r\n";
     }
   }
-  std::unique_ptr<StyleClauses> clauses;
-  if (options.styles) clauses = std::make_unique<StyleClauses>(*survey.document);
-  const bool rereads = table || clauses;
-  const int workers = ThreadsFor(text.size(), threads);
+  const bool has_rows = table || merge;
+  const bool rereads = table || options.styles;
+  const bool in_one_list = readings[0].survey.parts.merged;
   const int zones = options.crs.Projected() && options.crs.zone == 0 ? ZoneWidthOf(options.crs.kind) : 0;
-  const std::string columns = table ? table->MifColumns() : std::string();
   auto header_of = [&](const Frame& frame) { return MifHeaderOf(frame.version, frame.coord_sys, columns); };
-  const FeatureReading reading = ReadingFor(options);
+  const FeatureReading feature_reading = ReadingFor(options);
+  size_t bytes = 0;
+  for (const ExportInput& input : inputs) bytes += input.source.text.size();
+  const int workers = ThreadsFor(bytes, threads);
 
   // What a worker keeps from piece to piece.
   struct Worker {
-    std::unique_ptr<PlacemarkRereader> rereader;
+    std::vector<std::unique_ptr<PlacemarkRereader>> rereaders;  // of each input, made when needed
     RowValues values;
     std::string row;
     std::vector<std::string_view> scratch;
@@ -316,91 +368,122 @@ bool ExportObjects(const ExportSource& source, const ConversionOptions& options,
   };
   Pool<std::unique_ptr<Worker>> workers_pool;
   Pool<MifWriter> pool;  // the writers of the pieces, kept for the next pieces
-  const size_t sections = index.merged ? 1 : 3;
-  // The objects, after the header: false when a sink returned false.
+  // The objects of input `i`'s section `s`, to the sinks.
+  auto write_section = [&](const Frame& frame, size_t i, size_t s, const MifSink& to_mif, const MifSink& to_mid,
+                           PassResult* result) {
+    const InputReading& reading = readings[i];
+    const std::string_view text = reading.source->text;
+    const PartIndex& index = reading.survey.parts;
+    const std::vector<IndexedPart>& section = index.sections[s];
+    // Pieces of about kObjectChunk bytes of their parts' texts, cut between objects.
+    std::vector<size_t> bounds{0};
+    size_t piece_bytes = 0;
+    ForEachObject(section, index.merged, [&](size_t first, size_t count) {
+      piece_bytes += 16;
+      for (size_t p = first; p < first + count; ++p) piece_bytes += section[p].end - section[p].begin;
+      if (piece_bytes >= kObjectChunk) {
+        bounds.push_back(first + count);
+        piece_bytes = 0;
+      }
+    });
+    if (bounds.back() != section.size()) bounds.push_back(section.size());
+    return OrderedParallel<Written>(
+        bounds.size() - 1, workers, static_cast<size_t>(3 * workers),
+        [&](size_t c) {
+          std::unique_ptr<Worker> worker = workers_pool.Take();
+          if (!worker) worker = std::make_unique<Worker>();
+          if (worker->rereaders.size() <= i) worker->rereaders.resize(i + 1);
+          std::unique_ptr<PlacemarkRereader>& rereader = worker->rereaders[i];
+          if (rereads && !rereader) {
+            rereader = std::make_unique<PlacemarkRereader>(*reading.source, reading.survey, feature_reading);
+          }
+          ObjectWriter writer(text, options, index.merged, has_rows);
+          if (frame.grid) writer.Project(frame.grid.get(), HalfWidthOf(options.crs.kind), zones);
+          Written out;
+          out.mif = pool.Take();
+          out.mid = pool.Take();
+          const std::span<const IndexedPart> piece(section.data() + bounds[c], bounds[c + 1] - bounds[c]);
+          uint64_t read_at = IndexedPart::kNoPlacemark;  // the placemark whose row and style are at hand
+          const Clauses* style = nullptr;
+          if (!table) worker->row = reading.empty_row;  // merged without columns: its Source alone
+          ForEachObject(piece, index.merged, [&](size_t first, size_t count) {
+            const IndexedPart& head = piece[first];
+            const bool in_placemark = head.placemark != IndexedPart::kNoPlacemark;
+            if (in_placemark && rereads && head.placemark != read_at) {
+              const PlacemarkRereader::Read read = rereader->At(head.placemark);
+              if (table) {
+                worker->values.Collect(*read.reading, *read.placemark, read.field_of, table_options);
+                if (reading.field_of) {
+                  for (auto& [field, value] : worker->values.data) field = (*reading.field_of)[static_cast<size_t>(field)];
+                }
+                worker->row.clear();
+                table->AppendRow(worker->values, head.folder < 0 ? -1 : head.folder + reading.first_folder, worker->row,
+                                 worker->scratch, reading.source_value);
+              }
+              if (reading.clauses) {
+                const KmlStyle* of = read.reading->StyleOf(*read.placemark, *reading.survey.document);
+                style = reading.clauses->Of(of, read.placemark->inline_style < 0, worker->own);
+              }
+              read_at = head.placemark;
+            }
+            worker->parts.clear();
+            for (size_t p = first; p < first + count; ++p) {
+              if (piece[p].type != PartType::kNone) worker->parts.push_back(index.PartOf(piece[p], text));
+            }
+            const std::string_view row = !has_rows                 ? std::string_view()
+                                         : in_placemark || !table ? std::string_view(worker->row)
+                                                                  : std::string_view(reading.empty_row);
+            writer.Write(worker->parts.data(), worker->parts.size(), in_placemark, in_placemark ? style : nullptr, row,
+                         out.mif, out.mid);
+          });
+          out.result = {writer.report(), writer.tally(), writer.zone_counts(), writer.no_altitude()};
+          // The first vertex left out is told as its document writes it; merged, the first
+          // of the first input that has one.
+          LeftOut& left_out = out.result.records.left_out;
+          if (!left_out.first.empty()) left_out.first = DecodePart(left_out.first, reading.source->encoding);
+          left_out.first_at = std::min<uint64_t>(left_out.first_at, UINT64_MAX >> 8) | (uint64_t{std::min<size_t>(i, 255)} << 56);
+          workers_pool.Give(worker);
+          return out;
+        },
+        [&](size_t, Written& out) {
+          result->records.Add(out.result.records);
+          result->tally.Add(out.result.tally);
+          for (size_t z = 0; z < result->zones.size(); ++z) result->zones[z] += out.result.zones[z];
+          result->no_altitude += out.result.no_altitude;
+          const bool written = (out.mif.text().empty() || to_mif(out.mif.text())) &&
+                               (!has_rows || out.mid.text().empty() || to_mid(out.mid.text()));
+          for (MifWriter* writer : {&out.mif, &out.mid}) {
+            writer->Clear();
+            pool.Give(*writer);
+          }
+          return written;
+        });
+  };
+  // The objects, after the header: false when a sink returned false. In sections, a blank line
+  // parts each from the next, also from one input to the next.
   auto write = [&](const Frame& frame, const MifSink& to_mif, const MifSink& to_mid, PassResult* result) {
     if (!to_mif(header_of(frame))) return false;
-    for (size_t s = 0; s < sections; ++s) {
-      if (s > 0 && !to_mif("\r\n")) return false;
-      const std::vector<IndexedPart>& section = index.sections[s];
-      // Pieces of about kObjectChunk bytes of their parts' texts, cut between objects.
-      std::vector<size_t> bounds{0};
-      size_t bytes = 0;
-      ForEachObject(section, index.merged, [&](size_t first, size_t count) {
-        bytes += 16;
-        for (size_t i = first; i < first + count; ++i) bytes += section[i].end - section[i].begin;
-        if (bytes >= kObjectChunk) {
-          bounds.push_back(first + count);
-          bytes = 0;
-        }
-      });
-      if (bounds.back() != section.size()) bounds.push_back(section.size());
-      bool ok = OrderedParallel<Written>(
-          bounds.size() - 1, workers, static_cast<size_t>(3 * workers),
-          [&](size_t c) {
-            std::unique_ptr<Worker> worker = workers_pool.Take();
-            if (!worker) {
-              worker = std::make_unique<Worker>();
-              if (rereads) worker->rereader = std::make_unique<PlacemarkRereader>(source, survey, reading);
-            }
-            ObjectWriter writer(text, options, index.merged, table != nullptr);
-            if (frame.grid) writer.Project(frame.grid.get(), HalfWidthOf(options.crs.kind), zones);
-            Written out;
-            out.mif = pool.Take();
-            out.mid = pool.Take();
-            const std::span<const IndexedPart> piece(section.data() + bounds[c], bounds[c + 1] - bounds[c]);
-            uint64_t read_at = IndexedPart::kNoPlacemark;  // the placemark whose row and style are at hand
-            const Clauses* style = nullptr;
-            ForEachObject(piece, index.merged, [&](size_t first, size_t count) {
-              const IndexedPart& head = piece[first];
-              const bool in_placemark = head.placemark != IndexedPart::kNoPlacemark;
-              if (in_placemark && rereads && head.placemark != read_at) {
-                const PlacemarkRereader::Read read = worker->rereader->At(head.placemark);
-                if (table) {
-                  worker->values.Collect(*read.reading, *read.placemark, read.field_of, table_options);
-                  worker->row.clear();
-                  table->AppendRow(worker->values, head.folder, worker->row, worker->scratch);
-                }
-                if (clauses) {
-                  const KmlStyle* of = read.reading->StyleOf(*read.placemark, *survey.document);
-                  style = clauses->Of(of, read.placemark->inline_style < 0, worker->own);
-                }
-                read_at = head.placemark;
-              }
-              worker->parts.clear();
-              for (size_t i = first; i < first + count; ++i) {
-                if (piece[i].type != PartType::kNone) worker->parts.push_back(index.PartOf(piece[i], text));
-              }
-              writer.Write(worker->parts.data(), worker->parts.size(), in_placemark, in_placemark ? style : nullptr,
-                           !table ? std::string_view() : in_placemark ? std::string_view(worker->row) : table->EmptyRow(),
-                           out.mif, out.mid);
-            });
-            out.result = {writer.report(), writer.tally(), writer.zone_counts(), writer.no_altitude()};
-            workers_pool.Give(worker);
-            return out;
-          },
-          [&](size_t, Written& out) {
-            result->records.Add(out.result.records);
-            result->tally.Add(out.result.tally);
-            for (size_t z = 0; z < result->zones.size(); ++z) result->zones[z] += out.result.zones[z];
-            result->no_altitude += out.result.no_altitude;
-            const bool written = (out.mif.text().empty() || to_mif(out.mif.text())) &&
-                                 (!table || out.mid.text().empty() || to_mid(out.mid.text()));
-            for (MifWriter* writer : {&out.mif, &out.mid}) {
-              writer->Clear();
-              pool.Give(*writer);
-            }
-            return written;
-          });
-      if (!ok) return false;
+    const size_t sections = in_one_list ? 1 : 3;
+    for (size_t i = 0; i < readings.size(); ++i) {
+      for (size_t s = 0; s < sections; ++s) {
+        if ((i > 0 || s > 0) && !in_one_list && !to_mif("\r\n")) return false;
+        if (!write_section(frame, i, s, to_mif, to_mid, result)) return false;
+      }
     }
     // Merged objects end without a line end; the file does not.
-    return !index.merged || to_mif("\r\n");
+    return !in_one_list || to_mif("\r\n");
   };
 
-  const Places sample = options.crs.Projected() ? SampleOf(index, source) : Places();
-  return WriteInFrame(options.crs, sample, MeasureObjects(text, index, options).version, mif_sink, mid_sink, rewind,
-                      report, write, header_of);
+  Places sample;
+  VersionNeeds needs;
+  for (const InputReading& reading : readings) {
+    if (options.crs.Projected()) {
+      const Places places = SampleOf(reading.survey.parts, *reading.source);
+      sample.insert(sample.end(), places.begin(), places.end());
+    }
+    needs.Need(MeasureObjects(reading.source->text, reading.survey.parts, options).version);
+  }
+  return WriteInFrame(options.crs, sample, needs.version, mif_sink, mid_sink, rewind, report, write, header_of);
 }
 
 }  // namespace
@@ -408,10 +491,13 @@ bool ExportObjects(const ExportSource& source, const ConversionOptions& options,
 bool ExportWithOptions(const ExportSource& source, const ConversionOptions& options, int threads,
                        const MifSink& mif_sink, const MifSink& mid_sink, ConversionReport* report,
                        const SinkRewind* rewind, size_t block) {
-  const bool written = ExportObjects(source, options, threads, mif_sink, mid_sink, report, rewind, block);
-  std::string& first = report->records.left_out.first;
-  if (!first.empty()) first = DecodePart(first, source.encoding);
-  return written;
+  return ExportInputs({{source, ""}}, false, options, threads, mif_sink, mid_sink, report, rewind, block);
+}
+
+bool ExportMerged(const std::vector<ExportInput>& inputs, const ConversionOptions& options, int threads,
+                  const MifSink& mif_sink, const MifSink& mid_sink, ConversionReport* report, const SinkRewind* rewind,
+                  size_t block) {
+  return ExportInputs(inputs, true, options, threads, mif_sink, mid_sink, report, rewind, block);
 }
 
 std::string GroupedDigits(size_t n) {

@@ -48,6 +48,18 @@ bool ExportWithOptions(const ExportSource& source, const ConversionOptions& opti
                        const MifSink& mif, const MifSink& mid, ConversionReport* report,
                        const SinkRewind* rewind = nullptr, size_t block = kPlacemarkBlock);
 
+// Several documents into one MIF file (--merge): the objects of each input in turn, each row
+// with a first column Source, the input's `name` (GBK); the columns those of all the inputs by
+// name. Without options of columns, the MID file holds Source alone. A projected export's
+// zone, chosen from the data, is that of most of the vertices of all.
+struct ExportInput {
+  ExportSource source;
+  std::string name;
+};
+bool ExportMerged(const std::vector<ExportInput>& inputs, const ConversionOptions& options, int threads,
+                  const MifSink& mif, const MifSink& mid, ConversionReport* report,
+                  const SinkRewind* rewind = nullptr, size_t block = kPlacemarkBlock);
+
 // 1234567 as "1,234,567", for the messages about a report.
 std::string GroupedDigits(size_t n);
 

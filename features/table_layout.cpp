@@ -72,15 +72,6 @@ std::string_view Logical(std::string_view value) {
   return {};
 }
 
-void AppendQuoted(std::string_view value, std::string& row) {
-  row += '"';
-  for (size_t quote; (quote = value.find('"')) != std::string_view::npos; value.remove_prefix(quote + 1)) {
-    row.append(value.substr(0, quote + 1));
-    row += '"';
-  }
-  row.append(value);
-  row += '"';
-}
 
 }  // namespace
 
@@ -213,7 +204,7 @@ void RowCounts::Add(const RowValues& values, int folder, const TableOptions& opt
   }
 }
 
-void RowCounts::Add(const RowCounts& other, const std::vector<int>& field_of) {
+void RowCounts::Add(const RowCounts& other, const std::vector<int>& field_of, size_t first_folder) {
   name.Add(other.name);
   description.Add(other.description);
   for (size_t t = 0; t < 3; ++t) {
@@ -226,10 +217,11 @@ void RowCounts::Add(const RowCounts& other, const std::vector<int>& field_of) {
     fields[field].Add(other.fields[f]);
   }
   described_twice += other.described_twice;
-  for (size_t folder = 0; folder < other.rows_in_folder.size(); ++folder) {
-    if (other.rows_in_folder[folder] == 0) continue;
+  for (size_t f = 0; f < other.rows_in_folder.size(); ++f) {
+    if (other.rows_in_folder[f] == 0) continue;
+    const size_t folder = first_folder + f;
     if (folder >= rows_in_folder.size()) rows_in_folder.resize(folder + 1, 0);
-    rows_in_folder[folder] += other.rows_in_folder[folder];
+    rows_in_folder[folder] += other.rows_in_folder[f];
   }
 }
 
@@ -277,6 +269,12 @@ TableLayout::TableLayout(const KmlFeatures& document, const RowCounts& counts, T
     }
     folder_paths_.push_back(path);
   }
+  if (options.source_width > 0) {
+    ColumnCounts source;
+    source.width = std::min(options.source_width, kLongestValue);
+    add_column("Source", FieldType::kText, source);
+  }
+  first_fixed_ = names_.size();
   add_column("Name", FieldType::kText, counts.name);
   add_column("Description", FieldType::kText, counts.description);
   add_column("Folder", FieldType::kText, folder);
@@ -284,6 +282,7 @@ TableLayout::TableLayout(const KmlFeatures& document, const RowCounts& counts, T
   const bool times[3] = {options.times && counts.has_times[0], options.times && counts.has_times[1],
                          options.times && counts.has_times[2]};
   const size_t room = kMostColumns - static_cast<size_t>(times[0] + times[1] + times[2]) - (options.altitude ? 2 : 0);
+  // (The Source column is among names_ already.)
   const ColumnCounts none;
   column_of_field_.assign(document.fields.size(), -1);
   std::unordered_map<std::string_view, size_t> field_named;  // of the ExtendedData names
@@ -370,16 +369,17 @@ std::string TableLayout::MifColumns() const {
 }
 
 void TableLayout::AppendRow(const RowValues& values, int folder, std::string& row,
-                            std::vector<std::string_view>& scratch) const {
+                            std::vector<std::string_view>& scratch, std::string_view source) const {
   std::vector<std::string_view>& by_column = scratch;
   by_column.assign(RowColumns(), std::string_view());
   auto set = [&](size_t column, const RowValue& value) {
     // A number longer than a value may be is none: its cut text would be another.
     by_column[column] = types_[column] != FieldType::kText && value.size > kLongestValue ? kTooLong : value.text;
   };
-  set(0, values.name);
-  set(1, values.description);
-  if (folder >= 0) by_column[2] = kept_paths_[folder_paths_[static_cast<size_t>(folder)].kept];
+  if (first_fixed_ > 0) by_column[0] = source;
+  set(first_fixed_, values.name);
+  set(first_fixed_ + 1, values.description);
+  if (folder >= 0) by_column[first_fixed_ + 2] = kept_paths_[folder_paths_[static_cast<size_t>(folder)].kept];
   for (int t = 0; t < 3; ++t) {
     if (time_column_[t] >= 0) set(static_cast<size_t>(time_column_[t]), values.times[static_cast<size_t>(t)]);
   }
@@ -410,4 +410,14 @@ void TableLayout::AppendValues(const std::vector<std::string_view>& values, std:
     }
   }
   rows += "\r\n";
+}
+
+void AppendQuoted(std::string_view value, std::string& row) {
+  row += '"';
+  for (size_t quote; (quote = value.find('"')) != std::string_view::npos; value.remove_prefix(quote + 1)) {
+    row.append(value.substr(0, quote + 1));
+    row += '"';
+  }
+  row.append(value);
+  row += '"';
 }

@@ -9,10 +9,11 @@
 #include "features/kml_features.h"
 
 // The attribute columns of a MIF file and the rows of its MID file, from the placemarks:
-// Name, Description, Folder, then one column per ExtendedData name, in order of first
-// appearance, then one per name of a description's fields that no ExtendedData gives (those
-// an ExtendedData name gives go to its column), then the time columns, then the altitudes. A column is Char(w), w the longest value in bytes (1 to
-// 254), or, typed, Integer, Float or Logical: its values unquoted, as the KML writes them,
+// (with --merge, Source,) Name, Description, Folder, then one column per ExtendedData name,
+// in order of first appearance, then one per name of a description's fields that no
+// ExtendedData gives (those that one gives go to its column), then the time columns, then the
+// altitudes. A column is Char(w), w the longest value in bytes (1 to 254), or, typed, Integer,
+// Float or Logical: its values unquoted, as the KML writes them,
 // and empty where they are no number of the type (T and F for Logical), or longer than a
 // value may be. The names MapInfo keeps for its own columns (Obj, Object, RowID, MI_Style,
 // MI_Geometry, in any case) are renamed as a second column of a name is: "Obj_2".
@@ -26,6 +27,7 @@ struct TableOptions {
   bool times = false;               // TimeStamp, TimeBegin and TimeEnd, those that occur
   bool plain_descriptions = false;  // descriptions without their HTML (read whole)
   bool altitude = false;            // AltitudeMin and AltitudeMax, last, whose values the objects give
+  size_t source_width = 0;          // a first column Source, of this width (--merge); 0 for none
 };
 
 // A placemark's values as its row takes them: as much of each as is kept, and its whole size.
@@ -71,8 +73,9 @@ struct RowCounts {
   size_t described_twice = 0;            // rows whose description gave a field their ExtendedData gave
   // Adds the row of `values`, of a placemark in `folder` (-1: none).
   void Add(const RowValues& values, int folder, const TableOptions& options);
-  // Adds the counts of rows of other fields, `other`'s field f being field_of[f].
-  void Add(const RowCounts& other, const std::vector<int>& field_of);
+  // Adds the counts of rows of other fields and folders, `other`'s field f being field_of[f]
+  // and its folder f first_folder + f.
+  void Add(const RowCounts& other, const std::vector<int>& field_of, size_t first_folder = 0);
 };
 
 class TableLayout {
@@ -85,9 +88,10 @@ class TableLayout {
 
   // "Columns 4\r\n  Name Char(5)\r\n  ...", in place of the MIF header's one column.
   std::string MifColumns() const;
-  // Appends the MID line of the values of a placemark in `folder`:
+  // Appends the MID line of the values of a placemark in `folder`, of the input `source`:
   // "\"a\",\"b \"\"c\"\"\",\"\"\r\n". `scratch` is the caller's, kept for the next row.
-  void AppendRow(const RowValues& values, int folder, std::string& row, std::vector<std::string_view>& scratch) const;
+  void AppendRow(const RowValues& values, int folder, std::string& row, std::vector<std::string_view>& scratch,
+                 std::string_view source = {}) const;
   // The line of empty values, of an object outside placemarks.
   std::string_view EmptyRow() const { return empty_row_; }
   // With altitudes, a row ends before their values, which the object's writer appends.
@@ -106,7 +110,6 @@ class TableLayout {
   std::vector<Invalid> invalid_values() const;
 
  private:
-  static constexpr size_t kFixedColumns = 3;
   // The text that stands for a typed value too long to be one: no number of any type.
   static constexpr std::string_view kTooLong = "-";
 
@@ -115,6 +118,7 @@ class TableLayout {
   size_t RowColumns() const { return names_.size() - (options_.altitude ? 2 : 0); }
 
   TableOptions options_;
+  size_t first_fixed_ = 0;  // the column of Name: 1 after Source
   std::vector<std::string> names_;
   std::vector<FieldType> types_;
   std::vector<size_t> widths_;
@@ -144,3 +148,6 @@ std::string ColumnName(std::string_view name);
 
 // `value` cut to at most `limit` bytes between two characters (GBK).
 std::string_view CutBetweenCharacters(std::string_view value, size_t limit);
+
+// Appends `value` as a text value of a MID row: in double quotes, each of its own doubled.
+void AppendQuoted(std::string_view value, std::string& row);

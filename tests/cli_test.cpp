@@ -102,7 +102,7 @@ TEST_F(Cli, ManyInputsConvertInParallelAndFailuresDoNotStopTheOthers) {
   Outcome run = Geovant("convert f0.kml missing.kml f1.kml f2.kml f3.kml folder.kml f4.kml f5.kml f6.kml f7.kml", dir_);
   EXPECT_EQ(run.status, 1);
   EXPECT_NE(run.err.find("geovant: missing.kml: No such file or directory\n"), std::string::npos) << run.err;
-  EXPECT_NE(run.err.find("geovant: folder.kml: Is a directory\n"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("geovant: folder.kml: the folder holds no .kml or .kmz file\n"), std::string::npos) << run.err;
   for (int i = 0; i < 8; ++i) {
     Outcome single = Geovant("convert -o - " + name(i, ".kml"), dir_);
     EXPECT_EQ(ReadFileBytes(dir_ / name(i, ".mif")), single.out) << i;
@@ -474,4 +474,40 @@ TEST_F(Cli, CoordinateSystemsAreNamedAndProjected) {
             "Data\r\n\r\n\r\nPline 3\r\n40191242.414 4424669.478\r\n40542697.024 4429648.784\r\n"
             "40585394.620 4430008.068\r\n    Pen (3,2,2105599)\r\n");
   EXPECT_EQ(ReadFileBytes(dir_ / "east.mid"), "\"a\",\"\",\"\"\r\n");
+}
+
+TEST_F(Cli, MergeWritesEveryInputIntoOneTableAndFoldersStandForTheirKmlFiles) {
+  fs::create_directories(dir_ / "in" / "sub");
+  fs::create_directories(dir_ / "none");
+  WriteFileBytes(dir_ / "a.kml", "<kml><Placemark><name>a</name><ExtendedData><Data name=\"H\"><value>1</value></Data>"
+                                 "</ExtendedData><Point><coordinates>1,2</coordinates></Point></Placemark></kml>");
+  WriteFileBytes(dir_ / "in" / "sub" / "b.KML", "<kml><Point><coordinates>3,4</coordinates></Point></kml>");
+  WriteFileBytes(dir_ / "in" / "c.kml", "<kml><Placemark><ExtendedData><Data name=\"K\"><value>k</value></Data>"
+                                        "<Data name=\"H\"><value>22</value></Data></ExtendedData>"
+                                        "<LineString><coordinates>1,1 2,2</coordinates></LineString></Placemark></kml>");
+  WriteFileBytes(dir_ / "in" / "notes.txt", "x");
+  // In the order given, a folder's files in the order of their paths; the columns of all.
+  Outcome run = Geovant("convert --merge --attributes -o all.mif a.kml in", dir_);
+  EXPECT_EQ(run.status, 0) << run.err;
+  const std::string mif = ReadFileBytes(dir_ / "all.mif");
+  EXPECT_EQ(mif.substr(mif.find("Columns")),
+            "Columns 6\r\n  Source Char(12)\r\n  Name Char(1)\r\n  Description Char(1)\r\n  Folder Char(1)\r\n"
+            "  H Char(2)\r\n  K Char(1)\r\nData\r\nPoint 1 2\r\n    Symbol (35,0,12)\r\n\r\n\r\n\r\n\r\n\r\n"
+            "Pline 2\r\n1 1\r\n2 2\r\n    Pen (3,2,2105599)\r\n\r\nPoint 3 4\r\n    Symbol (35,0,12)\r\n\r\n\r\n");
+  EXPECT_EQ(ReadFileBytes(dir_ / "all.mid"), "\"a.kml\",\"a\",\"\",\"\",\"1\",\"\"\r\n"
+                                             "\"in/c.kml\",\"\",\"\",\"\",\"22\",\"k\"\r\n"
+                                             "\"in/sub/b.KML\",\"\",\"\",\"\",\"\",\"\"\r\n");
+  // Without columns, Source alone; an input that cannot be read is said, the rest merged.
+  run = Geovant("convert --merge -o two.mif a.kml missing.kml none", dir_);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("geovant: none: the folder holds no .kml or .kmz file\n"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("geovant: missing.kml: "), std::string::npos) << run.err;
+  EXPECT_EQ(ReadFileBytes(dir_ / "two.mid"), "\"a.kml\"\r\n");
+  // Without --merge each file of a folder gets its MIF beside it.
+  EXPECT_EQ(Geovant("convert in", dir_).status, 0);
+  EXPECT_TRUE(fs::exists(dir_ / "in" / "sub" / "b.mif"));
+  for (const char* args : {"convert --merge a.kml", "convert --merge -o x.mif -", "convert --merge -o - a.kml",
+                           "convert --merge -o a.kml a.kml"}) {
+    EXPECT_EQ(Geovant(args, dir_).status, 2) << args;
+  }
 }
