@@ -21,10 +21,13 @@ INT_PTR CALLBACK BatchDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARA
       }
       SendMessageW(types, CB_SETCURSEL, static_cast<WPARAM>(choice->file_type - 1), 0);
       MakeCoordinateSystemControls(dialog, choice->coordinate_system, 26);
+      HWND merge = MakeDialogControl(dialog, L"BUTTON", Utf8ToWide(Ui(u8"合并为一个MIF(&M)")).c_str(),
+                                     BS_AUTOCHECKBOX | WS_TABSTOP, kIdBatchMerge, {60, 80, 200, 92});
+      SendMessageW(merge, BM_SETCHECK, choice->merge ? BST_CHECKED : BST_UNCHECKED, 0);
       MakeDialogControl(dialog, L"BUTTON", Utf8ToWide(Ui(u8"生成MIF")).c_str(), BS_DEFPUSHBUTTON | WS_TABSTOP | WS_GROUP,
-                        IDOK, {160, 68, 214, 82});
+                        IDOK, {160, 100, 214, 114});
       MakeDialogControl(dialog, L"BUTTON", Utf8ToWide(Ui(u8"取消")).c_str(), BS_PUSHBUTTON | WS_TABSTOP, IDCANCEL,
-                        {221, 68, 275, 82});
+                        {221, 100, 275, 114});
       SetWindowTextW(dialog, Utf8ToWide(Ui(u8"生成MIF")).c_str());
       return TRUE;
     }
@@ -36,6 +39,7 @@ INT_PTR CALLBACK BatchDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARA
         case IDOK:
           if (!TakeCoordinateSystemChoice(dialog, choice->coordinate_system)) return TRUE;
           choice->file_type = static_cast<int>(SendDlgItemMessageW(dialog, kIdBatchFileType, CB_GETCURSEL, 0, 0)) + 1;
+          choice->merge = SendDlgItemMessageW(dialog, kIdBatchMerge, BM_GETCHECK, 0, 0) == BST_CHECKED;
           EndDialog(dialog, IDOK);
           return TRUE;
         case IDCANCEL:
@@ -51,7 +55,7 @@ INT_PTR CALLBACK BatchDialogProc(HWND dialog, UINT message, WPARAM wparam, LPARA
 
 bool ShowBatchDialog(HWND owner, BatchChoice& choice) {
   const std::vector<DWORD> dialog =
-      DialogTemplate(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_CENTER, 282, 90);
+      DialogTemplate(WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME | DS_CENTER, 282, 122);
   return DialogBoxIndirectParamW(GetModuleHandleW(nullptr), reinterpret_cast<const DLGTEMPLATE*>(dialog.data()), owner,
                                  BatchDialogProc, reinterpret_cast<LPARAM>(&choice)) == IDOK;
 }

@@ -116,6 +116,12 @@ std::string ConversionNotes(const ConversionReport& report, const CoordinateSyst
   if (report.unrepresented && rows) {
     line(GroupedDigits(report.unrepresented) + Ui(u8" 个字符 GBK 无法表示，在 MID 文件中写为“?”。"));
   }
+  if (report.described_twice) {
+    line(GroupedDigits(report.described_twice) + Ui(u8" 个地标的描述中的字段与其扩展数据同名，采用扩展数据的值。"));
+  }
+  if (report.no_altitude) {
+    line(GroupedDigits(report.no_altitude) + Ui(u8" 个对象的第三个坐标不是数，高程列留空。"));
+  }
   if (!report.records.left_out.empty()) line(LeftOutNote(report.records.left_out, rows));
   if (report.records.version.large_objects) line(VersionNote(report.records.version));
   if (crs.Projected() && report.far_vertices) {

@@ -11,8 +11,8 @@
 
 namespace {
 
-// The box below the file types, in dialog units: two rows.
-constexpr short kWidth = 280, kHeight = 38;
+// The box below the file types, in dialog units: three rows.
+constexpr short kWidth = 280, kHeight = 54;
 
 // The ids of the standard dialog's file type label and list.
 constexpr int kFileTypeLabel = 0x441, kFileTypeList = 0x470;
@@ -44,6 +44,12 @@ void MakeCoordinateSystemControls(HWND dialog, const CoordinateSystemChoice& cho
                                 place(60, 18, 110, 30), WS_EX_CLIENTEDGE);
   HWND prefix = MakeDialogControl(dialog, L"BUTTON", Utf8ToWide(Ui(u8"不加带号")).c_str(), BS_AUTOCHECKBOX | WS_TABSTOP,
                                   kIdNoZonePrefix, place(118, 18, 220, 30));
+  HWND fields = MakeDialogControl(dialog, L"BUTTON", Utf8ToWide(Ui(u8"描述中的字段(&D)")).c_str(),
+                                  BS_AUTOCHECKBOX | WS_TABSTOP, kIdDescriptionFields, place(60, 36, 150, 48));
+  HWND altitude = MakeDialogControl(dialog, L"BUTTON", Utf8ToWide(Ui(u8"高程(&H)")).c_str(), BS_AUTOCHECKBOX | WS_TABSTOP,
+                                    kIdAltitude, place(155, 36, 220, 48));
+  SendMessageW(fields, BM_SETCHECK, choice.description_fields ? BST_CHECKED : BST_UNCHECKED, 0);
+  SendMessageW(altitude, BM_SETCHECK, choice.altitude ? BST_CHECKED : BST_UNCHECKED, 0);
   for (const CoordinateSystemChoice::Item& item : choice.items) {
     SendMessageW(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Utf8ToWide(item.caption).c_str()));
   }
@@ -65,6 +71,8 @@ bool TakeCoordinateSystemChoice(HWND dialog, CoordinateSystemChoice& choice) {
   made.chosen = static_cast<int>(SendDlgItemMessageW(dialog, kIdCoordinateSystem, CB_GETCURSEL, 0, 0));
   made.zone = WindowText(GetDlgItem(dialog, kIdZone));
   made.no_zone_prefix = SendDlgItemMessageW(dialog, kIdNoZonePrefix, BM_GETCHECK, 0, 0) == BST_CHECKED;
+  made.description_fields = SendDlgItemMessageW(dialog, kIdDescriptionFields, BM_GETCHECK, 0, 0) == BST_CHECKED;
+  made.altitude = SendDlgItemMessageW(dialog, kIdAltitude, BM_GETCHECK, 0, 0) == BST_CHECKED;
   const std::string wrong = made.check ? made.check(made) : "";
   if (!wrong.empty()) {
     // Over the whole dialog, the standard Save dialog when the controls sit in a box of it.
@@ -128,5 +136,9 @@ void CoordinateSystemBox::AlignWithTheDialog(HWND box) {
   MoveTo(GetDlgItem(box, kIdCoordinateSystem), list.left, list.right - list.left);
   const RECT zone = RectIn(box, GetDlgItem(box, kIdZone));
   MoveTo(GetDlgItem(box, kIdZone), list.left, 0);
-  MoveTo(GetDlgItem(box, kIdNoZonePrefix), list.left + (zone.right - zone.left) + (zone.bottom - zone.top) / 2, 0);
+  const int beside_zone = list.left + (zone.right - zone.left) + (zone.bottom - zone.top) / 2;
+  MoveTo(GetDlgItem(box, kIdNoZonePrefix), beside_zone, 0);
+  MoveTo(GetDlgItem(box, kIdDescriptionFields), list.left, 0);
+  const RECT fields = RectIn(box, GetDlgItem(box, kIdDescriptionFields));
+  MoveTo(GetDlgItem(box, kIdAltitude), list.left + (fields.right - fields.left) + (zone.bottom - zone.top) / 2, 0);
 }

@@ -6,8 +6,8 @@
 
 #include "app/main_view.h"
 
-// The 坐标系 drop-down, the zone box and the check box 不加带号, below the file types of the
-// standard Save dialog: a dialog template of the dialog's own and a hook, which keep the
+// The 坐标系 drop-down, the zone box and the check box 不加带号, and a row of the check boxes
+// 描述中的字段 and 高程, below the file types of the standard Save dialog: a dialog template of the dialog's own and a hook, which keep the
 // choice in a CoordinateSystemChoice and refuse a wrong one.
 enum : int {
   kIdCoordinateSystemLabel = 1101,
@@ -15,6 +15,8 @@ enum : int {
   kIdZoneLabel,
   kIdZone,
   kIdNoZonePrefix,
+  kIdDescriptionFields,
+  kIdAltitude,
 };
 
 // The 坐标系 controls in any dialog, `top` dialog units from its top: made from the choice,

@@ -231,15 +231,22 @@ void MainCommands::OnAnalyse(GeometryKind kind) {
   view_.SetText(Control::编辑框2, report.result_text);
 }
 
+ConversionOptions MainCommands::ExportOptions(int type) const {
+  ConversionOptions options = type == kMifWithMidType ? ConversionOptions::All() : ConversionOptions();
+  options.crs = export_crs_;
+  options.description_fields = 通用对话框2.coordinate_system->description_fields;
+  options.altitude = 通用对话框2.coordinate_system->altitude;
+  return options;
+}
+
 std::vector<MainCommands::OutputFile> MainCommands::ExportFiles(const ExportSource& source, const std::string& path,
                                                                 int type, ConversionReport* report) {
   // The conversion of `geovant convert [--all] [--crs ...]`: with --all, a MIF file and the MID
   // file beside it.
-  ConversionOptions options = type == kMifWithMidType ? ConversionOptions::All() : ConversionOptions();
-  options.crs = export_crs_;
+  const ConversionOptions options = ExportOptions(type);
   ConvertedText converted = ConvertInMemory(source, options);
   *report = converted.report;
-  if (type != kMifWithMidType) return {{path, std::move(converted.mif)}};
+  if (!options.Table()) return {{path, std::move(converted.mif)}};
   return {{path, std::move(converted.mif)}, {MidPathFor(path), std::move(converted.mid)}};
 }
 
@@ -268,7 +275,7 @@ void MainCommands::OnExportMif() {
     const int type = 通用对话框2.filter_index;
     ConversionReport report = first.report;
     std::vector<OutputFile> files;
-    if (type == kMifWithMidType || export_crs_ != CoordinateSystem()) {
+    if (ExportOptions(type).Any()) {
       view_.ShowBusy();
       files = ExportFiles(source, path, type, &report);
     } else {
@@ -315,13 +322,14 @@ void MainCommands::ConvertFiles(const std::vector<std::string>& paths) {
   通用对话框2.filter_index = choice.file_type;
   *通用对话框2.coordinate_system = choice.coordinate_system;
   export_crs_ = crs;
-  view_.ShowBusy();
   const int type = std::clamp(choice.file_type, 1, kMifWithMidType);
+  if (choice.merge) return MergeFiles(paths, type);
+  view_.ShowBusy();
   std::vector<std::string> existing;
   for (const std::string& path : paths) {
     std::string mif = ReplaceExtension(path, ".mif");
-    for (const std::string& out : type == kMifWithMidType ? std::vector<std::string>{mif, MidPathFor(mif)}
-                                                          : std::vector<std::string>{mif}) {
+    for (const std::string& out : ExportOptions(type).Table() ? std::vector<std::string>{mif, MidPathFor(mif)}
+                                                              : std::vector<std::string>{mif}) {
       if (KindOf(out) == PathKind::kFile) existing.push_back(out);
     }
   }
@@ -369,6 +377,56 @@ void MainCommands::ConvertFiles(const std::vector<std::string>& paths) {
   view_.ShowMessage(BatchSummary(types[static_cast<size_t>(type - 1)], crs, outcomes), kExportCommand,
                     all_written ? MessageIcon::kInformation : MessageIcon::kWarning);
   if (!last_read.empty()) OpenDocument(last_read);
+}
+
+void MainCommands::MergeFiles(const std::vector<std::string>& paths, int type) {
+  FileDialog save;
+  save.kind = FileDialog::Kind::kSave;
+  save.filter = Ui(u8"MIF文件|*.mif");
+  save.title = kExportCommand;
+  // Beside the first file.
+  save.file_name = paths[0].substr(0, paths[0].size() - FileNameOf(paths[0]).size()) + Ui(u8"合并.mif");
+  if (!view_.ShowFileDialog(save)) return;
+  const std::string mif = WithExtension(save.file_name, ".mif");
+  view_.ShowBusy();
+  // Each file read as the command line reads it, so that both write the same bytes.
+  std::vector<std::string> bytes(paths.size()), decoded(paths.size());
+  std::vector<ExportInput> inputs;
+  std::string failures;
+  for (size_t i = 0; i < paths.size(); ++i) {
+    FileStatus status = ReadKmlFile(paths[i], &bytes[i]);
+    if (status.ok && !HoldsKmlElements(HasUtf16ByteOrderMark(bytes[i]) ? Utf16ToUtf8(bytes[i]) : bytes[i])) {
+      status = FileStatus::Failed(Ui(u8"不是 KML 文件。"));
+    }
+    if (!status.ok) {
+      failures += Ui(u8"\r\n") + std::string(FileNameOf(paths[i])) + Ui(u8"：") + status.reason;
+      continue;
+    }
+    const Encoding encoding = ReadingEncoding(bytes[i], ChosenEncoding());
+    inputs.push_back({SourceOf(bytes[i], encoding, &decoded[i]), Utf8ToAnsi(std::string(FileNameOf(paths[i])))});
+  }
+  if (inputs.empty()) {
+    view_.ShowMessage(Ui(u8"没有可以合并的文件。") + failures, kExportCommand, MessageIcon::kError);
+    return;
+  }
+  ConvertedText merged;
+  auto append_to = [](std::string& text) {
+    return [&text](std::string_view piece) {
+      text.append(piece);
+      return true;
+    };
+  };
+  ExportMerged(inputs, ExportOptions(type), 1, append_to(merged.mif), append_to(merged.mid), &merged.report);
+  if (merged.report.zone_refused) {
+    view_.ShowMessage(RefusedZoneMessage(merged.report, export_crs_), kExportCommand, MessageIcon::kError);
+    return;
+  }
+  const std::vector<OutputFile> files = {{mif, std::move(merged.mif)}, {MidPathFor(mif), std::move(merged.mid)}};
+  if (!WriteFiles(files, kExportCommand)) return;
+  std::string text = Ui(u8"已合并 ") + std::to_string(inputs.size()) + Ui(u8" 个文件（共 ") + std::to_string(paths.size()) +
+                     Ui(u8" 个）。\r\n") + ExportMessage({files[0].path, files[1].path}, merged.report, export_crs_);
+  if (!failures.empty()) text += Ui(u8"\r\n\r\n未能读入：") + failures;
+  view_.ShowMessage(text, kExportCommand, failures.empty() ? MessageIcon::kInformation : MessageIcon::kWarning);
 }
 
 void MainCommands::OnTagSelected() {

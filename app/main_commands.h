@@ -67,6 +67,10 @@ class MainCommands {
   // file, goes in the same step. False when nothing was written.
   bool WriteFiles(const std::vector<OutputFile>& files, const std::string& command, const std::string& stale = "");
   void ConvertFiles(const std::vector<std::string>& paths);
+  // Several files into one MIF file (and MID file), saved where the user says.
+  void MergeFiles(const std::vector<std::string>& paths, int type);
+  // The options of an export of the file `type`, with the choices made last in its dialog.
+  ConversionOptions ExportOptions(int type) const;
   Encoding ChosenEncoding() const;
 
   MainView& view_;

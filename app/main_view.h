@@ -26,6 +26,10 @@ struct CoordinateSystemChoice {
   int chosen = 0;               // from 0
   std::string zone;             // as typed; empty for the zone of the data
   bool no_zone_prefix = false;
+  // The check boxes of the row below: the columns that --description-fields and --altitude
+  // add; either writes the MID file, whatever the file type.
+  bool description_fields = false;
+  bool altitude = false;
   // What is wrong with a choice, or nothing: the dialog says it and stays open.
   std::function<std::string(const CoordinateSystemChoice&)> check;
 };
@@ -36,6 +40,7 @@ struct BatchChoice {
   std::vector<std::string> file_types;  // the captions, in order
   int file_type = 1;
   CoordinateSystemChoice coordinate_system;
+  bool merge = false;  // 合并为一个MIF: one MIF file (and MID file) of all, saved where the user says
 };
 
 // A file dialog object of the main window: it keeps its kind, filter and file name from one

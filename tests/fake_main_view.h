@@ -24,6 +24,7 @@ class FakeMainView : public MainView {
     int coordinate_system = -1;  // the item chosen in the Save dialog's drop-down; -1 leaves it
     std::string zone = "";
     bool no_zone_prefix = false;
+    bool description_fields = false, altitude = false;  // the check boxes below it
   };
 
   // A box holds what was set last, GBK or UTF-8, and gives it back in either.
@@ -105,6 +106,8 @@ class FakeMainView : public MainView {
       made.chosen = answer.coordinate_system;
       made.zone = answer.zone;
       made.no_zone_prefix = answer.no_zone_prefix;
+      made.description_fields = answer.description_fields;
+      made.altitude = answer.altitude;
       // The dialog refuses a wrong choice; the user then gives up.
       const std::string wrong = made.check ? made.check(made) : "";
       if (!wrong.empty()) {

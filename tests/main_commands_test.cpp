@@ -482,3 +482,30 @@ TEST_F(Commands, HelpShowsTheGuideAndTheProgramsVersionAndLicence) {
   EXPECT_NE(view_.messages.back().text.find("Geovant " GEOVANT_VERSION), std::string::npos);
   EXPECT_NE(view_.messages.back().text.find("MIT"), std::string::npos);
 }
+
+TEST_F(Commands, TheExportsCheckBoxesAddTheirColumnsAndSeveralFilesMergeIntoOne) {
+  // 高程 with the first file type: the MID file too.
+  view_.SetText(Control::编辑框1, "<kml><Point><coordinates>116.1,39.9,12</coordinates></Point></kml>");
+  view_.answers = {{true, Path("h.mif"), 1, 0, "", false, false, true}};
+  commands_.OnExportMif();
+  EXPECT_NE(ReadFileBytes(dir_ / "h.mif").find("  AltitudeMax Float\r\n"), std::string::npos);
+  EXPECT_EQ(ReadFileBytes(dir_ / "h.mid"), "\"\",\"\",\"\",12,12\r\n");
+  EXPECT_TRUE(commands_.通用对话框2.coordinate_system->altitude);  // kept for the next export
+
+  WriteFileBytes(dir_ / "a.kml", "<kml><Placemark><name>a</name><description>H: 1</description>"
+                                 "<Point><coordinates>116.1,39.9</coordinates></Point></Placemark></kml>");
+  WriteFileBytes(dir_ / "b.kml", "<kml><Point><coordinates>116.2,39.9,5</coordinates></Point></kml>");
+  BatchChoice choice = {{}, 1, *commands_.通用对话框2.coordinate_system};
+  choice.merge = true;
+  choice.coordinate_system.description_fields = true;
+  view_.batch_answers = {choice};
+  view_.answers = {{true, Path("all.mif")}};
+  commands_.OnFilesGiven({Path("a.kml"), Path("missing.kml"), Path("b.kml")});
+  EXPECT_EQ(view_.shown_dialogs.back().file_name, Path(Ui(u8"合并.mif")));  // proposed beside the first file
+  EXPECT_EQ(ReadFileBytes(dir_ / "all.mid"), "\"a.kml\",\"a\",\"H: 1\",\"\",\"1\",,\r\n\"b.kml\",\"\",\"\",\"\",\"\",5,5\r\n");
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "a.mif"));
+  ASSERT_FALSE(view_.messages.empty());
+  EXPECT_EQ(view_.messages.back().text.rfind(Ui(u8"已合并 2 个文件（共 3 个）。\r\n"), 0), 0u);
+  EXPECT_NE(view_.messages.back().text.find(Ui(u8"未能读入：\r\nmissing.kml：")), std::string::npos);
+  EXPECT_EQ(view_.messages.back().icon, MessageIcon::kWarning);
+}
