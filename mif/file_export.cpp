@@ -88,6 +88,8 @@ bool ExportKind(const ExportSource& source, const KindPlan& plan, int kind, int 
   if (!ok || plan.joined_from_here.empty()) return ok;
   const std::string joined = JoinSpans(text, plan.joined_from_here);
   RecordEmitter emitter = new_emitter(joined);
+  // Its tuples' places come after the document's, the kinds' joined texts in their order.
+  emitter.SetText(joined, static_cast<size_t>(kind) + 1);
   Piece piece;
   ForEachJoinedCoordinates(plan, joined, [&](std::string_view coordinates, size_t) {
     AppendRecord(kind, coordinates, emitter, piece);

@@ -105,3 +105,15 @@ TEST(FileExport, LargeFilesGiveTheSameTextOnSeveralThreads) {
     EXPECT_EQ(counts[static_cast<size_t>(kind)], ElementSearch(state, kind, document).size());
   }
 }
+
+TEST(FileExport, TheFirstVertexLeftOutIsTheFirstInTheDocumentAlsoBeforeAJoinedText) {
+  // The ring's coordinates run past its element into the next one: they are read in the
+  // joined text, whose places come after the document's.
+  const std::string kml = "<LineString><coordinates>x,1</coordinates></LineString><LinearRing><coordinates>y,6 "
+                          "</LinearRing><LinearRing></coordinates>L</LinearRing>";
+  std::string decoded;
+  RecordReport report;
+  ExportMif(SourceOf(kml, Encoding::kAnsi, &decoded), 1, [](std::string_view) { return true; }, &report);
+  EXPECT_EQ(report.left_out.no_number, 2u);
+  EXPECT_EQ(report.left_out.first, "x,1");
+}
