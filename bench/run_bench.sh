@@ -50,6 +50,8 @@ bench() {  # NAME FILE
     run "--attributes" "$geovant" convert --attributes -o "$work/attributes.mif" "$kml"
     run "--all" "$geovant" convert --all -o "$work/all.mif" "$kml"
     run "--crs_gk3" "$geovant" convert --crs gk3 -o "$work/gk3.mif" "$kml"
+    run "--description-fields" "$geovant" convert --description-fields -o "$work/fields.mif" "$kml"
+    run "--altitude" "$geovant" convert --altitude -o "$work/altitude.mif" "$kml"
     if [ -n "${GEOVANT_BEFORE:-}" ]; then
       run "before_convert" "$GEOVANT_BEFORE" convert -o "$work/before.mif" "$kml"
       run "before_--attributes" "$GEOVANT_BEFORE" convert --attributes -o "$work/before.mif" "$kml"
@@ -99,3 +101,24 @@ bench "20 MB Google-Earth layout" "$work/ge20.kml"
 bench "200 MB Google-Earth layout" "$work/ge200.kml"
 bench "200 MB Google-Earth layout, full-precision coordinates" "$work/full200.kml"
 bench "200 MB of small placemarks" "$work/points200.kml"
+
+# --merge of two files against converting each alone, with --attributes.
+: >"$work/times"
+for ((round = 0; round < rounds; round++)); do
+  run "alone_a" "$geovant" convert --attributes -o "$work/a.mif" "$work/ge200.kml"
+  run "alone_b" "$geovant" convert --attributes -o "$work/b.mif" "$work/points200.kml"
+  run "merged" "$geovant" convert --merge --attributes -o "$work/m.mif" "$work/ge200.kml" "$work/points200.kml"
+done
+echo "== --merge --attributes of the 200 MB Google-Earth layout and the 200 MB of small placemarks, median of $rounds rounds"
+awk '
+  function median(list,   n, a, i, j, t) {
+    n = split(list, a, " ")
+    for (i = 1; i <= n; i++) for (j = i + 1; j <= n; j++) if (a[j] < a[i]) { t = a[i]; a[i] = a[j]; a[j] = t }
+    return n % 2 ? a[(n + 1) / 2] : (a[n / 2] + a[n / 2 + 1]) / 2
+  }
+  { seconds[$1] = seconds[$1] " " $2; memory[$1] = memory[$1] " " $3 }
+  END {
+    a = median(seconds["alone_a"]); b = median(seconds["alone_b"]); m = median(seconds["merged"])
+    printf "  each alone %.3fs + %.3fs = %.3fs, merged %.3fs (%.2fx the sum), peak %.0f MB\n", a, b, a + b, m, m / (a + b),
+           median(memory["merged"]) / 1024
+  }' "$work/times"
