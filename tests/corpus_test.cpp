@@ -202,6 +202,7 @@ struct ReadFeature {
   std::string geometry;  // as ExpectedRecords writes it; empty for none
   std::string name;      // the Name field, converted to GBK
   std::string style;
+  size_t fields = 0;     // the fields it has a value of
 };
 
 // The features that ogrinfo reads from `path`, in order.
@@ -219,6 +220,9 @@ std::vector<ReadFeature> ReadBack(const std::string& path) {
       features.back().geometry = WktObject(std::string_view(line).substr(2)).Read();
     }
     if (line.rfind("  Name (String) = ", 0) == 0) features.back().name = Utf8ToAnsi(line.substr(18));
+    if (line.rfind("  ", 0) == 0 && line.find(") = ") != std::string::npos && line.rfind("  Style = ", 0) != 0) {
+      ++features.back().fields;
+    }
     if (line.rfind("  Style = ", 0) == 0) features.back().style = line.substr(10);
   }
   return features;
@@ -253,11 +257,12 @@ TEST(Corpus, GdalReadsBackEveryRecordWrittenWithEveryOption) {
   ASSERT_EQ(std::system("ogrinfo --version > /dev/null 2>&1"), 0) << "ogrinfo (gdal-bin) is needed";
   // --all holds every option; the names are checked with --attributes, one object per
   // placemark with --multi alone.
-  ConversionOptions multi, attributes;
+  ConversionOptions multi, attributes, fields = ConversionOptions::All();
   multi.multi = true;
   attributes.attributes = true;
+  fields.description_fields = fields.altitude = true;
   const std::pair<const char*, ConversionOptions> runs[] = {
-      {"", {}}, {"attributes", attributes}, {"multi", multi}, {"all", ConversionOptions::All()}};
+      {"", {}}, {"attributes", attributes}, {"multi", multi}, {"all", ConversionOptions::All()}, {"fields", fields}};
   ScopedTempDir dir;
   int files = 0, records = 0, holes = 0, tracks = 0, collections = 0;
   for (const auto& kml : CorpusFiles()) {
@@ -272,6 +277,12 @@ TEST(Corpus, GdalReadsBackEveryRecordWrittenWithEveryOption) {
       std::vector<std::string> written = ExpectedRecords(mif);
       std::vector<ReadFeature> read = ReadBack(out.string());
       EXPECT_EQ(Geometries(read), written);
+      if (options.Table()) {
+        // Every row whole: a value of each column.
+        const size_t columns = std::stoul(mif.substr(mif.find("Columns ") + 8));
+        for (const ReadFeature& f : read) EXPECT_EQ(f.fields, columns) << f.name;
+        EXPECT_EQ(static_cast<size_t>(std::count(mid.begin(), mid.end(), '\n')), read.size());
+      }
       if (!options.Any()) records += static_cast<int>(written.size());
       if (options.polygons) holes += static_cast<int>(std::count_if(written.begin(), written.end(), [](const std::string& r) { return r.rfind("R1:", 0) != 0 && r[0] == 'R'; }));
       if (options.tracks) tracks += static_cast<int>(std::count_if(written.begin(), written.end(), [](const std::string& r) { return r[0] == 'L'; }));
