@@ -32,7 +32,7 @@ run() {  # target
 }
 
 status=0
-targets=(mif_export analysis tags utf8 fast_paths kmz features export_reference)
+targets=(mif_export analysis tags utf8 fast_paths kmz features)
 for ((i = 0; i < ${#targets[@]}; i += 2)); do
   pids=()
   for t in "${targets[@]:i:2}"; do
