@@ -339,16 +339,12 @@ void MainCommands::ConvertFiles(const std::vector<std::string>& paths) {
   for (const std::string& path : paths) {
     BatchOutcome outcome{path, {}, "", ""};
     std::string bytes;
-    FileStatus status = ReadKmlFile(path, &bytes);
-    if (status.ok && !HoldsKmlElements(HasUtf16ByteOrderMark(bytes) ? Utf16ToUtf8(bytes) : bytes)) {
-      status = FileStatus::Failed(Ui(u8"不是 KML 文件。"));
-    }
+    bool read_as_gbk = false;
+    std::string decoded;
+    ExportSource source;
+    FileStatus status = ReadExportSource(path, &bytes, &decoded, &source, &read_as_gbk);
     if (status.ok) {
       last_read = path;
-      // Read as the command line reads a file, so that both write the same bytes.
-      bool read_as_gbk = false;
-      std::string decoded;
-      const ExportSource source = SourceOf(bytes, ReadingEncoding(bytes, ChosenEncoding(), &read_as_gbk), &decoded);
       const std::string mif = ReplaceExtension(path, ".mif");
       ConversionReport report;
       std::vector<OutputFile> files = ExportFiles(source, mif, type, &report);
@@ -379,6 +375,17 @@ void MainCommands::ConvertFiles(const std::vector<std::string>& paths) {
   if (!last_read.empty()) OpenDocument(last_read);
 }
 
+FileStatus MainCommands::ReadExportSource(const std::string& path, std::string* bytes, std::string* decoded,
+                                          ExportSource* source, bool* read_as_gbk) const {
+  FileStatus status = ReadKmlFile(path, bytes);
+  if (status.ok && !HoldsKmlElements(HasUtf16ByteOrderMark(*bytes) ? Utf16ToUtf8(*bytes) : *bytes)) {
+    status = FileStatus::Failed(Ui(u8"不是 KML 文件。"));
+  }
+  // Read as the command line reads a file, so that both write the same bytes.
+  if (status.ok) *source = SourceOf(*bytes, ReadingEncoding(*bytes, ChosenEncoding(), read_as_gbk), decoded);
+  return status;
+}
+
 void MainCommands::MergeFiles(const std::vector<std::string>& paths, int type) {
   FileDialog save;
   save.kind = FileDialog::Kind::kSave;
@@ -389,21 +396,17 @@ void MainCommands::MergeFiles(const std::vector<std::string>& paths, int type) {
   if (!view_.ShowFileDialog(save)) return;
   const std::string mif = WithExtension(save.file_name, ".mif");
   view_.ShowBusy();
-  // Each file read as the command line reads it, so that both write the same bytes.
   std::vector<std::string> bytes(paths.size()), decoded(paths.size());
   std::vector<ExportInput> inputs;
   std::string failures;
   for (size_t i = 0; i < paths.size(); ++i) {
-    FileStatus status = ReadKmlFile(paths[i], &bytes[i]);
-    if (status.ok && !HoldsKmlElements(HasUtf16ByteOrderMark(bytes[i]) ? Utf16ToUtf8(bytes[i]) : bytes[i])) {
-      status = FileStatus::Failed(Ui(u8"不是 KML 文件。"));
-    }
+    ExportSource source;
+    const FileStatus status = ReadExportSource(paths[i], &bytes[i], &decoded[i], &source);
     if (!status.ok) {
       failures += Ui(u8"\r\n") + std::string(FileNameOf(paths[i])) + Ui(u8"：") + status.reason;
       continue;
     }
-    const Encoding encoding = ReadingEncoding(bytes[i], ChosenEncoding());
-    inputs.push_back({SourceOf(bytes[i], encoding, &decoded[i]), Utf8ToAnsi(std::string(FileNameOf(paths[i])))});
+    inputs.push_back({source, Utf8ToAnsi(std::string(FileNameOf(paths[i])))});
   }
   if (inputs.empty()) {
     view_.ShowMessage(Ui(u8"没有可以合并的文件。") + failures, kExportCommand, MessageIcon::kError);

@@ -67,6 +67,10 @@ class MainCommands {
   // file, goes in the same step. False when nothing was written.
   bool WriteFiles(const std::vector<OutputFile>& files, const std::string& command, const std::string& stale = "");
   void ConvertFiles(const std::vector<std::string>& paths);
+  // A file of several given at once, read for an export into `bytes` (and `decoded`, for
+  // UTF-16) as the command line reads it; fails for a file without any KML element.
+  FileStatus ReadExportSource(const std::string& path, std::string* bytes, std::string* decoded, ExportSource* source,
+                              bool* read_as_gbk = nullptr) const;
   // Several files into one MIF file (and MID file), saved where the user says.
   void MergeFiles(const std::vector<std::string>& paths, int type);
   // The options of an export of the file `type`, with the choices made last in its dialog.
