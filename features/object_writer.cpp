@@ -17,6 +17,15 @@ void PutCount(std::string_view head, size_t count, MifWriter& mif) {
   mif.Append("\r\n");
 }
 
+// ",least,greatest" of an object's altitudes ("," and "," when unknown or none).
+void AppendAltitudes(const RecordEmitter::ThirdFields& altitudes, std::string& row) {
+  const bool known = altitudes.any && !altitudes.no_number;
+  row += ',';
+  if (known) row.append(altitudes.least_text);
+  row += ',';
+  if (known) row.append(altitudes.greatest_text);
+}
+
 std::string_view FirstGroup(std::string_view text, std::string_view name) {
   std::vector<ElementMatch> found = FindNamedElements(text, name);
   return found.empty() ? std::string_view() : found[0].group;
@@ -35,7 +44,9 @@ std::vector<std::string_view> RingsOf(std::string_view polygon) {
 }
 
 ObjectWriter::ObjectWriter(std::string_view document, const ConversionOptions& options, bool merged, bool rows)
-    : options_(options), merged_(merged), rows_(rows), emitter_(document) {}
+    : options_(options), merged_(merged), rows_(rows), emitter_(document) {
+  if (options.altitude) emitter_.KeepThirdFields();
+}
 
 RecordReport ObjectWriter::report() const {
   RecordReport report;
@@ -54,17 +65,17 @@ void ObjectWriter::PutNone(const Part* part, MifWriter& mif) const {
 void ObjectWriter::Write(const Part* parts, size_t count, bool in_placemark, const Clauses* style, std::string_view row_text,
                          MifWriter& mif, MifWriter& mid) {
   bool written = false;
-  // The row of an object of `of_count` parts at `of`.
-  auto row = [&](const Part* of, size_t of_count) {
+  // The row of an object, of the vertices just written or (`vertices` false) of none.
+  auto row = [&](bool vertices) {
     written = true;
     ++objects_;
     if (!rows_) return;
     if (!options_.altitude) return mid.Append(row_text);
-    altitudes_.Clear();
-    for (size_t i = 0; i < of_count; ++i) altitudes_.Add(of[i]);
-    no_altitude_ += altitudes_.no_number();
+    const RecordEmitter::ThirdFields none;
+    const RecordEmitter::ThirdFields& altitudes = vertices ? emitter_.third_fields() : none;
+    no_altitude_ += altitudes.no_number;
     altitude_row_.assign(row_text.substr(0, row_text.size() - 2));
-    altitudes_.AppendTo(altitude_row_);
+    AppendAltitudes(altitudes, altitude_row_);
     altitude_row_ += "\r\n";
     mid.Append(altitude_row_);
   };
@@ -72,14 +83,15 @@ void ObjectWriter::Write(const Part* parts, size_t count, bool in_placemark, con
   // do not count.
   auto write = [&](const Part* of, size_t of_count, auto write_object) {
     const RecordEmitter::Tally tally = emitter_.tally();
+    emitter_.ClearThirdFields();
     bool left_out = false;
-    if (write_object(&left_out)) return row(of, of_count);
+    if (write_object(&left_out)) return row(true);
     emitter_.Restore(tally);
     if (!left_out) return;
     ++left_out_objects_;
     if (!rows_) return;
     PutNone(of_count == 1 ? of : nullptr, mif);
-    row(nullptr, 0);
+    row(false);
   };
   if (options_.multi && count > 0) {
     write(parts, count, [&](bool* left_out) { return WriteTogether(parts, count, style, mif, left_out); });
@@ -92,7 +104,7 @@ void ObjectWriter::Write(const Part* parts, size_t count, bool in_placemark, con
   // A placemark whose geometry was lost, or that had none, still has its row.
   if (!written && options_.empty_rows && in_placemark) {
     mif.Append("\r\nNone");
-    row(nullptr, 0);
+    row(false);
   }
 }
 

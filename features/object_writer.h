@@ -3,7 +3,6 @@
 #include <string>
 #include <vector>
 
-#include "features/altitudes.h"
 #include "features/conversion_options.h"
 #include "features/part_index.h"
 #include "mif/file_export.h"
@@ -81,7 +80,6 @@ class ObjectWriter {
   RecordEmitter emitter_;
   Lists points_, plines_, regions_;
   MifWriter scratch_;
-  AltitudeRange altitudes_;
   std::string altitude_row_;
   size_t no_altitude_ = 0;
   size_t left_out_objects_ = 0;

@@ -39,6 +39,15 @@ size_t LineBound(const Tuple& t) {
   return std::max<size_t>(static_cast<size_t>(t.y_end - t.begin) + 2, std::max<size_t>(64, kProjectedLine));
 }
 
+// The field after the second of a tuple, up to a third comma or the tuple's end; empty for none.
+std::string_view ThirdField(const Tuple& t) {
+  if (t.y_end == t.end) return {};
+  const char* begin = t.y_end + 1;
+  const char* end = begin;
+  while (end != t.end && *end != ',') ++end;
+  return std::string_view(begin, static_cast<size_t>(end - begin));
+}
+
 // The longitude and latitude of a vertex.
 bool ParseTuple(const Tuple& t, const char* readable_end, double* longitude, double* latitude) {
   using decimal_text::ParseNumber;
@@ -260,6 +269,12 @@ bool RecordEmitter::OnTheEarth(double longitude, double latitude) {
 }
 
 char* RecordEmitter::PutLine(char* p, const Tuple& t, const char* readable_end, const Tuple* as_written) {
+  char* const end = PutLineOnly(p, t, readable_end, as_written);
+  if (keep_thirds_ && end != p) thirds_.Add(ThirdField(t));
+  return end;
+}
+
+char* RecordEmitter::PutLineOnly(char* p, const Tuple& t, const char* readable_end, const Tuple* as_written) {
   if (!grid_ && t.vertex) return PutVertexLine(p, t);
   double longitude, latitude;
   if (!ParseTuple(t, readable_end ? readable_end : readable_end_, &longitude, &latitude)) {
@@ -267,6 +282,20 @@ char* RecordEmitter::PutLine(char* p, const Tuple& t, const char* readable_end, 
     return p;
   }
   return OnTheEarth(longitude, latitude) ? PutProjected(p, longitude, latitude) : p;
+}
+
+void RecordEmitter::ThirdFields::Add(std::string_view field) {
+  if (field.empty() || (any && (field == least_text || field == greatest_text))) return;
+  double value = 0;
+  // from_chars takes no "+".
+  const char* begin = field.data() + (field[0] == '+' ? 1 : 0);
+  if (!IsMifNumber(field) || std::from_chars(begin, field.data() + field.size(), value).ec != std::errc()) {
+    no_number = true;
+    return;
+  }
+  if (!any || value < least) least = value, least_text = field;
+  if (!any || value > greatest) greatest = value, greatest_text = field;
+  any = true;
 }
 
 char* RecordEmitter::PutProjected(char* p, double longitude, double latitude) {
@@ -345,6 +374,10 @@ bool RecordEmitter::CollectCoord(std::string_view coord, MifWriter& lines, bool*
   // The tuple is a string of its own: nothing past it may be read.
   char* line_end = PutLine(start, t, tuple.data() + tuple.size(), &written);
   lines.Advance(line_end);
+  const char *z_begin, *z_end;
+  if (keep_thirds_ && line_end != start && field(&z_begin, &z_end)) {
+    thirds_.Add(std::string_view(z_begin, static_cast<size_t>(z_end - z_begin)));
+  }
   return line_end != start;
 }
 
@@ -397,6 +430,11 @@ size_t RecordEmitter::LinesBound(std::string_view coordinates) const {
 
 char* RecordEmitter::PutVertexLines(std::string_view coordinates, char* q, size_t* count) {
   if (grid_) return PutProjectedLines(coordinates, q, count);
+  return keep_thirds_ ? PutCopiedLines<true>(coordinates, q, count) : PutCopiedLines<false>(coordinates, q, count);
+}
+
+template <bool kKeepThirds>
+char* RecordEmitter::PutCopiedLines(std::string_view coordinates, char* q, size_t* count) {
   const char* p = coordinates.data();
   const char* const end = p + coordinates.size();
   // The loop of nearly every conversion, without a call for each line; the count is a local,
@@ -406,6 +444,7 @@ char* RecordEmitter::PutVertexLines(std::string_view coordinates, char* q, size_
     if (t.vertex) {
       ++n;
       q = PutVertexLine(q, t);
+      if constexpr (kKeepThirds) thirds_.Add(ThirdField(t));
     } else if (Usable(t)) {
       NoteNoNumber(t);
     }
@@ -430,6 +469,7 @@ char* RecordEmitter::PutProjectedLines(std::string_view coordinates, char* q, si
   const char* const end = p + coordinates.size();
   constexpr int kBatch = 16;
   double longitudes[kBatch], latitudes[kBatch], x[kBatch], y[kBatch];
+  std::string_view thirds[kBatch];
   Bounds bounds = bounds_;
   size_t far = 0, written = 0, beyond = 0;
   const double meridian = grid_->projection().central_meridian(), half_width = half_width_;
@@ -441,6 +481,7 @@ char* RecordEmitter::PutProjectedLines(std::string_view coordinates, char* q, si
       if (!ParseTuple(t, readable_end_, &longitudes[n], &latitudes[n])) {
         NoteNoNumber(t);
       } else if (OnTheEarth(longitudes[n], latitudes[n])) {
+        if (keep_thirds_) thirds[n] = ThirdField(t);
         ++n;
       }
     }
@@ -451,6 +492,7 @@ char* RecordEmitter::PutProjectedLines(std::string_view coordinates, char* q, si
         continue;
       }
       ++written;
+      if (keep_thirds_) thirds_.Add(thirds[i]);
       far += std::fabs(longitudes[i] - meridian) > half_width;
       bounds.Add(x[i], y[i]);
       q = PutMetres(q, x[i], y[i]);

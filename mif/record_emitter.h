@@ -146,6 +146,21 @@ class RecordEmitter {
     far_vertices_ = earlier.far_vertices;
   }
 
+  // The least and the greatest third field of the vertices written while they are kept
+  // ("116.1,39.9,52" gives 52, a gx:coord its third field), as written: the altitudes of an
+  // object. A vertex without one does not count; one whose third field is no number makes
+  // them unknown.
+  struct ThirdFields {
+    bool any = false;
+    bool no_number = false;
+    double least = 0, greatest = 0;
+    std::string_view least_text, greatest_text;
+    void Add(std::string_view field);
+  };
+  void KeepThirdFields() { keep_thirds_ = true; }
+  void ClearThirdFields() { thirds_ = ThirdFields(); }
+  const ThirdFields& third_fields() const { return thirds_; }
+
   // Vertices by zone, for the zone that holds the most of them: counts[zone + kZoneOffset].
   static constexpr int kZoneOffset = 128;
   using ZoneCounts = std::array<uint64_t, 256>;
@@ -156,6 +171,7 @@ class RecordEmitter {
   // is left out. `readable_end` ends the memory that holds `t`: the text, unless given; a
   // tuple that is no number is noted as `as_written` says, when given.
   char* PutLine(char* p, const Tuple& t, const char* readable_end = nullptr, const Tuple* as_written = nullptr);
+  char* PutLineOnly(char* p, const Tuple& t, const char* readable_end, const Tuple* as_written);
   // Whether the projected vertex at `longitude`, `latitude` has a place, counted as left out
   // when not.
   bool OnTheEarth(double longitude, double latitude);
@@ -170,6 +186,8 @@ class RecordEmitter {
   // The vertex lines of the vertices of `coordinates` at `q`, at most LinesBound bytes (and
   // what PutVertexLine stores past them); their number is added to `count`.
   char* PutVertexLines(std::string_view coordinates, char* q, size_t* count);
+  template <bool kKeepThirds>
+  char* PutCopiedLines(std::string_view coordinates, char* q, size_t* count);
   char* PutProjectedLines(std::string_view coordinates, char* q, size_t* count);
   size_t UsableTuples(std::string_view coordinates) const;
   size_t LinesBound(std::string_view coordinates) const;
@@ -189,4 +207,6 @@ class RecordEmitter {
   size_t far_vertices_ = 0;
   Bounds bounds_;
   ZoneCounts zones_{};
+  bool keep_thirds_ = false;
+  ThirdFields thirds_;
 };
