@@ -234,11 +234,12 @@ std::vector<std::string> Geometries(const std::vector<ReadFeature>& features) {
   return geometries;
 }
 
-std::string Convert(const std::string& kml, const ConversionOptions& options, std::string* mid) {
+std::string Convert(const std::string& kml, const ConversionOptions& options, std::string* mid,
+                    Encoding encoding = Encoding::kUtf8) {
   std::string decoded, mif;
   ConversionReport report;
   ExportWithOptions(
-      SourceOf(kml, Encoding::kUtf8, &decoded), options, 1,
+      SourceOf(kml, encoding, &decoded), options, 1,
       [&](std::string_view piece) {
         mif.append(piece);
         return true;
@@ -302,7 +303,7 @@ TEST(Corpus, GdalReadsBackEveryRecordWrittenWithEveryOption) {
     }
     ++files;
   }
-  EXPECT_EQ(files, 48);
+  EXPECT_EQ(files, 50);
   EXPECT_GT(records, 1500);
   EXPECT_GT(holes, 5);
   EXPECT_GT(tracks, 1500);
@@ -359,6 +360,41 @@ TEST(Corpus, TypedColumnsReadBackAsNumbers) {
                             "TrailHeadName (String) = Mount Everest"}) {
     EXPECT_NE(out.find(value), std::string::npos) << value << "\n" << out;
   }
+}
+
+TEST(Corpus, FieldsOfDescriptionsAndAltitudesReadBackByName) {
+  ConversionOptions options;
+  options.description_fields = options.altitude = options.tracks = true;
+  ScopedTempDir dir;
+  std::string out, mid;
+  for (const auto& [name, encoding] : {std::pair{"geovant_description_tables", Encoding::kUtf8},
+                                       std::pair{"geovant_description_lines", Encoding::kAnsi}}) {
+    mid.clear();
+    const std::filesystem::path kml = std::filesystem::path(GEOVANT_CORPUS_DIR) / (std::string(name) + ".kml");
+    WriteFileBytes(dir / "d.mif", Convert(ReadFileBytes(kml), options, &mid, encoding));
+    WriteFileBytes(dir / "d.mid", mid);
+    // GBK, as the literals are.
+    out += Utf8ToAnsi(::Run("ogrinfo -ro -al -q '" + (dir / "d.mif").string() + "'"));
+  }
+  for (const char* value : {
+           // An HTML table's two-cell rows, <th> names too; <Null> and &nbsp; are empty.
+           "名称 (String) = 朝阳站", "FID (String) = 2", "开通年份 (String) = \n", "类型 (String) = \n",
+           "线路 (String) = 1号线 & 4号线", "编号 (String) = L-01", "长度_km_ (String) = 12.5",
+           // Escaped markup; the ExtendedData value is kept over the table's.
+           "面积_公顷_ (String) = 44", "名称 (String) = 天安门广场（ExtendedData）",
+           // Lines of "name：value", "name: value", "name = value".
+           "票价 (String) = 10元", "开放时间 (String) = 6:00-18:00", "网址 (String) = http://www.summerpalace-china.com",
+           "长度 (String) = 3.2 km", "难度 (String) = 中等",
+           // A line and a track over their vertices.
+           "AltitudeMin (Real) = 45\n  AltitudeMax (Real) = 48\n", "AltitudeMin (Real) = 185\n  AltitudeMax (Real) = 557\n"}) {
+    EXPECT_NE(out.find(value), std::string::npos) << value;
+  }
+  // A point whose third coordinate is no number: its altitudes are empty (which GDAL reads as 0).
+  const size_t note = mid.find(" 500 ");
+  ASSERT_NE(note, std::string::npos);
+  EXPECT_EQ(mid.substr(mid.find("\r\n", note) - 3, 5), "\",,\r\n");
+  // Rows of one or three cells, and a note whose second line is none, give no field.
+  for (const char* name : {"仅一格 (", "备注 (", "提示 ("}) EXPECT_EQ(out.find(name), std::string::npos) << name;
 }
 
 namespace {

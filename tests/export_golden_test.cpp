@@ -91,6 +91,11 @@ std::vector<OptionSet> OptionSets() {
       {"cgcs2000", with([](ConversionOptions& o) { o.crs.kind = Kind::kCgcs2000; })},
       {"wgs84", with([](ConversionOptions& o) { o.crs.kind = Kind::kWgs84; })},
       {"attributes+gk3", with([](ConversionOptions& o) { o.attributes = true, o.crs.kind = Kind::kGaussKruger3; })},
+      {"description-fields", with([](ConversionOptions& o) { o.description_fields = true; })},
+      {"altitude", with([](ConversionOptions& o) { o.altitude = true; })},
+      {"fields+altitude+multi+tracks+gk3", with([](ConversionOptions& o) {
+         o.description_fields = o.altitude = o.multi = o.tracks = true, o.crs.kind = Kind::kGaussKruger3;
+       })},
   };
 }
 
