@@ -133,6 +133,20 @@ bool IsSentencePunctuation(std::string_view gbk_character) {
   return false;
 }
 
+// Whether a value reads as the end of a sentence rather than as a field's: it ends with a
+// full stop, "!" or "?", or holds a full-width comma or semicolon (GBK).
+bool ReadsAsSentence(std::string_view value) {
+  for (std::string_view end : {".", "!", "?", "\xA1\xA3", "\xA3\xA1", "\xA3\xBF"}) {
+    if (value.ends_with(end)) return true;
+  }
+  for (size_t at = 0; at + 1 < value.size(); ++at) {
+    if (static_cast<unsigned char>(value[at]) < 0x81) continue;
+    const std::string_view character = value.substr(at++, 2);
+    if (character == "\xA3\xAC" || character == "\xA3\xBB") return true;
+  }
+  return false;
+}
+
 std::string_view Trimmed(std::string_view text) {
   while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
   while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
@@ -177,5 +191,7 @@ std::vector<DescriptionField> DescriptionFields(std::string_view description) {
     if (!LineField(line, &field)) return {};
     fields.push_back(std::move(field));
   }
+  // One line alone is a field only when it does not read as a sentence ("特点是：坡陡，弯多。").
+  if (fields.size() == 1 && ReadsAsSentence(fields[0].value)) fields.clear();
   return fields;
 }

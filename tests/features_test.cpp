@@ -487,6 +487,11 @@ TEST(DescriptionFields, TablesOfTwoCellRowsAndLinesOfNamesAndValues) {
   EXPECT_EQ(fields("a: 1\nVisited in May."), "");
   EXPECT_EQ(fields("The gate we all meet at: ten"), "");
   EXPECT_EQ(fields("Note. Time: 10"), "");
+  // A line alone whose value reads as a sentence gives none; among other fields it is one.
+  EXPECT_EQ(fields("这条路线的特点是：坡陡，弯多。"), "");
+  EXPECT_EQ(fields("We met at: the gate."), "");
+  EXPECT_EQ(fields("备注：坡陡，弯多。<br>类别：山路"), "备注=坡陡，弯多。;类别=山路;");
+  EXPECT_EQ(fields("Height: 30.5 m"), "Height=30.5 m;");
   EXPECT_EQ(fields("http://example.com"), "");
   EXPECT_EQ(fields(""), "");
 }
