@@ -284,8 +284,7 @@ char* RecordEmitter::PutLineOnly(char* p, const Tuple& t, const char* readable_e
   return OnTheEarth(longitude, latitude) ? PutProjected(p, longitude, latitude) : p;
 }
 
-void RecordEmitter::ThirdFields::Add(std::string_view field) {
-  if (field.empty() || (any && (field == least_text || field == greatest_text))) return;
+void RecordEmitter::ThirdFields::AddOther(std::string_view field) {
   double value = 0;
   // from_chars takes no "+".
   const char* begin = field.data() + (field[0] == '+' ? 1 : 0);

@@ -155,7 +155,12 @@ class RecordEmitter {
     bool no_number = false;
     double least = 0, greatest = 0;
     std::string_view least_text, greatest_text;
-    void Add(std::string_view field);
+    void Add(std::string_view field) {
+      // Nearly every vertex repeats a value already seen (most often 0).
+      if (field.empty() || (any && (field == least_text || field == greatest_text))) return;
+      AddOther(field);
+    }
+    void AddOther(std::string_view field);
   };
   void KeepThirdFields() { keep_thirds_ = true; }
   void ClearThirdFields() { thirds_ = ThirdFields(); }
