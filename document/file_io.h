@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <optional>
 #include <string>
@@ -17,6 +18,10 @@ struct FileStatus {
 
   static FileStatus Failed(std::string reason) { return {false, std::move(reason)}; }
 };
+
+// A temporary file of the system's temporary folder, opened for reading and writing in binary
+// mode, which is gone once it is closed (or the program ends); null when none can be made.
+std::FILE* OpenScratchFile();
 
 // All bytes of the file at `path`, read in binary mode. On failure `bytes` is empty.
 FileStatus ReadWholeFile(const std::string& path, std::string* bytes);

@@ -398,3 +398,5 @@ std::optional<std::vector<std::string>> FolderEntries(const std::string& folder)
   closedir(dir);
   return paths;
 }
+
+std::FILE* OpenScratchFile() { return std::tmpfile(); }

@@ -340,3 +340,25 @@ std::optional<std::vector<std::string>> FolderEntries(const std::string& folder)
   FindClose(search);
   return paths;
 }
+
+std::FILE* OpenScratchFile() {
+  // Not tmpfile(): the C library's makes its file in the root of the current drive, which
+  // users may not write.
+  wchar_t folder[MAX_PATH + 1], path[MAX_PATH + 1];
+  const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
+  if (length == 0 || length > MAX_PATH || GetTempFileNameW(folder, L"gv", 0, path) == 0) return nullptr;
+  HANDLE file = CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    DeleteFileW(path);
+    return nullptr;
+  }
+  const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_RDWR | _O_BINARY);
+  if (descriptor < 0) {
+    CloseHandle(file);
+    return nullptr;
+  }
+  std::FILE* stream = _fdopen(descriptor, "w+b");
+  if (!stream) _close(descriptor);
+  return stream;
+}

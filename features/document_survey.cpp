@@ -30,18 +30,19 @@ struct FoundPart {
 // What the placement of a stretch gives, before it joins the document's: its parts in the
 // index's order, their `folder` the number of their placemark in the stretch until then; the
 // counts of the rows of its placemarks, of the stretch's own fields; the placemarks that give
-// a row, and those of them that read otherwise alone (nested).
+// a row, and the records of their values and styles for the writing (RowSpool).
 struct Placed : StretchWork {
   bool complete = false;  // placed on the stretch's own, which holds every part of its placemarks
   std::array<std::vector<IndexedPart>, 3> sections;
   RowCounts rows;
-  std::vector<uint32_t> used, nested;
+  std::vector<uint32_t> used;
+  std::string records;
   void Clear() {
     complete = false;
     for (std::vector<IndexedPart>& section : sections) section.clear();
     rows = RowCounts();
     used.clear();
-    nested.clear();
+    records.clear();
   }
 };
 
@@ -51,7 +52,7 @@ class PartPlacer {
  public:
   PartPlacer(std::string_view text, const ConversionOptions& options)
       : text_(text), options_(options), table_(TableOptionsFor(options)),
-        merged_list_(options.multi || options.empty_rows), rereads_(options.Table() || options.styles) {}
+        merged_list_(options.multi || options.empty_rows), records_(options.Table() || options.styles) {}
 
   // The coordinates texts of each kind that the planner has planned since; it keeps no others.
   void TakePlanned(std::array<KindPlan, 3>& plans) {
@@ -108,7 +109,7 @@ class PartPlacer {
   const ConversionOptions& options_;
   TableOptions table_;
   bool merged_list_;
-  bool rereads_;  // whether the second reading reads the placemarks again
+  bool records_;  // whether the writing takes the placemarks' values or styles
   std::array<std::vector<FoundPart>, 3> found_;
   std::deque<TextSpan> polygons_;  // the Polygon elements, in order: the rings inside them are theirs
   RowValues values_;
@@ -155,19 +156,16 @@ void PartPlacer::Place(const PlacemarkStretch* stretch, Placed& out) {
   while (!polygons_.empty() && polygons_.front().end <= stop) polygons_.pop_front();
   if (merged_list_) PlaceMerged(found, out);
   if (!found) return;
-  // The rows of the placemarks that give one; those that read otherwise alone are kept as read.
-  uint64_t outer_end = 0;
+  // The rows of the placemarks that give one, and what their writing takes of them.
   for (size_t p = 0; p < placemarks; ++p) {
-    const Placemark& placemark = found->placemarks[p];
-    const bool nested = placemark.begin < outer_end || (p + 1 < placemarks && found->placemarks[p + 1].begin < placemark.end);
-    outer_end = std::max<uint64_t>(outer_end, placemark.end);
     if (!used_[p]) continue;
+    const Placemark& placemark = found->placemarks[p];
     out.used.push_back(static_cast<uint32_t>(p));
     if (options_.Table()) {
       values_.Collect(*found, placemark, nullptr, table_);
       out.rows.Add(values_, -1, table_);
     }
-    if (nested && rereads_) out.nested.push_back(static_cast<uint32_t>(p));
+    if (records_) RowSpool::AppendRecord(*found, placemark, values_, options_.styles, out.records);
   }
 }
 
@@ -303,7 +301,6 @@ class Surveyor {
 
   // The stretch's parts and rows join the document's.
   void Commit(const PlacemarkStretch& stretch, const Placed& placed);
-  void KeepNested(const PlacemarkStretch& stretch, size_t placemark);
 
   std::string_view text_;
   const ConversionOptions& options_;
@@ -341,39 +338,7 @@ void Surveyor::Commit(const PlacemarkStretch& stretch, const Placed& placed) {
       ++in_folder[static_cast<size_t>(folder)];
     }
   }
-  for (uint32_t p : placed.nested) KeepNested(stretch, p);
-}
-
-void Surveyor::KeepNested(const PlacemarkStretch& stretch, size_t index) {
-  const KmlFeatures& from = *stretch.found;
-  KmlFeatures& to = *survey_.nested;
-  Placemark placemark = from.placemarks[index];
-  auto moved = [&](ValueRef value) {
-    const uint64_t at = to.values.size();
-    to.values.append(from.Value(value));
-    value.at = at;
-    return value;
-  };
-  placemark.name = moved(placemark.name);
-  placemark.description = moved(placemark.description);
-  placemark.style_url = moved(placemark.style_url);
-  if (placemark.times != Placemark::kNoTimes) {
-    const PlacemarkTimes& times = from.times[placemark.times];
-    placemark.times = static_cast<uint32_t>(to.times.size());
-    to.times.push_back({moved(times.stamp), moved(times.begin), moved(times.end)});
-  }
-  if (placemark.inline_style >= 0) {
-    to.inline_styles.push_back(from.inline_styles[static_cast<size_t>(placemark.inline_style)]);
-    placemark.inline_style = static_cast<int>(to.inline_styles.size()) - 1;
-  }
-  const auto first_data = static_cast<uint32_t>(to.data.size());
-  for (uint32_t d = placemark.first_data; d < placemark.first_data + placemark.data_count; ++d) {
-    const DataValue& value = from.data[d];
-    to.data.push_back({stretch.field_of[static_cast<size_t>(value.field)], moved(value.value)});
-  }
-  placemark.first_data = first_data;
-  survey_.nested_at.emplace(placemark.begin, static_cast<uint32_t>(to.placemarks.size()));
-  to.placemarks.push_back(placemark);
+  survey_.spool->AddStretch(placed.records, stretch.field_of);
 }
 
 // The parts of the plain export's records: the plan's coordinates texts of each kind in its
@@ -414,7 +379,7 @@ DocumentSurvey SurveyDocument(const ExportSource& source, const ConversionOption
   const std::string_view text = source.text;
   DocumentSurvey survey;
   survey.document = std::make_unique<KmlFeatures>(text, source.encoding);
-  survey.nested = std::make_unique<KmlFeatures>(text, source.encoding);
+  survey.spool = std::make_unique<RowSpool>();
   survey.parts.merged = options.multi || options.empty_rows;
   const std::vector<std::string_view> names = PartElementNames(options);
   if (!(options.Table() || options.styles || options.multi)) {
@@ -450,41 +415,4 @@ DocumentSurvey SurveyDocument(const ExportSource& source, const ConversionOption
   stretches.Read(threads, block, [&](std::unique_ptr<PlacemarkStretch> stretch) { surveyor.Take(std::move(stretch), recycle); });
   surveyor.Finish(recycle);
   return survey;
-}
-
-PlacemarkRereader::PlacemarkRereader(const ExportSource& source, const DocumentSurvey& survey, FeatureReading reading)
-    : text_(source.text), survey_(survey), reading_(source.text, source.encoding),
-      reader_(source.text, source.encoding, reading_, reading) {
-  for (size_t f = 0; f < survey.document->fields.size(); ++f) document_field_.emplace(survey.document->fields[f], static_cast<int>(f));
-}
-
-PlacemarkRereader::Read PlacemarkRereader::At(uint64_t begin) {
-  if (auto nested = survey_.nested_at.find(begin); nested != survey_.nested_at.end()) {
-    return {survey_.nested.get(), &survey_.nested->placemarks[nested->second], nullptr};
-  }
-  using kml_reading::Element;
-  // The reading's own fields stay numbered as they were: the reader keeps their numbers.
-  reading_.placemarks.clear();
-  reading_.spans.clear();
-  reading_.data.clear();
-  reading_.values.clear();
-  reading_.times.clear();
-  reading_.inline_styles.clear();
-  bool first = true;
-  WalkKml(text_, static_cast<size_t>(begin), [&](const KmlTag& tag) {
-    const Element element = kml_reading::ElementOf(tag.name);
-    if (!first && kml_reading::EndsOpenPlacemark(element, tag.closing)) {
-      reader_.CloseAll(tag.begin);
-      return false;
-    }
-    first = false;
-    reader_.Take(tag, element);
-    return !reader_.Empty();
-  });
-  reader_.CloseAll(text_.size());
-  for (size_t f = field_of_.size(); f < reading_.fields.size(); ++f) {
-    auto it = document_field_.find(reading_.fields[f]);
-    field_of_.push_back(it == document_field_.end() ? -1 : it->second);
-  }
-  return {&reading_, &reading_.placemarks.front(), &field_of_};
 }

@@ -63,6 +63,7 @@ struct PassResult {
 struct Written {
   MifWriter mif, mid;
   PassResult result;
+  bool unread = false;  // a record of the spool could not be read: nothing of it may be written
 };
 
 // The frame of a file: unprojected, its CoordSys line; projected (--crs gk3, gk6), the zone,
@@ -306,7 +307,7 @@ bool ExportRecordsInFrame(const ExportSource& source, const CoordinateSystem& cr
                       header_of);
 }
 
-// What the second reading of one input needs: its survey, its styles' clauses, and, merged,
+// What the writing of one input needs: its survey, its styles' clauses, and, merged,
 // where its fields and folders lie among those of all, and the text of its Source column.
 struct InputReading {
   const ExportSource* source;
@@ -326,7 +327,8 @@ const char* TypeName(FieldType type) {
 
 // Every conversion, of one input or of several into one table: each document is read once for
 // what the header and the rows need and where the objects' parts lie, and then the objects are
-// written with their rows, the placemarks read again where they begin. Without options, no
+// written with their rows, each placemark's values and style as that reading spooled them, and
+// each part's text taken where it lies in the document. Without options, no
 // placemark is read: each coordinates text the plain export's plan finds is an object. Merged,
 // the objects of each input follow those of the one before, each row with its input's name.
 bool ExportInputs(const std::vector<ExportInput>& inputs, bool merge, const ConversionOptions& options, int threads,
@@ -382,19 +384,19 @@ bool ExportInputs(const std::vector<ExportInput>& inputs, bool merge, const Conv
     }
   }
   const bool has_rows = table || merge;
-  const bool rereads = table || options.styles;
+  const bool spooled = table || options.styles;
   const bool in_one_list = readings[0].survey.parts.merged;
   const int zones = options.crs.Projected() && options.crs.zone == 0 ? ZoneWidthOf(options.crs.kind) : 0;
   auto header_of = [&](const Frame& frame) { return MifHeaderOf(frame.version, frame.coord_sys, columns); };
-  const FeatureReading feature_reading = ReadingFor(options);
   size_t bytes = 0;
   for (const ExportInput& input : inputs) bytes += input.source.text.size();
   const int workers = ThreadsFor(bytes, threads);
 
   // What a worker keeps from piece to piece.
   struct Worker {
-    std::vector<std::unique_ptr<PlacemarkRereader>> rereaders;  // of each input, made when needed
+    std::vector<std::unique_ptr<RowSpool::Cursor>> cursors;  // of each input's spool, made when needed
     RowValues values;
+    RowSpool::Style style;
     std::string row;
     std::vector<std::string_view> scratch;
     std::vector<Part> parts;
@@ -426,11 +428,9 @@ bool ExportInputs(const std::vector<ExportInput>& inputs, bool merge, const Conv
         [&](size_t c) {
           std::unique_ptr<Worker> worker = workers_pool.Take();
           if (!worker) worker = std::make_unique<Worker>();
-          if (worker->rereaders.size() <= i) worker->rereaders.resize(i + 1);
-          std::unique_ptr<PlacemarkRereader>& rereader = worker->rereaders[i];
-          if (rereads && !rereader) {
-            rereader = std::make_unique<PlacemarkRereader>(*reading.source, reading.survey, feature_reading);
-          }
+          if (worker->cursors.size() <= i) worker->cursors.resize(i + 1);
+          std::unique_ptr<RowSpool::Cursor>& cursor = worker->cursors[i];
+          if (spooled && !cursor) cursor = std::make_unique<RowSpool::Cursor>(*reading.survey.spool);
           ObjectWriter writer(text, options, index.merged, has_rows);
           if (frame.grid) writer.Project(frame.grid.get(), HalfWidthOf(options.crs.kind), zones);
           Written out;
@@ -443,10 +443,12 @@ bool ExportInputs(const std::vector<ExportInput>& inputs, bool merge, const Conv
           ForEachObject(piece, index.merged, [&](size_t first, size_t count) {
             const IndexedPart& head = piece[first];
             const bool in_placemark = head.placemark != IndexedPart::kNoPlacemark;
-            if (in_placemark && rereads && head.placemark != read_at) {
-              const PlacemarkRereader::Read read = rereader->At(head.placemark);
+            if (in_placemark && spooled && head.placemark != read_at) {
+              if (!cursor->At(head.placemark, &worker->values, &worker->style)) {
+                out.unread = true;
+                return;
+              }
               if (table) {
-                worker->values.Collect(*read.reading, *read.placemark, read.field_of, table_options);
                 if (reading.field_of) {
                   for (auto& [field, value] : worker->values.data) field = (*reading.field_of)[static_cast<size_t>(field)];
                 }
@@ -455,8 +457,10 @@ bool ExportInputs(const std::vector<ExportInput>& inputs, bool merge, const Conv
                                  worker->scratch, reading.source_value);
               }
               if (reading.clauses) {
-                const KmlStyle* of = read.reading->StyleOf(*read.placemark, *reading.survey.document);
-                style = reading.clauses->Of(of, read.placemark->inline_style < 0, worker->own);
+                const RowSpool::Style& spooled_style = worker->style;
+                const KmlStyle* of =
+                    spooled_style.own ? &spooled_style.style : reading.survey.document->SharedStyle(spooled_style.url);
+                style = reading.clauses->Of(of, !spooled_style.own, worker->own);
               }
               read_at = head.placemark;
             }
@@ -480,6 +484,7 @@ bool ExportInputs(const std::vector<ExportInput>& inputs, bool merge, const Conv
           return out;
         },
         [&](size_t, Written& out) {
+          if (out.unread) return false;
           result->records.Add(out.result.records);
           result->tally.Add(out.result.tally);
           for (size_t z = 0; z < result->zones.size(); ++z) result->zones[z] += out.result.zones[z];

@@ -126,12 +126,13 @@ std::string KmlFeatures::FolderPath(int folder) const {
 
 const KmlStyle* KmlFeatures::StyleOf(const Placemark& placemark, const KmlFeatures& document) const {
   if (placemark.inline_style >= 0) return &inline_styles[static_cast<size_t>(placemark.inline_style)];
-  const auto& styles = document.styles;
-  const auto& style_map_styles = document.style_map_styles;
-  const auto& style_maps = document.style_maps;
+  return document.SharedStyle(Value(placemark.style_url));
+}
+
+const KmlStyle* KmlFeatures::SharedStyle(std::string_view style_url) const {
   // A StyleMap's normal style may be another StyleMap: followed 8 deep, so that a loop ends
   // with the default style.
-  std::string id(LocalId(Value(placemark.style_url)));
+  std::string id(LocalId(style_url));
   for (int depth = 0; depth <= 8 && !id.empty(); ++depth) {
     if (auto style = styles.find(id); style != styles.end()) return &style->second;
     if (auto inline_style = style_map_styles.find(id); inline_style != style_map_styles.end()) return &inline_style->second;

@@ -136,6 +136,8 @@ class KmlFeatures {
   // shared styles of `document`, else the normal Style of the StyleMap it names there (through
   // up to 8 StyleMaps); null for none.
   const KmlStyle* StyleOf(const Placemark& placemark, const KmlFeatures& document) const;
+  // Of the document's shared styles, the one a styleUrl names (as StyleOf follows it).
+  const KmlStyle* SharedStyle(std::string_view style_url) const;
 
  private:
   std::string_view text_;

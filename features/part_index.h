@@ -10,8 +10,9 @@
 
 // The parts of geometry that the objects of a conversion are made of, found in a first reading
 // of the document and kept, in the order they are written, for the second: where each part's
-// text lies, and the placemark and folder it belongs to. Nothing else of a placemark is kept:
-// the second reading reads each placemark again where its opening tag begins.
+// text lies, and the placemark and folder it belongs to. Nothing else of a placemark is kept in
+// memory: its values and style wait in a spool (features/row_spool.h), found by where its
+// opening tag begins.
 
 // A point, line or ring is a coordinates text; a polygon or track the content of its Polygon
 // or gx:Track element, whose rings and coordinates are found where it is written. kNone stands

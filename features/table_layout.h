@@ -19,7 +19,8 @@
 // MI_Geometry, in any case) are renamed as a second column of a name is: "Obj_2".
 //
 // The columns are known once every placemark that gives a row has been read (RowCounts), and
-// the rows are written in a second reading: both take a placemark's values as RowValues.
+// the rows are written from what that reading spooled: both take a placemark's values as
+// RowValues.
 
 // What the table's columns hold beyond the names, descriptions, folders and ExtendedData.
 struct TableOptions {

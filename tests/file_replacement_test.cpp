@@ -135,3 +135,15 @@ TEST(CommitTogether, ATerminatingSignalBetweenTwoFilesPutsTheFirstBack) {
   EXPECT_EQ(FilesIn(dir.path()), 2u);
 }
 #endif
+
+TEST(ScratchFile, HoldsTheBytesWrittenAsTheyWereWritten) {
+  std::FILE* file = OpenScratchFile();
+  ASSERT_NE(file, nullptr);
+  const std::string bytes("a\r\nb\0c\n\x1a", 8);  // binary: no line end or byte changes
+  ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), file), bytes.size());
+  ASSERT_EQ(std::fseek(file, 1, SEEK_SET), 0);
+  std::string back(bytes.size() - 1, '\0');
+  ASSERT_EQ(std::fread(back.data(), 1, back.size(), file), back.size());
+  EXPECT_EQ(back, bytes.substr(1));
+  std::fclose(file);
+}

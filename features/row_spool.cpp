@@ -1,0 +1,213 @@
+#include "features/row_spool.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <memory>
+
+#include "document/file_io.h"
+
+namespace {
+
+// A record: the placemark's begin (8 bytes), the size of the rest (4), its flags (1 byte), which
+// of its name, description and three times it has (1 byte), those values, its count of
+// ExtendedData values and each value's field and value, and, with styles, its styleUrl and
+// its own style's seven texts. A value is its whole size and its text (of which a row takes
+// 254 bytes at the most); a text its size and its bytes; a count or size takes 7 bits a byte.
+enum Flags : uint8_t { kDescribedTwice = 1, kStyled = 2, kOwnStyle = 4 };
+
+void PutCount(uint64_t n, std::string& out) {
+  for (; n >= 0x80; n >>= 7) out += static_cast<char>((n & 0x7F) | 0x80);
+  out += static_cast<char>(n);
+}
+
+void PutText(std::string_view text, std::string& out) {
+  PutCount(text.size(), out);
+  out.append(text);
+}
+
+void PutValue(const RowValue& value, std::string& out) {
+  PutCount(value.size, out);
+  PutText(value.text.substr(0, KmlFeatures::kKeptBytes), out);
+}
+
+uint64_t GetCount(const char*& p) {
+  uint64_t n = 0;
+  for (int shift = 0;; shift += 7) {
+    const auto byte = static_cast<unsigned char>(*p++);
+    n |= static_cast<uint64_t>(byte & 0x7F) << shift;
+    if (byte < 0x80) return n;
+  }
+}
+
+std::string_view GetText(const char*& p) {
+  const auto size = static_cast<size_t>(GetCount(p));
+  std::string_view text(p, size);
+  p += size;
+  return text;
+}
+
+RowValue GetValue(const char*& p) {
+  const auto size = static_cast<size_t>(GetCount(p));
+  return {GetText(p), size};
+}
+
+uint32_t Get32(const char*& p) {
+  uint32_t n;
+  std::memcpy(&n, p, sizeof n);
+  p += sizeof n;
+  return n;
+}
+
+uint64_t BeginAt(const std::string& records, size_t at) {
+  uint64_t begin;
+  std::memcpy(&begin, records.data() + at, sizeof begin);
+  return begin;
+}
+
+// The seven texts of a style, in the order a record holds them.
+template <typename Style>
+auto StyleTexts(Style& style) {
+  return std::array{&style.line_color, &style.line_width, &style.poly_color, &style.fill,
+                    &style.outline,    &style.icon_color, &style.icon_scale};
+}
+
+bool SeekTo(std::FILE* file, uint64_t offset) {
+#ifdef _WIN32
+  return _fseeki64(file, static_cast<__int64>(offset), SEEK_SET) == 0;
+#else
+  return fseeko(file, static_cast<off_t>(offset), SEEK_SET) == 0;
+#endif
+}
+
+}  // namespace
+
+RowSpool::RowSpool(bool in_file) : file_(in_file ? OpenScratchFile() : nullptr) {}
+
+RowSpool::~RowSpool() {
+  if (file_) std::fclose(file_);
+}
+
+void RowSpool::AppendRecord(const KmlFeatures& reading, const Placemark& placemark, const RowValues& values,
+                            bool styles, std::string& records) {
+  const uint64_t begin = placemark.begin;
+  records.append(reinterpret_cast<const char*>(&begin), sizeof begin);
+  const size_t size_at = records.size();
+  records.append(sizeof(uint32_t), '\0');
+  const bool own = styles && placemark.inline_style >= 0;
+  records += static_cast<char>((values.described_twice ? kDescribedTwice : 0) | (styles ? kStyled : 0) | (own ? kOwnStyle : 0));
+  const RowValue* fixed[] = {&values.name, &values.description, &values.times[0], &values.times[1], &values.times[2]};
+  uint8_t present = 0;
+  for (size_t v = 0; v < 5; ++v) present |= fixed[v]->size > 0 ? 1 << v : 0;
+  records += static_cast<char>(present);
+  for (size_t v = 0; v < 5; ++v) {
+    if (present & (1 << v)) PutValue(*fixed[v], records);
+  }
+  PutCount(values.data.size(), records);
+  for (const auto& [field, value] : values.data) {
+    PutCount(static_cast<uint64_t>(field), records);
+    PutValue(value, records);
+  }
+  if (styles) {
+    PutText(reading.Value(placemark.style_url), records);
+    if (own) {
+      for (const std::string* text : StyleTexts(reading.inline_styles[static_cast<size_t>(placemark.inline_style)])) {
+        PutText(*text, records);
+      }
+    }
+  }
+  const auto size = static_cast<uint32_t>(records.size() - size_at - sizeof(uint32_t));
+  std::memcpy(records.data() + size_at, &size, sizeof size);
+}
+
+void RowSpool::AddStretch(std::string_view records, std::vector<int> field_of) {
+  if (records.empty()) return;
+  auto fields = std::make_shared<const std::vector<int>>(std::move(field_of));
+  // In windows of about kWindow bytes, each of whole records: a cursor holds one at a time.
+  for (size_t from = 0; from < records.size();) {
+    size_t to = from;
+    while (to < records.size() && to - from < kWindow) {
+      const char* p = records.data() + to + sizeof(uint64_t);
+      const auto size = static_cast<size_t>(Get32(p));
+      to = static_cast<size_t>(p - records.data()) + size;
+    }
+    uint64_t begin;
+    std::memcpy(&begin, records.data() + from, sizeof begin);
+    const uint64_t offset = in_file_ + memory_.size();
+    const std::string_view window = records.substr(from, to - from);
+    // Once the file fails, or where there is none, the records stay in memory.
+    if (file_ && memory_.empty() && std::fwrite(window.data(), 1, window.size(), file_) == window.size()) {
+      in_file_ += window.size();
+    } else {
+      memory_.append(window);
+    }
+    stretches_.push_back({begin, offset, window.size(), fields});
+    from = to;
+  }
+}
+
+bool RowSpool::Read(uint64_t offset, size_t size, std::string& out) const {
+  out.resize(size);
+  size_t from_file = 0;
+  if (offset < in_file_) {
+    from_file = static_cast<size_t>(std::min<uint64_t>(size, in_file_ - offset));
+    std::lock_guard<std::mutex> lock(reading_);
+    if (std::fflush(file_) != 0 || !SeekTo(file_, offset) ||
+        std::fread(out.data(), 1, from_file, file_) != from_file) {
+      return false;
+    }
+    std::fseek(file_, 0, SEEK_END);
+  }
+  std::memcpy(out.data() + from_file, memory_.data() + (offset + from_file - in_file_), size - from_file);
+  return true;
+}
+
+bool RowSpool::Cursor::Load(size_t stretch) {
+  if (stretch == stretch_) return true;
+  const Stretch& s = spool_.stretches_[stretch];
+  stretch_ = SIZE_MAX;
+  if (!spool_.Read(s.offset, static_cast<size_t>(s.size), records_)) return false;
+  stretch_ = stretch;
+  at_ = 0;
+  return true;
+}
+
+bool RowSpool::Cursor::At(uint64_t begin, RowValues* values, Style* style) {
+  const std::vector<Stretch>& stretches = spool_.stretches_;
+  auto after = std::upper_bound(stretches.begin(), stretches.end(), begin,
+                                [](uint64_t b, const Stretch& s) { return b < s.first_begin; });
+  if (after == stretches.begin() || !Load(static_cast<size_t>(after - stretches.begin() - 1))) return false;
+  // The placemarks are asked for in the order they begin, nearly always.
+  if (at_ >= records_.size() || BeginAt(records_, at_) > begin) at_ = 0;
+  const char* p = nullptr;
+  for (;;) {
+    if (at_ >= records_.size()) return false;
+    p = records_.data() + at_ + sizeof(uint64_t);
+    const auto size = static_cast<size_t>(Get32(p));
+    const uint64_t found = BeginAt(records_, at_);
+    if (found == begin) break;
+    if (found > begin) return false;
+    at_ = static_cast<size_t>(p - records_.data()) + size;
+  }
+  const auto flags = static_cast<uint8_t>(*p++);
+  const auto present = static_cast<uint8_t>(*p++);
+  values->described_twice = flags & kDescribedTwice;
+  RowValue* fixed[] = {&values->name, &values->description, &values->times[0], &values->times[1], &values->times[2]};
+  for (size_t v = 0; v < 5; ++v) *fixed[v] = present & (1 << v) ? GetValue(p) : RowValue();
+  const std::vector<int>& field_of = *stretches[stretch_].field_of;
+  values->data.resize(static_cast<size_t>(GetCount(p)));
+  for (auto& [field, value] : values->data) {
+    field = field_of[static_cast<size_t>(GetCount(p))];
+    value = GetValue(p);
+  }
+  style->url = {};
+  style->own = false;
+  if (flags & kStyled) {
+    style->url = GetText(p);
+    style->own = flags & kOwnStyle;
+    if (style->own) {
+      for (std::string* text : StyleTexts(style->style)) text->assign(GetText(p));
+    }
+  }
+  return true;
+}
