@@ -142,8 +142,10 @@ void PlacemarkStretches::Read(int threads, size_t block,
   // stretch is read again from there.
   const size_t blocks = (text_.size() + block - 1) / block;
   size_t walked_to = 0;  // where the next stretch starts
+  // As many stretches under way as threads: each holds its block's tags and placemarks, and
+  // more of them cost memory without gaining time.
   OrderedParallel<std::unique_ptr<PlacemarkStretch>>(
-      blocks, threads, 4,
+      blocks, threads, static_cast<size_t>(std::max(threads, 2)),
       [&](size_t i) {
         const size_t block_end = std::min(text_.size(), (i + 1) * block);
         std::unique_ptr<PlacemarkStretch> stretch = Fresh();
