@@ -137,10 +137,12 @@ void PartPlacer::Place(const PlacemarkStretch* stretch, Placed& out) {
       const FoundPart& part = parts[taken];
       if (options_.polygons && part.type == PartType::kRing && InPolygon(part.position)) continue;
       const int placemark = found ? found->PlacemarkAt(part.position, &hint) : -1;
+      // Until the stretch joins the document, `placemark` and `folder` are its placemark's
+      // number in the stretch.
       IndexedPart placed{part.begin, part.end, IndexedPart::kNoPlacemark, placemark, part.type, part.joined};
       if (placemark >= 0) {
         used_[static_cast<size_t>(placemark)] = true;
-        placed.placemark = found->placemarks[static_cast<size_t>(placemark)].begin;
+        placed.placemark = static_cast<uint32_t>(placemark);
       }
       if (merged_list_) {
         merged_.push_back(placed);
@@ -165,7 +167,7 @@ void PartPlacer::Place(const PlacemarkStretch* stretch, Placed& out) {
       values_.Collect(*found, placemark, nullptr, table_);
       out.rows.Add(values_, -1, table_);
     }
-    if (records_) RowSpool::AppendRecord(*found, placemark, values_, options_.styles, out.records);
+    if (records_) RowSpool::AppendRecord(*found, placemark, static_cast<uint32_t>(p), values_, options_.styles, out.records);
   }
 }
 
@@ -210,7 +212,7 @@ void PartPlacer::PlaceMerged(const KmlFeatures* found, Placed& out) {
   for (const Object& object : objects) {
     if (object.count == 0) {
       const uint64_t begin = found->placemarks[static_cast<size_t>(object.placemark)].begin;
-      list.push_back({begin, begin, begin, object.placemark, PartType::kNone, 0});
+      list.push_back({begin, begin, static_cast<uint32_t>(object.placemark), object.placemark, PartType::kNone, 0});
       continue;
     }
     for (size_t i = object.first; i < object.first + object.count; ++i) list.push_back(merged_[order[i]]);
@@ -310,6 +312,7 @@ class Surveyor {
   std::vector<ElementPairing> pairings_;
   PartPlacer placer_;
   std::deque<std::unique_ptr<PlacemarkStretch>> pending_;
+  uint32_t placemarks_before_ = 0;  // in the stretches committed: the number of the next's first
 };
 
 void Surveyor::Commit(const PlacemarkStretch& stretch, const Placed& placed) {
@@ -325,6 +328,7 @@ void Surveyor::Commit(const PlacemarkStretch& stretch, const Placed& placed) {
     }
     for (IndexedPart part : placed.sections[s]) {
       part.folder = part.folder >= 0 ? stretch.folder_of[static_cast<size_t>(part.folder)] : -1;
+      if (part.placemark != IndexedPart::kNoPlacemark) part.placemark += placemarks_before_;
       section.push_back(part);
     }
   }
@@ -338,7 +342,8 @@ void Surveyor::Commit(const PlacemarkStretch& stretch, const Placed& placed) {
       ++in_folder[static_cast<size_t>(folder)];
     }
   }
-  survey_.spool->AddStretch(placed.records, stretch.field_of);
+  survey_.spool->AddStretch(placed.records, stretch.field_of, placemarks_before_);
+  placemarks_before_ += static_cast<uint32_t>(stretch.found->placemarks.size());
 }
 
 // The parts of the plain export's records: the plan's coordinates texts of each kind in its

@@ -437,7 +437,7 @@ bool ExportInputs(const std::vector<ExportInput>& inputs, bool merge, const Conv
           out.mif = pool.Take();
           out.mid = pool.Take();
           const std::span<const IndexedPart> piece(section.data() + bounds[c], bounds[c + 1] - bounds[c]);
-          uint64_t read_at = IndexedPart::kNoPlacemark;  // the placemark whose row and style are at hand
+          uint32_t read_at = IndexedPart::kNoPlacemark;  // the placemark whose row and style are at hand
           const Clauses* style = nullptr;
           if (!table) worker->row = reading.empty_row;  // merged without columns: its Source alone
           ForEachObject(piece, index.merged, [&](size_t first, size_t count) {

@@ -29,17 +29,29 @@ inline size_t SectionOf(PartType type) {
   }
 }
 
-struct IndexedPart {
-  static constexpr uint64_t kNoPlacemark = UINT64_MAX;
+// Bit-fields of different types share their bytes as GCC lays them out; MinGW follows the
+// Microsoft layout unless told otherwise, which would give each its own.
+#if defined(_WIN32) && defined(__GNUC__) && !defined(__clang__)
+#define GEOVANT_PACKED_FIELDS __attribute__((gcc_struct))
+#else
+#define GEOVANT_PACKED_FIELDS
+#endif
 
-  uint64_t begin;      // its text, in the document or in a joined text
+struct GEOVANT_PACKED_FIELDS IndexedPart {
+  static constexpr uint32_t kNoPlacemark = UINT32_MAX;
+
+  IndexedPart() : begin(0), type(PartType::kNone), joined(0) {}
+  IndexedPart(uint64_t begin, uint64_t end, uint32_t placemark, int32_t folder, PartType type, uint8_t joined)
+      : begin(begin), type(type), joined(joined), end(end), placemark(placemark), folder(folder) {}
+
+  uint64_t begin : 48;  // its text, in the document or in a joined text
+  PartType type : 8;
+  uint8_t joined : 8;   // 0: its text lies in the document; k: in PartIndex::joined[k - 1]
   uint64_t end;
-  uint64_t placemark;  // where the opening tag of its placemark begins; kNoPlacemark for none
-  int32_t folder;      // its placemark's folder, -1 for none
-  PartType type;
-  uint8_t joined;      // 0: its text lies in the document; k: in PartIndex::joined[k - 1]
+  uint32_t placemark;   // its placemark's number, in document order; kNoPlacemark for none
+  int32_t folder;       // its placemark's folder, -1 for none
 };
-static_assert(sizeof(IndexedPart) == 32, "an index of a few bytes a part");
+static_assert(sizeof(IndexedPart) == 24, "an index of a few bytes a part");
 
 // A part as the writer of objects takes it.
 struct Part {

@@ -9,7 +9,8 @@
 
 namespace {
 
-// A record: the placemark's begin (8 bytes), the size of the rest (4), its flags (1 byte), which
+// A record: the placemark's number in its stretch (4 bytes), the size of the rest (4), its
+// flags (1 byte), which
 // of its name, description and three times it has (1 byte), those values, its count of
 // ExtendedData values and each value's field and value, and, with styles, its styleUrl and
 // its own style's seven texts. A value is its whole size and its text (of which a row takes
@@ -59,10 +60,10 @@ uint32_t Get32(const char*& p) {
   return n;
 }
 
-uint64_t BeginAt(const std::string& records, size_t at) {
-  uint64_t begin;
-  std::memcpy(&begin, records.data() + at, sizeof begin);
-  return begin;
+uint32_t NumberAt(std::string_view records, size_t at) {
+  uint32_t number;
+  std::memcpy(&number, records.data() + at, sizeof number);
+  return number;
 }
 
 // The seven texts of a style, in the order a record holds them.
@@ -88,10 +89,9 @@ RowSpool::~RowSpool() {
   if (file_) std::fclose(file_);
 }
 
-void RowSpool::AppendRecord(const KmlFeatures& reading, const Placemark& placemark, const RowValues& values,
-                            bool styles, std::string& records) {
-  const uint64_t begin = placemark.begin;
-  records.append(reinterpret_cast<const char*>(&begin), sizeof begin);
+void RowSpool::AppendRecord(const KmlFeatures& reading, const Placemark& placemark, uint32_t number,
+                            const RowValues& values, bool styles, std::string& records) {
+  records.append(reinterpret_cast<const char*>(&number), sizeof number);
   const size_t size_at = records.size();
   records.append(sizeof(uint32_t), '\0');
   const bool own = styles && placemark.inline_style >= 0;
@@ -120,19 +120,17 @@ void RowSpool::AppendRecord(const KmlFeatures& reading, const Placemark& placema
   std::memcpy(records.data() + size_at, &size, sizeof size);
 }
 
-void RowSpool::AddStretch(std::string_view records, std::vector<int> field_of) {
+void RowSpool::AddStretch(std::string_view records, std::vector<int> field_of, uint32_t first_number) {
   if (records.empty()) return;
   auto fields = std::make_shared<const std::vector<int>>(std::move(field_of));
   // In windows of about kWindow bytes, each of whole records: a cursor holds one at a time.
   for (size_t from = 0; from < records.size();) {
     size_t to = from;
     while (to < records.size() && to - from < kWindow) {
-      const char* p = records.data() + to + sizeof(uint64_t);
+      const char* p = records.data() + to + sizeof(uint32_t);
       const auto size = static_cast<size_t>(Get32(p));
       to = static_cast<size_t>(p - records.data()) + size;
     }
-    uint64_t begin;
-    std::memcpy(&begin, records.data() + from, sizeof begin);
     const uint64_t offset = in_file_ + memory_.size();
     const std::string_view window = records.substr(from, to - from);
     // Once the file fails, or where there is none, the records stay in memory.
@@ -141,7 +139,7 @@ void RowSpool::AddStretch(std::string_view records, std::vector<int> field_of) {
     } else {
       memory_.append(window);
     }
-    stretches_.push_back({begin, offset, window.size(), fields});
+    stretches_.push_back({first_number + NumberAt(records, from), first_number, offset, window.size(), fields});
     from = to;
   }
 }
@@ -172,21 +170,22 @@ bool RowSpool::Cursor::Load(size_t stretch) {
   return true;
 }
 
-bool RowSpool::Cursor::At(uint64_t begin, RowValues* values, Style* style) {
+bool RowSpool::Cursor::At(uint32_t number, RowValues* values, Style* style) {
   const std::vector<Stretch>& stretches = spool_.stretches_;
-  auto after = std::upper_bound(stretches.begin(), stretches.end(), begin,
-                                [](uint64_t b, const Stretch& s) { return b < s.first_begin; });
+  auto after = std::upper_bound(stretches.begin(), stretches.end(), number,
+                                [](uint32_t n, const Stretch& s) { return n < s.first_number; });
   if (after == stretches.begin() || !Load(static_cast<size_t>(after - stretches.begin() - 1))) return false;
+  const uint32_t base = stretches[stretch_].base;
   // The placemarks are asked for in the order they begin, nearly always.
-  if (at_ >= records_.size() || BeginAt(records_, at_) > begin) at_ = 0;
+  if (at_ >= records_.size() || base + NumberAt(records_, at_) > number) at_ = 0;
   const char* p = nullptr;
   for (;;) {
     if (at_ >= records_.size()) return false;
-    p = records_.data() + at_ + sizeof(uint64_t);
+    p = records_.data() + at_ + sizeof(uint32_t);
     const auto size = static_cast<size_t>(Get32(p));
-    const uint64_t found = BeginAt(records_, at_);
-    if (found == begin) break;
-    if (found > begin) return false;
+    const uint32_t found = base + NumberAt(records_, at_);
+    if (found == number) break;
+    if (found > number) return false;
     at_ = static_cast<size_t>(p - records_.data()) + size;
   }
   const auto flags = static_cast<uint8_t>(*p++);

@@ -24,14 +24,15 @@ class RowSpool {
   RowSpool(const RowSpool&) = delete;
   RowSpool& operator=(const RowSpool&) = delete;
 
-  // Appends to `records` the record of `placemark` of `reading`: `values` (its row's values,
-  // by the reading's own fields), and its style when `styles`.
-  static void AppendRecord(const KmlFeatures& reading, const Placemark& placemark, const RowValues& values,
-                           bool styles, std::string& records);
+  // Appends to `records` the record of `placemark`, number `number` of `reading`: `values`
+  // (its row's values, by the reading's own fields), and its style when `styles`.
+  static void AppendRecord(const KmlFeatures& reading, const Placemark& placemark, uint32_t number,
+                           const RowValues& values, bool styles, std::string& records);
 
-  // Adds the records of a stretch, whose own fields are the document's fields field_of[f].
-  // Stretches come in document order.
-  void AddStretch(std::string_view records, std::vector<int> field_of);
+  // Adds the records of a stretch, whose own fields are the document's fields field_of[f] and
+  // whose placemarks are numbered from `first_number` on in the document. Stretches come in
+  // document order.
+  void AddStretch(std::string_view records, std::vector<int> field_of, uint32_t first_number);
 
   // A placemark's style as its record holds it.
   struct Style {
@@ -44,9 +45,10 @@ class RowSpool {
   class Cursor {
    public:
     explicit Cursor(const RowSpool& spool) : spool_(spool) {}
-    // The record of the placemark that begins at `begin`: its values, by the document's fields,
-    // and its style; they stay valid until the next call. False when the spool has none.
-    bool At(uint64_t begin, RowValues* values, Style* style);
+    // The record of the placemark of the number `number` in the document: its values, by the
+    // document's fields, and its style; they stay valid until the next call. False when the
+    // spool has none.
+    bool At(uint32_t number, RowValues* values, Style* style);
 
    private:
     bool Load(size_t stretch);
@@ -60,7 +62,8 @@ class RowSpool {
  private:
   // The records of a stretch, or of a part of one.
   struct Stretch {
-    uint64_t first_begin;
+    uint32_t first_number;  // of the placemark of its first record
+    uint32_t base;          // of its stretch's first placemark: a record holds its number from there
     uint64_t offset, size;  // of its records
     std::shared_ptr<const std::vector<int>> field_of;
   };

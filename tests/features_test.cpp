@@ -530,39 +530,35 @@ H = 9</description><MultiGeometry><Point><coordinates>1,1,5</coordinates></Point
 TEST(RowSpool, GivesEachPlacemarksRecordBackInAnyOrderFromFileOrMemory) {
   KmlFeatures reading("", Encoding::kAnsi);
   reading.inline_styles.push_back({"ff0000ff", "2", "", "", "", "", ""});
-  auto value = [&](std::string_view text, size_t size) {
-    const ValueRef ref = reading.KeepText(text);
-    return ValueRef{ref.at, static_cast<uint32_t>(size), ref.kept};
-  };
-  const ValueRef url = value("#s", 2);
+  Placemark placemark;
+  placemark.style_url = reading.KeepText("#s");
   const std::string long_name(256, 'n');
   for (bool in_file : {true, false}) {
     RowSpool spool(in_file);
-    // Three stretches; the second's records fill several of the cursor's windows.
-    uint64_t begin = 10;
-    std::vector<uint64_t> begins;
-    for (size_t count : {1, 3000, 2}) {
+    // Three stretches of placemarks of which every other gives a record; the second's records
+    // fill several of the cursor's windows.
+    uint32_t base = 0;
+    std::vector<uint32_t> numbers;
+    for (uint32_t count : {1, 3000, 2}) {
       std::string records;
-      for (size_t i = 0; i < count; ++i, begin += 100) {
-        Placemark placemark;
-        placemark.begin = begin;
-        placemark.style_url = url;
+      for (uint32_t i = 0; i < count; ++i) {
         placemark.inline_style = i == 1 ? 0 : -1;
         RowValues values;
         values.name = {long_name, 300};
         values.times[2] = {"2020", 4};
-        const std::string number = std::to_string(begin);
+        const std::string number = std::to_string(base + 2 * i);
         values.data = {{1, {number, number.size()}}};
         values.described_twice = i == 0;
-        RowSpool::AppendRecord(reading, placemark, values, true, records);
-        begins.push_back(begin);
+        RowSpool::AppendRecord(reading, placemark, 2 * i, values, true, records);
+        numbers.push_back(base + 2 * i);
       }
-      spool.AddStretch(records, {-1, static_cast<int>(count)});
+      spool.AddStretch(records, {-1, static_cast<int>(count)}, base);
+      base += 2 * count;
     }
     RowSpool::Cursor cursor(spool);
     RowValues values;
     RowSpool::Style style;
-    for (uint64_t at : {begins[5], begins[4], begins.back(), begins[0], begins[2000], begins[1]}) {
+    for (uint32_t at : {numbers[5], numbers[4], numbers.back(), numbers[0], numbers[2000], numbers[1]}) {
       ASSERT_TRUE(cursor.At(at, &values, &style)) << at;
       EXPECT_EQ(values.name.text, long_name);
       EXPECT_EQ(values.name.size, 300u);
@@ -571,18 +567,19 @@ TEST(RowSpool, GivesEachPlacemarksRecordBackInAnyOrderFromFileOrMemory) {
       ASSERT_EQ(values.data.size(), 1u);
       EXPECT_EQ(values.data[0].second.text, std::to_string(at));
       EXPECT_EQ(style.url, "#s");
-      const bool first_of_stretch = at == begins[0] || at == begins[1] || at == begins[3001];
+      const bool first_of_stretch = at == numbers[0] || at == numbers[1] || at == numbers[3001];
       EXPECT_EQ(values.described_twice, first_of_stretch);
-      EXPECT_EQ(style.own, at == begins[2] || at == begins.back());
+      EXPECT_EQ(style.own, at == numbers[2] || at == numbers.back());
     }
     // The document's field of each stretch's own.
-    ASSERT_TRUE(cursor.At(begins[0], &values, &style));
+    ASSERT_TRUE(cursor.At(numbers[0], &values, &style));
     EXPECT_EQ(values.data[0].first, 1);
-    ASSERT_TRUE(cursor.At(begins[3], &values, &style));
+    ASSERT_TRUE(cursor.At(numbers[3], &values, &style));
     EXPECT_EQ(values.data[0].first, 3000);
-    ASSERT_TRUE(cursor.At(begins[2], &values, &style));
+    ASSERT_TRUE(cursor.At(numbers[2], &values, &style));
     EXPECT_EQ(style.style.line_color, "ff0000ff");
-    EXPECT_FALSE(cursor.At(5, &values, &style));
-    EXPECT_FALSE(cursor.At(begins[7] + 1, &values, &style));
+    // A placemark that gave no record, and one past the last.
+    EXPECT_FALSE(cursor.At(numbers[7] + 1, &values, &style));
+    EXPECT_FALSE(cursor.At(base, &values, &style));
   }
 }
