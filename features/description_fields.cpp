@@ -125,6 +125,8 @@ std::vector<std::string> LinesOf(std::string_view html) {
   return lines;
 }
 
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
 bool IsSentencePunctuation(std::string_view gbk_character) {
   static constexpr std::string_view kMarks[] = {".", ",", ";", "!", "?", "\xA1\xA3", "\xA3\xAC", "\xA3\xBB", "\xA3\xA1", "\xA3\xBF"};
   for (std::string_view mark : kMarks) {
@@ -159,7 +161,10 @@ bool LineField(std::string_view line, DescriptionField* field) {
     const auto byte = static_cast<unsigned char>(line[at]);
     const size_t length = byte >= 0x81 && at + 1 < line.size() ? 2 : 1;
     const std::string_view character = line.substr(at, length);
-    const bool separator = character == ":" || character == "=" || character == "\xA3\xBA";
+    // A colon between two digits is part of a time ("17:30"), not the end of a name.
+    const bool in_time =
+        character == ":" && at > 0 && at + 1 < line.size() && IsDigit(line[at - 1]) && IsDigit(line[at + 1]);
+    const bool separator = (character == ":" && !in_time) || character == "=" || character == "\xA3\xBA";
     if (!separator) {
       if (IsSentencePunctuation(character)) return false;
       at += length;

@@ -493,6 +493,9 @@ TEST(DescriptionFields, TablesOfTwoCellRowsAndLinesOfNamesAndValues) {
   EXPECT_EQ(fields("We met at: the gate."), "");
   EXPECT_EQ(fields("备注：坡陡，弯多。<br>类别：山路"), "备注=坡陡，弯多。;类别=山路;");
   EXPECT_EQ(fields("Height: 30.5 m"), "Height=30.5 m;");
+  // A colon in a time is none of a name's.
+  EXPECT_EQ(fields("Start: 08:30<br>In transit from 2015-07-31T17:30:00 to 18:00"), "");
+  EXPECT_EQ(fields("Opens: 8:30<br>Closes = 17:00"), "Opens=8:30;Closes=17:00;");
   EXPECT_EQ(fields("http://example.com"), "");
   EXPECT_EQ(fields(""), "");
 }
