@@ -17,6 +17,7 @@ namespace {
 
 const std::string kAllFilesFilter = Ui(u8"所有文件|*.*");
 const std::string kExportCommand = Ui(u8"生成MIF");
+const std::string kRecordsUnread = Ui(u8"无法从临时文件读回地标的属性，没有写出文件。");
 
 std::string KmzErrorReason(KmzError error) {
   switch (error) {
@@ -283,6 +284,8 @@ void MainCommands::OnExportMif() {
     }
     if (report.zone_refused) {
       view_.ShowMessage(RefusedZoneMessage(report, export_crs_), kExportCommand, MessageIcon::kError);
+    } else if (report.records_unread) {
+      view_.ShowMessage(kRecordsUnread, kExportCommand, MessageIcon::kError);
     } else if (WriteFiles(files, kExportCommand, files.size() == 1 ? StaleMidBeside(path) : "")) {
       // A MIF file written alone took away the MID file of the MIF file it replaced.
       std::vector<std::string> written;
@@ -351,8 +354,9 @@ void MainCommands::ConvertFiles(const std::vector<std::string>& paths) {
       std::vector<std::pair<std::string, std::string_view>> views;
       for (const OutputFile& file : files) views.emplace_back(file.path, file.bytes);
       std::string failed = path;
-      status = report.zone_refused ? FileStatus::Failed(RefusedZoneMessage(report, crs))
-                                   : WriteFilesTogether(views, files.size() == 1 ? StaleMidBeside(mif) : "", &failed);
+      status = report.zone_refused    ? FileStatus::Failed(RefusedZoneMessage(report, crs))
+               : report.records_unread ? FileStatus::Failed(kRecordsUnread)
+                                       : WriteFilesTogether(views, files.size() == 1 ? StaleMidBeside(mif) : "", &failed);
       if (status.ok) {
         for (const OutputFile& file : files) outcome.written.push_back(file.path);
         std::vector<std::string> notes;
@@ -422,6 +426,10 @@ void MainCommands::MergeFiles(const std::vector<std::string>& paths, int type) {
   ExportMerged(inputs, ExportOptions(type), 1, append_to(merged.mif), append_to(merged.mid), &merged.report);
   if (merged.report.zone_refused) {
     view_.ShowMessage(RefusedZoneMessage(merged.report, export_crs_), kExportCommand, MessageIcon::kError);
+    return;
+  }
+  if (merged.report.records_unread) {
+    view_.ShowMessage(kRecordsUnread, kExportCommand, MessageIcon::kError);
     return;
   }
   const std::vector<OutputFile> files = {{mif, std::move(merged.mif)}, {MidPathFor(mif), std::move(merged.mid)}};

@@ -167,6 +167,9 @@ bool WriteConversion(const Conversion& conversion, const std::string& about, con
         },
         &report, rewindable ? &rewind : nullptr);
   }
+  if (status.ok && report.records_unread) {
+    status = FileStatus::Failed("the placemarks' values could not be read back from a temporary file");
+  }
   if (status.ok && report.zone_refused) {
     ReportFileError(about, RefusedZoneLine(report, options.conversion.crs));
     return false;

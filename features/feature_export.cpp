@@ -484,7 +484,10 @@ bool ExportInputs(const std::vector<ExportInput>& inputs, bool merge, const Conv
           return out;
         },
         [&](size_t, Written& out) {
-          if (out.unread) return false;
+          if (out.unread) {
+            report->records_unread = true;
+            return false;
+          }
           result->records.Add(out.result.records);
           result->tally.Add(out.result.tally);
           for (size_t z = 0; z < result->zones.size(); ++z) result->zones[z] += out.result.zones[z];
@@ -576,7 +579,7 @@ ConvertedText ConvertInMemory(const ExportSource& source, const ConversionOption
                             return true;
                           }};
   ExportWithOptions(source, options, 1, append_to(out.mif), append_to(out.mid), &out.report, &rewind);
-  if (out.report.zone_refused) {
+  if (out.report.zone_refused || out.report.records_unread) {
     out.mif.clear();
     out.mid.clear();
   }

@@ -34,6 +34,9 @@ struct ConversionReport {
   int zone = 0;
   bool zone_refused = false;
   size_t far_vertices = 0;
+  // The placemarks' values could not be read back from the temporary file they waited in:
+  // what was written is incomplete, and must not be kept.
+  bool records_unread = false;
 };
 
 // The MIF text of `source` with `options`, to `mif` in pieces; with attributes, the MID text

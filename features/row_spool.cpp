@@ -133,8 +133,10 @@ void RowSpool::AddStretch(std::string_view records, std::vector<int> field_of, u
     }
     const uint64_t offset = in_file_ + memory_.size();
     const std::string_view window = records.substr(from, to - from);
-    // Once the file fails, or where there is none, the records stay in memory.
-    if (file_ && memory_.empty() && std::fwrite(window.data(), 1, window.size(), file_) == window.size()) {
+    // Once the file fails, or where there is none, the records stay in memory: a window counts
+    // as in the file only once it has been handed to the system whole.
+    if (file_ && memory_.empty() && std::fwrite(window.data(), 1, window.size(), file_) == window.size() &&
+        std::fflush(file_) == 0) {
       in_file_ += window.size();
     } else {
       memory_.append(window);
@@ -145,12 +147,13 @@ void RowSpool::AddStretch(std::string_view records, std::vector<int> field_of, u
 }
 
 bool RowSpool::Read(uint64_t offset, size_t size, std::string& out) const {
+  if (g_fail_spool_reads_for_testing) return false;
   out.resize(size);
   size_t from_file = 0;
   if (offset < in_file_) {
     from_file = static_cast<size_t>(std::min<uint64_t>(size, in_file_ - offset));
     std::lock_guard<std::mutex> lock(reading_);
-    if (std::fflush(file_) != 0 || !SeekTo(file_, offset) ||
+    if (!SeekTo(file_, offset) ||
         std::fread(out.data(), 1, from_file, file_) != from_file) {
       return false;
     }

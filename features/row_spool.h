@@ -11,6 +11,10 @@
 #include "features/kml_features.h"
 #include "features/table_layout.h"
 
+// When set, every read of a spool fails: for the tests of an export that cannot read its
+// records back.
+inline bool g_fail_spool_reads_for_testing = false;
+
 // What the writing of a conversion takes from its first reading instead of reading the
 // placemarks again: the row values and the style of each placemark, as that reading found
 // them, one record after another in the order the placemarks begin. The records go to a

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "features/row_spool.h"
 #include "mif/mif_export.h"
 #include "tests/fake_main_view.h"
 #include "tests/test_support.h"
@@ -331,6 +332,18 @@ TEST_F(Commands, TheCoordinateSystemChosenOnSaveIsWrittenAndKeptForTheRun) {
   EXPECT_NE(ReadFileBytes(dir_ / "wgs84.mif").find("CoordSys Earth Projection 1, 104\r\n"), std::string::npos);
   EXPECT_EQ(view_.shown_dialogs.back().coordinate_system->items[0].caption,
             Ui(u8"经纬度（不标注基准面，与 MapInfo 默认相同）"));
+}
+
+TEST_F(Commands, AnExportThatCannotReadItsPlacemarksBackWritesNothing) {
+  view_.SetText(Control::编辑框1, "<kml><Placemark><name>a</name><Point><coordinates>1,2</coordinates></Point></Placemark></kml>");
+  WriteFileBytes(dir_ / "kept.mif", "old");
+  view_.answers = {{true, Path("kept"), 2}};
+  g_fail_spool_reads_for_testing = true;
+  commands_.OnExportMif();
+  g_fail_spool_reads_for_testing = false;
+  EXPECT_EQ(ReadFileBytes(dir_ / "kept.mif"), "old");
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "kept.mid"));
+  EXPECT_EQ(view_.messages.back().text, Ui(u8"无法从临时文件读回地标的属性，没有写出文件。"));
 }
 
 TEST_F(Commands, WhatTheMifAndMidLeftOutIsToldAfterTheyAreWritten) {
