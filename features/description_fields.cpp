@@ -1,6 +1,7 @@
 #include "features/description_fields.h"
 
 #include <algorithm>
+#include <span>
 
 #include "features/kml_values.h"
 
@@ -127,24 +128,32 @@ std::vector<std::string> LinesOf(std::string_view html) {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
+// What ends a sentence: ". ! ?" and "。！？" (GBK).
+constexpr std::string_view kSentenceEnds[] = {".", "!", "?", "\xA1\xA3", "\xA3\xA1", "\xA3\xBF"};
+// What parts its clauses: ", ;" and the full-width "，；", which a value seldom holds.
+constexpr std::string_view kClauseMarks[] = {",", ";"};
+constexpr std::string_view kFullWidthClauseMarks[] = {"\xA3\xAC", "\xA3\xBB"};
+
 bool IsSentencePunctuation(std::string_view gbk_character) {
-  static constexpr std::string_view kMarks[] = {".", ",", ";", "!", "?", "\xA1\xA3", "\xA3\xAC", "\xA3\xBB", "\xA3\xA1", "\xA3\xBF"};
-  for (std::string_view mark : kMarks) {
-    if (gbk_character == mark) return true;
+  using Marks = std::span<const std::string_view>;
+  for (Marks marks : {Marks(kSentenceEnds), Marks(kClauseMarks), Marks(kFullWidthClauseMarks)}) {
+    if (std::find(marks.begin(), marks.end(), gbk_character) != marks.end()) return true;
   }
   return false;
 }
 
-// Whether a value reads as the end of a sentence rather than as a field's: it ends with a
-// full stop, "!" or "?", or holds a full-width comma or semicolon (GBK).
+// Whether a value reads as the end of a sentence rather than as a field's: it ends as a
+// sentence ends, or holds a full-width comma or semicolon.
 bool ReadsAsSentence(std::string_view value) {
-  for (std::string_view end : {".", "!", "?", "\xA1\xA3", "\xA3\xA1", "\xA3\xBF"}) {
+  for (std::string_view end : kSentenceEnds) {
     if (value.ends_with(end)) return true;
   }
   for (size_t at = 0; at + 1 < value.size(); ++at) {
     if (static_cast<unsigned char>(value[at]) < 0x81) continue;
     const std::string_view character = value.substr(at++, 2);
-    if (character == "\xA3\xAC" || character == "\xA3\xBB") return true;
+    for (std::string_view mark : kFullWidthClauseMarks) {
+      if (character == mark) return true;
+    }
   }
   return false;
 }

@@ -369,14 +369,15 @@ void PlaceInPlanOrder(std::string_view text, std::array<KindPlan, 3>& plans, Par
   }
 }
 
+// What the reading of the placemarks keeps for `options`.
+FeatureReading ReadingFor(const ConversionOptions& options) {
+  return {options.plain_descriptions, options.description_fields};
+}
+
 }  // namespace
 
 TableOptions TableOptionsFor(const ConversionOptions& options) {
   return {options.typed, options.times, options.plain_descriptions, options.altitude};
-}
-
-FeatureReading ReadingFor(const ConversionOptions& options) {
-  return {options.plain_descriptions, options.description_fields};
 }
 
 DocumentSurvey SurveyDocument(const ExportSource& source, const ConversionOptions& options, int threads,

@@ -26,8 +26,7 @@ struct DocumentSurvey {
   std::unique_ptr<RowSpool> spool;
 };
 
-// What the readings of the placemarks keep for `options`, and what their table holds.
-FeatureReading ReadingFor(const ConversionOptions& options);
+// What the table of `options` holds.
 TableOptions TableOptionsFor(const ConversionOptions& options);
 
 // Reads `source` once, in stretches of about `block` bytes on up to `threads` threads: the

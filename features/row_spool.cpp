@@ -10,10 +10,9 @@
 namespace {
 
 // A record: the placemark's number in its stretch (4 bytes), the size of the rest (4), its
-// flags (1 byte), which
-// of its name, description and three times it has (1 byte), those values, its count of
-// ExtendedData values and each value's field and value, and, with styles, its styleUrl and
-// its own style's seven texts. A value is its whole size and its text (of which a row takes
+// flags (1 byte), which of its name, description and three times it has (1 byte), those
+// values, its count of ExtendedData values and each value's field and value, and, with
+// styles, its styleUrl and its own style's seven texts. A value is its whole size and its text (of which a row takes
 // 254 bytes at the most); a text its size and its bytes; a count or size takes 7 bits a byte.
 enum Flags : uint8_t { kDescribedTwice = 1, kStyled = 2, kOwnStyle = 4 };
 
@@ -66,6 +65,14 @@ uint32_t NumberAt(std::string_view records, size_t at) {
   return number;
 }
 
+// Where the record at `at` ends, and (`rest`) where what follows its size begins.
+size_t RecordEnd(std::string_view records, size_t at, const char** rest = nullptr) {
+  const char* p = records.data() + at + sizeof(uint32_t);
+  const auto size = static_cast<size_t>(Get32(p));
+  if (rest) *rest = p;
+  return static_cast<size_t>(p - records.data()) + size;
+}
+
 // The seven texts of a style, in the order a record holds them.
 template <typename Style>
 auto StyleTexts(Style& style) {
@@ -83,7 +90,7 @@ bool SeekTo(std::FILE* file, uint64_t offset) {
 
 }  // namespace
 
-RowSpool::RowSpool(bool in_file) : file_(in_file ? OpenScratchFile() : nullptr) {}
+RowSpool::RowSpool(bool in_file) : use_file_(in_file) {}
 
 RowSpool::~RowSpool() {
   if (file_) std::fclose(file_);
@@ -122,15 +129,13 @@ void RowSpool::AppendRecord(const KmlFeatures& reading, const Placemark& placema
 
 void RowSpool::AddStretch(std::string_view records, std::vector<int> field_of, uint32_t first_number) {
   if (records.empty()) return;
+  // Made with the first records: a conversion that has none makes no file.
+  if (use_file_ && !file_ && windows_.empty()) file_ = OpenScratchFile();
   auto fields = std::make_shared<const std::vector<int>>(std::move(field_of));
   // In windows of about kWindow bytes, each of whole records: a cursor holds one at a time.
   for (size_t from = 0; from < records.size();) {
     size_t to = from;
-    while (to < records.size() && to - from < kWindow) {
-      const char* p = records.data() + to + sizeof(uint32_t);
-      const auto size = static_cast<size_t>(Get32(p));
-      to = static_cast<size_t>(p - records.data()) + size;
-    }
+    while (to < records.size() && to - from < kWindow) to = RecordEnd(records, to);
     const uint64_t offset = in_file_ + memory_.size();
     const std::string_view window = records.substr(from, to - from);
     // Once the file fails, or where there is none, the records stay in memory: a window counts
@@ -141,7 +146,7 @@ void RowSpool::AddStretch(std::string_view records, std::vector<int> field_of, u
     } else {
       memory_.append(window);
     }
-    stretches_.push_back({first_number + NumberAt(records, from), first_number, offset, window.size(), fields});
+    windows_.push_back({first_number + NumberAt(records, from), first_number, offset, window.size(), fields});
     from = to;
   }
 }
@@ -157,46 +162,46 @@ bool RowSpool::Read(uint64_t offset, size_t size, std::string& out) const {
         std::fread(out.data(), 1, from_file, file_) != from_file) {
       return false;
     }
+    // Where the next records are written, should more come.
     std::fseek(file_, 0, SEEK_END);
   }
   std::memcpy(out.data() + from_file, memory_.data() + (offset + from_file - in_file_), size - from_file);
   return true;
 }
 
-bool RowSpool::Cursor::Load(size_t stretch) {
-  if (stretch == stretch_) return true;
-  const Stretch& s = spool_.stretches_[stretch];
-  stretch_ = SIZE_MAX;
-  if (!spool_.Read(s.offset, static_cast<size_t>(s.size), records_)) return false;
-  stretch_ = stretch;
+bool RowSpool::Cursor::Load(size_t window) {
+  if (window == window_) return true;
+  const Window& w = spool_.windows_[window];
+  window_ = SIZE_MAX;
+  if (!spool_.Read(w.offset, static_cast<size_t>(w.size), records_)) return false;
+  window_ = window;
   at_ = 0;
   return true;
 }
 
 bool RowSpool::Cursor::At(uint32_t number, RowValues* values, Style* style) {
-  const std::vector<Stretch>& stretches = spool_.stretches_;
-  auto after = std::upper_bound(stretches.begin(), stretches.end(), number,
-                                [](uint32_t n, const Stretch& s) { return n < s.first_number; });
-  if (after == stretches.begin() || !Load(static_cast<size_t>(after - stretches.begin() - 1))) return false;
-  const uint32_t base = stretches[stretch_].base;
+  const std::vector<Window>& windows = spool_.windows_;
+  auto after = std::upper_bound(windows.begin(), windows.end(), number,
+                                [](uint32_t n, const Window& w) { return n < w.first_number; });
+  if (after == windows.begin() || !Load(static_cast<size_t>(after - windows.begin() - 1))) return false;
+  const uint32_t base = windows[window_].base;
   // The placemarks are asked for in the order they begin, nearly always.
   if (at_ >= records_.size() || base + NumberAt(records_, at_) > number) at_ = 0;
   const char* p = nullptr;
   for (;;) {
     if (at_ >= records_.size()) return false;
-    p = records_.data() + at_ + sizeof(uint32_t);
-    const auto size = static_cast<size_t>(Get32(p));
+    const size_t end = RecordEnd(records_, at_, &p);
     const uint32_t found = base + NumberAt(records_, at_);
     if (found == number) break;
     if (found > number) return false;
-    at_ = static_cast<size_t>(p - records_.data()) + size;
+    at_ = end;
   }
   const auto flags = static_cast<uint8_t>(*p++);
   const auto present = static_cast<uint8_t>(*p++);
   values->described_twice = flags & kDescribedTwice;
   RowValue* fixed[] = {&values->name, &values->description, &values->times[0], &values->times[1], &values->times[2]};
   for (size_t v = 0; v < 5; ++v) *fixed[v] = present & (1 << v) ? GetValue(p) : RowValue();
-  const std::vector<int>& field_of = *stretches[stretch_].field_of;
+  const std::vector<int>& field_of = *windows[window_].field_of;
   values->data.resize(static_cast<size_t>(GetCount(p)));
   for (auto& [field, value] : values->data) {
     field = field_of[static_cast<size_t>(GetCount(p))];

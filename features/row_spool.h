@@ -19,7 +19,7 @@ inline bool g_fail_spool_reads_for_testing = false;
 // placemarks again: the row values and the style of each placemark, as that reading found
 // them, one record after another in the order the placemarks begin. The records go to a
 // temporary file (to memory where none can be had, or once a write to it fails), so that
-// only an entry for each stretch of the document stays in memory.
+// only an entry for each window of 64 KB of them stays in memory.
 class RowSpool {
  public:
   // `in_file` false keeps the records in memory.
@@ -55,17 +55,17 @@ class RowSpool {
     bool At(uint32_t number, RowValues* values, Style* style);
 
    private:
-    bool Load(size_t stretch);
+    bool Load(size_t window);
 
     const RowSpool& spool_;
-    size_t stretch_ = SIZE_MAX;  // whose records `records_` holds
+    size_t window_ = SIZE_MAX;  // whose records `records_` holds
     std::string records_;
     size_t at_ = 0;  // the record last found, or where the search begins
   };
 
  private:
-  // The records of a stretch, or of a part of one.
-  struct Stretch {
+  // Records of one stretch, about kWindow bytes of them, read at once.
+  struct Window {
     uint32_t first_number;  // of the placemark of its first record
     uint32_t base;          // of its stretch's first placemark: a record holds its number from there
     uint64_t offset, size;  // of its records
@@ -75,9 +75,10 @@ class RowSpool {
   // Copies size bytes from `offset` to `out`; false when the file fails to give them.
   bool Read(uint64_t offset, size_t size, std::string& out) const;
 
+  bool use_file_;
   std::FILE* file_ = nullptr;
   uint64_t in_file_ = 0;  // the records before this offset lie in the file, the rest in memory_
   std::string memory_;
-  std::vector<Stretch> stretches_;
+  std::vector<Window> windows_;
   mutable std::mutex reading_;  // of the file
 };
