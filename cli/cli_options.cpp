@@ -6,7 +6,7 @@ const char kUsage[] =
     "usage: geovant convert [--encoding utf-8|ansi] [-o OUTPUT] [--attributes] [--styles]\n"
     "                       [--polygons] [--tracks] [--multi] [--typed] [--times] [--empty-rows]\n"
     "                       [--plain-descriptions] [--links] [--all] [--description-fields]\n"
-    "                       [--altitude] [--merge -o OUTPUT]\n"
+    "                       [--altitude] [--merge -o OUTPUT] [--tab]\n"
     "                       [--crs wgs84|cgcs2000|gk3[:ZONE]|gk6[:ZONE] [--no-zone-prefix]] INPUT...\n"
     "       geovant analyse [--encoding utf-8|ansi] INPUT\n"
     "       geovant tags [--encoding utf-8|ansi] INPUT\n"
@@ -53,6 +53,9 @@ const char kUsage[] =
     "              with a first column Source, the input's name: convert --merge -o all.mif\n"
     "              a.kml b.kmz gives the rows \"a.kml\",... then \"b.kmz\",...; the columns are\n"
     "              those of all inputs by name\n"
+    "--tab         write MapInfo's native table instead: NAME.tab with NAME.dat, NAME.map and\n"
+    "              NAME.id, of the same objects, columns and styles. An OUTPUT ending in .tab\n"
+    "              asks for it too\n"
     "An input may also be a KMZ archive: its KML document is read.\n";
 
 namespace {
@@ -171,6 +174,14 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions* options, 
       options->merge = true;
       continue;
     }
+    if (name == "--tab" && !has_value) {
+      if (options->command != CliCommand::kConvert) {
+        *error = "option '" + name + "' belongs to convert";
+        return false;
+      }
+      options->tab = true;
+      continue;
+    }
     if (name == "--no-zone-prefix" && !has_value) {
       if (options->command != CliCommand::kConvert) {
         *error = "option '" + name + "' belongs to convert";
@@ -245,6 +256,15 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions* options, 
   }
   if (!options->merge && !options->output.empty() && operands.size() > 1) {
     *error = "-o takes one input only";
+    return false;
+  }
+  if (options->output.size() > 4) {
+    std::string extension = options->output.substr(options->output.size() - 4);
+    std::transform(extension.begin(), extension.end(), extension.begin(), [](char c) { return c | 0x20; });
+    if (extension == ".tab") options->tab = true;
+  }
+  if (options->tab && options->output == "-") {
+    *error = "--tab writes four files, which standard output cannot hold: name the table with -o NAME.tab";
     return false;
   }
   options->inputs = std::move(operands);

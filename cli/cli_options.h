@@ -17,6 +17,7 @@ struct CliOptions {
   std::string tag;                  // extract only
   ConversionOptions conversion;     // convert only: --attributes, --styles, --polygons, --tracks...
   bool merge = false;               // convert --merge: every input into the one output -o names
+  bool tab = false;                 // convert --tab (or -o NAME.tab): MapInfo's native table
 };
 
 // Parses argv[1..]. On a usage error returns false and says why in `error`.

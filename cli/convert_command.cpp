@@ -28,6 +28,7 @@
 #include "mif/file_export.h"
 #include "mif/mif_writer.h"
 #include "mif/table_files.h"
+#include "tab/tab_table.h"
 #include "tags/tag_index.h"
 
 namespace {
@@ -131,8 +132,12 @@ using ExportWith = std::function<void(const MifSink& mif, const MifSink& mid, Co
 
 // Writes the files of `conversion` with export_with, which writes them to the sinks; `about`
 // is what the lines of its report name.
+bool WriteTabConversion(const Conversion& conversion, const std::string& about, const CliOptions& options,
+                        const ExportWith& export_with);
+
 bool WriteConversion(const Conversion& conversion, const std::string& about, const CliOptions& options,
                      const ExportWith& export_with) {
+  if (conversion.tab) return WriteTabConversion(conversion, about, options, export_with);
   const std::string& output = conversion.output;
   const bool to_standard_output = output == "-";
   const std::string stale = to_standard_output || !conversion.mid.empty() ? "" : StaleMidBeside(output);
@@ -198,6 +203,112 @@ bool WriteConversion(const Conversion& conversion, const std::string& about, con
   return true;
 }
 
+// Text that waits for a second reading: in a temporary file, or in memory where none can be
+// made.
+class SpooledText {
+ public:
+  SpooledText() : file_(OpenScratchFile()) {}
+  ~SpooledText() {
+    if (file_) std::fclose(file_);
+  }
+  SpooledText(const SpooledText&) = delete;
+  SpooledText& operator=(const SpooledText&) = delete;
+
+  bool Write(std::string_view piece) {
+    if (!file_) {
+      memory_.append(piece);
+      return true;
+    }
+    return std::fwrite(piece.data(), 1, piece.size(), file_) == piece.size();
+  }
+  // A reader from the start; the text must be complete (and flushed) first.
+  LineReader Open() {
+    if (!file_) return LineReader(std::string_view(memory_));
+    std::fflush(file_);
+    std::rewind(file_);
+    std::FILE* file = file_;
+    return LineReader([file](char* buffer, size_t n) { return std::fread(buffer, 1, n, file); });
+  }
+
+ private:
+  std::FILE* file_;
+  std::string memory_;
+};
+
+// A table in MapInfo's native form: the MIF and MID text of the export wait in temporary
+// files, then become the four files of the table, which are put in place together or not
+// at all.
+bool WriteTabConversion(const Conversion& conversion, const std::string& about, const CliOptions& options,
+                        const ExportWith& export_with) {
+  SpooledText mif_text, mid_text;
+  bool spooled = true;
+  ConversionReport report;
+  export_with([&](std::string_view piece) { return spooled = spooled && mif_text.Write(piece); },
+              [&](std::string_view piece) { return spooled = spooled && mid_text.Write(piece); }, &report, nullptr);
+  if (!spooled) {
+    ReportFileError(conversion.output, "the table could not be written: no room for its temporary files");
+    return false;
+  }
+  if (report.records_unread) {
+    ReportFileError(conversion.output, "the placemarks' values could not be read back from a temporary file");
+    return false;
+  }
+  if (report.zone_refused) {
+    ReportFileError(about, RefusedZoneLine(report, options.conversion.crs));
+    return false;
+  }
+  const TabCompanions companions = CompanionsOf(conversion.output);
+  const std::string* paths[] = {&conversion.output, &companions.dat, &companions.map, &companions.id};
+  FileReplacement files[4];
+  FileStatus status;
+  std::string failed;
+  for (int f = 0; f < 4 && status.ok; ++f) {
+    if (!(status = files[f].Open(*paths[f])).ok) failed = *paths[f];
+  }
+  auto sink = [&](int f) {
+    return [&, f](std::string_view piece) {
+      if (status.ok && !(status = files[f].Write(piece)).ok) failed = *paths[f];
+      return status.ok;
+    };
+  };
+  auto start = [&](int f) {
+    return [&, f](std::string_view piece) {
+      if (status.ok && !(status = files[f].OverwriteStart(piece)).ok) failed = *paths[f];
+      return status.ok;
+    };
+  };
+  const TabSinks sinks{sink(0), sink(1), sink(2), sink(3), start(1), start(2), [&] {
+                         for (int f = 0; f < 4 && status.ok; ++f) {
+                           if (!(status = files[f].Restart()).ok) failed = *paths[f];
+                         }
+                         return status.ok;
+                       }};
+  TabReport table;
+  const OpenText open_mif = [&] { return mif_text.Open(); };
+  const OpenText open_mid = [&] { return mid_text.Open(); };
+  const bool written = status.ok && WriteTabTable(open_mif, options.conversion.Table() || options.merge ? &open_mid : nullptr,
+                                                  sinks, &table);
+  if (status.ok && !written) status = FileStatus::Failed("the table could not be made: " + table.error);
+  if (status.ok) {
+    size_t failed_index = 0;
+    status = CommitTogether({&files[0], &files[1], &files[2], &files[3]}, &failed_index);
+    if (!status.ok) {
+      failed = *paths[failed_index];
+      status.reason += "; the four files of " + conversion.output + " are left as they were";
+    }
+  }
+  if (!status.ok) {
+    ReportFileError(failed.empty() ? conversion.output : failed, status.reason);
+    return false;
+  }
+  for (const std::string& line : ReportLines(report, options.conversion)) ReportFileError(about, line);
+  if (table.styles_merged > 0) {
+    ReportFileError(about, GroupedDigits(table.styles_merged) +
+                               " objects have the nearest of the table's styles: a table holds 255 pens, brushes and symbols of each kind");
+  }
+  return true;
+}
+
 bool ConvertOneOrThrow(const Conversion& conversion, const CliOptions& options, int threads) {
   Input input;
   if (!input.Open(conversion.input)) return false;
@@ -251,6 +362,31 @@ bool ConvertOne(const Conversion& conversion, const CliOptions& options, int thr
 
 std::string Quoted(const std::string& path) { return "'" + path + "'"; }
 
+// Whether a table can be written to `tab_path`: a name ending in .tab, and neither it nor
+// its companions a stream.
+bool TabPathsUsable(const std::string& tab_path, const std::string& input, std::string* error) {
+  if (tab_path == "-" || KindOf(tab_path) == PathKind::kOther) {
+    *error = "--tab writes four files, and " + (tab_path == "-" ? "the table of " + Quoted(input) + " cannot go to standard output"
+                                                                : Quoted(tab_path) + " is a device or a pipe") +
+             ": name the table with -o NAME.tab";
+    return false;
+  }
+  std::string extension = tab_path.size() > 4 ? tab_path.substr(tab_path.size() - 4) : "";
+  for (char& c : extension) c = static_cast<char>(c | 0x20);
+  if (extension != ".tab") {
+    *error = "a table's name ends in .tab, and " + Quoted(tab_path) + " does not";
+    return false;
+  }
+  const TabCompanions companions = CompanionsOf(tab_path);
+  for (const std::string* path : {&companions.dat, &companions.map, &companions.id}) {
+    if (KindOf(*path) == PathKind::kOther) {
+      *error = Quoted(*path) + " is a device or a pipe, not a file that the table can be written to";
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string OutputPathFor(const std::string& input, const std::string& output_option) {
@@ -295,6 +431,18 @@ bool PlanConversions(const CliOptions& options, std::vector<Conversion>* plan, s
   plan->clear();
   for (const std::string& input : inputs) {
     Conversion conversion{input, OutputPathFor(input, options.output), ""};
+    if (options.tab) {
+      if (options.output.empty()) conversion.output = input == "-" ? "-" : ReplaceExtension(input, ".tab");
+      conversion.tab = true;
+      if (!TabPathsUsable(conversion.output, input, error)) return false;
+      const TabCompanions companions = CompanionsOf(conversion.output);
+      if (!claim(input, conversion.output) || !claim(input, companions.dat) || !claim(input, companions.map) ||
+          !claim(input, companions.id)) {
+        return false;
+      }
+      plan->push_back(std::move(conversion));
+      continue;
+    }
     if (options.conversion.Table()) {
       if (conversion.output == "-") {
         *error = "--attributes writes a MID file beside the MIF file, which " + Quoted(input) +
@@ -321,7 +469,15 @@ bool PlanConversions(const CliOptions& options, std::vector<Conversion>* plan, s
 
 bool PlanMerge(const CliOptions& options, Conversion* merged, std::string* error) {
   *merged = {"", options.output, MidPathFor(options.output)};
-  for (const std::string& path : {merged->output, merged->mid}) {
+  std::vector<std::string> paths{merged->output, merged->mid};
+  if (options.tab) {
+    merged->tab = true;
+    merged->mid.clear();
+    if (!TabPathsUsable(merged->output, "", error)) return false;
+    const TabCompanions companions = CompanionsOf(merged->output);
+    paths = {merged->output, companions.dat, companions.map, companions.id};
+  }
+  for (const std::string& path : paths) {
     if (path == "-" || KindOf(path) == PathKind::kOther) {
       *error = "--merge writes a MIF file and a MID file, and " + Quoted(path) + " is no file they can be written to";
       return false;

@@ -21,6 +21,7 @@ struct Conversion {
   std::string input;
   std::string output;
   std::string mid;  // with --attributes: the MID file beside the MIF file
+  bool tab = false;  // --tab: output is NAME.tab, written with its DAT, MAP and ID files
 };
 
 // The conversions that `options` ask for. A usage error, said in `error`, when standard input

@@ -1,0 +1,301 @@
+#include "tab/mif_objects.h"
+
+#include <charconv>
+#include <cstring>
+
+namespace {
+
+std::string_view Trimmed(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+  return s;
+}
+
+bool StartsWithWord(std::string_view line, std::string_view word, std::string_view* rest) {
+  if (line.size() < word.size()) return false;
+  for (size_t i = 0; i < word.size(); ++i) {
+    if ((line[i] | 0x20) != (word[i] | 0x20)) return false;
+  }
+  if (line.size() > word.size() && line[word.size()] != ' ' && line[word.size()] != '(') return false;
+  *rest = Trimmed(line.substr(word.size()));
+  return true;
+}
+
+template <typename Number>
+bool ParseNumber(std::string_view* text, Number* value) {
+  *text = Trimmed(*text);
+  auto [end, result] = std::from_chars(text->data(), text->data() + text->size(), *value);
+  if (result != std::errc()) return false;
+  text->remove_prefix(static_cast<size_t>(end - text->data()));
+  return true;
+}
+
+// The numbers of a clause "(a,b,c)" in `text`; how many were read, up to `n`.
+size_t ClauseNumbers(std::string_view text, long* numbers, size_t n) {
+  size_t open = text.find('(');
+  if (open == std::string_view::npos) return 0;
+  text.remove_prefix(open + 1);
+  size_t count = 0;
+  while (count < n && ParseNumber(&text, &numbers[count])) {
+    ++count;
+    text = Trimmed(text);
+    if (text.empty() || text.front() != ',') break;
+    text.remove_prefix(1);
+  }
+  return count;
+}
+
+bool ReadVertices(LineReader& lines, size_t count, MifPart* part, std::string* error) {
+  std::string_view line;
+  for (size_t i = 0; i < count; ++i) {
+    double x = 0, y = 0;
+    if (!lines.Next(&line) || !ParseNumber(&line, &x) || !ParseNumber(&line, &y)) {
+      *error = "a vertex line is missing or holds no two numbers";
+      return false;
+    }
+    part->xy.push_back(x);
+    part->xy.push_back(y);
+  }
+  return true;
+}
+
+// The style lines after a part's vertices; the first other line is given back.
+void ReadStyles(LineReader& lines, MifPart* part) {
+  std::string_view line;
+  while (lines.Next(&line)) {
+    std::string_view rest, trimmed = Trimmed(line);
+    long n[3] = {};
+    if (StartsWithWord(trimmed, "Pen", &rest) && ClauseNumbers(rest, n, 3) == 3) {
+      part->pen = {static_cast<int>(n[0]), static_cast<int>(n[1]), static_cast<uint32_t>(n[2])};
+    } else if (StartsWithWord(trimmed, "Brush", &rest)) {
+      const size_t count = ClauseNumbers(rest, n, 3);
+      part->brush.pattern = static_cast<int>(n[0]);
+      part->brush.fore = static_cast<uint32_t>(n[1]);
+      part->brush.transparent = count < 3;
+      part->brush.back = count < 3 ? 0xFFFFFF : static_cast<uint32_t>(n[2]);
+    } else if (StartsWithWord(trimmed, "Symbol", &rest) && ClauseNumbers(rest, n, 3) == 3) {
+      part->symbol = {static_cast<int>(n[0]), static_cast<uint32_t>(n[1]), static_cast<int>(n[2])};
+    } else {
+      lines.PutBack(line);
+      return;
+    }
+  }
+}
+
+// A count on a line of its own, or after a keyword.
+bool ReadCount(std::string_view text, size_t* count) {
+  text = Trimmed(text);
+  auto [end, result] = std::from_chars(text.data(), text.data() + text.size(), *count);
+  return result == std::errc() && end == text.data() + text.size();
+}
+
+// Reads the part that `line` begins (trimmed); false when it begins none.
+bool ReadPart(LineReader& lines, std::string_view line, MifPart* part, std::string* error) {
+  part->sections.clear();
+  part->xy.clear();
+  part->multiple = false;
+  part->pen = Pen();
+  part->brush = Brush();
+  part->symbol = Symbol();
+  std::string_view rest;
+  size_t count = 0;
+  if (StartsWithWord(line, "Point", &rest)) {
+    part->kind = MifPart::Kind::kPoint;
+    double x = 0, y = 0;
+    if (!ParseNumber(&rest, &x) || !ParseNumber(&rest, &y)) {
+      *error = "a Point holds no two numbers";
+      return false;
+    }
+    part->xy = {x, y};
+    part->sections = {1};
+  } else if (StartsWithWord(line, "Multipoint", &rest) || StartsWithWord(line, "Pline", &rest)) {
+    const bool points = line[0] == 'M' || line[0] == 'm';
+    part->kind = points ? MifPart::Kind::kMultipoint : MifPart::Kind::kPline;
+    std::string_view after;
+    if (!points && StartsWithWord(rest, "Multiple", &after)) {
+      part->multiple = true;
+      if (!ReadCount(after, &count)) return *error = "a Pline Multiple has no count", false;
+      for (size_t s = 0; s < count; ++s) {
+        size_t vertices = 0;
+        std::string_view count_line;
+        if (!lines.Next(&count_line) || !ReadCount(count_line, &vertices)) {
+          return *error = "a section of a Pline Multiple has no count", false;
+        }
+        part->sections.push_back(static_cast<uint32_t>(vertices));
+        if (!ReadVertices(lines, vertices, part, error)) return false;
+      }
+    } else {
+      if (!ReadCount(rest, &count)) return *error = "a Pline or Multipoint has no count", false;
+      part->sections.push_back(static_cast<uint32_t>(count));
+      if (!ReadVertices(lines, count, part, error)) return false;
+    }
+  } else if (StartsWithWord(line, "Region", &rest)) {
+    part->kind = MifPart::Kind::kRegion;
+    if (!ReadCount(rest, &count)) return *error = "a Region has no count", false;
+    for (size_t s = 0; s < count; ++s) {
+      size_t vertices = 0;
+      std::string_view count_line;
+      if (!lines.Next(&count_line) || !ReadCount(count_line, &vertices)) {
+        return *error = "a polygon of a Region has no count", false;
+      }
+      part->sections.push_back(static_cast<uint32_t>(vertices));
+      if (!ReadVertices(lines, vertices, part, error)) return false;
+    }
+  } else {
+    *error = "a line begins no object: " + std::string(line.substr(0, 40));
+    return false;
+  }
+  ReadStyles(lines, part);
+  return true;
+}
+
+}  // namespace
+
+LineReader::LineReader(std::string_view text)
+    : read_([text](char* buffer, size_t n) mutable {
+        const size_t taken = std::min(n, text.size());
+        std::memcpy(buffer, text.data(), taken);
+        text.remove_prefix(taken);
+        return taken;
+      }) {}
+
+bool LineReader::Next(std::string_view* line) {
+  if (has_put_back_) {
+    has_put_back_ = false;
+    *line = put_back_;
+    return true;
+  }
+  for (;;) {
+    const size_t end = buffer_.find('\n', begin_);
+    if (end != std::string::npos || (ended_ && begin_ < buffer_.size())) {
+      const size_t stop = end == std::string::npos ? buffer_.size() : end;
+      std::string_view found = std::string_view(buffer_).substr(begin_, stop - begin_);
+      if (!found.empty() && found.back() == '\r') found.remove_suffix(1);
+      begin_ = end == std::string::npos ? buffer_.size() : end + 1;
+      *line = found;
+      return true;
+    }
+    if (ended_) return false;
+    buffer_.erase(0, begin_);
+    begin_ = 0;
+    const size_t old = buffer_.size();
+    constexpr size_t kPiece = size_t{1} << 16;
+    buffer_.resize(old + kPiece);
+    const size_t got = read_(buffer_.data() + old, kPiece);
+    buffer_.resize(old + got);
+    if (got == 0) ended_ = true;
+  }
+}
+
+bool ReadMifHeader(LineReader& lines, MifTableHeader* header, std::string* error) {
+  *header = MifTableHeader();
+  std::string_view line, rest;
+  while (lines.Next(&line)) {
+    line = Trimmed(line);
+    if (StartsWithWord(line, "Version", &rest)) {
+      if (!ParseNumber(&rest, &header->version)) return *error = "the Version line holds no number", false;
+    } else if (StartsWithWord(line, "CoordSys", &rest)) {
+      header->coordsys = rest;
+    } else if (StartsWithWord(line, "Columns", &rest)) {
+      size_t count = 0;
+      if (!ReadCount(rest, &count)) return *error = "the Columns line holds no count", false;
+      for (size_t c = 0; c < count; ++c) {
+        std::string_view column;
+        if (!lines.Next(&column)) return *error = "the header ends before its columns", false;
+        column = Trimmed(column);
+        const size_t blank = column.find_last_of(" \t");
+        if (blank == std::string_view::npos) return *error = "a column has no type", false;
+        MifColumn parsed;
+        parsed.name = Trimmed(column.substr(0, blank));
+        std::string_view type = column.substr(blank + 1), width;
+        if (StartsWithWord(type, "Char", &width)) {
+          long n[1] = {};
+          if (ClauseNumbers(width, n, 1) != 1) return *error = "a Char column has no width", false;
+          parsed.width = static_cast<int>(n[0]);
+        } else if (type == "Integer") {
+          parsed.type = MifColumn::Type::kInteger;
+          parsed.width = 4;
+        } else if (type == "Float") {
+          parsed.type = MifColumn::Type::kFloat;
+          parsed.width = 8;
+        } else if (type == "Logical") {
+          parsed.type = MifColumn::Type::kLogical;
+        } else {
+          return *error = "a column's type is none of Char, Integer, Float, Logical", false;
+        }
+        header->columns.push_back(std::move(parsed));
+      }
+    } else if (StartsWithWord(line, "Data", &rest)) {
+      return true;
+    }
+  }
+  *error = "the text ends before its Data line";
+  return false;
+}
+
+bool ReadMifObject(LineReader& lines, MifObject* object, std::string* error) {
+  std::string_view line;
+  do {
+    if (!lines.Next(&line)) return false;
+    line = Trimmed(line);
+  } while (line.empty());
+  std::string_view rest;
+  object->collection = false;
+  if (StartsWithWord(line, "None", &rest)) {
+    object->parts.clear();
+    return true;
+  }
+  size_t parts = 1;
+  if (StartsWithWord(line, "Collection", &rest)) {
+    object->collection = true;
+    if (!ReadCount(rest, &parts)) return *error = "a Collection has no count", false;
+    if (!lines.Next(&line)) return *error = "a Collection ends early", false;
+    line = Trimmed(line);
+  }
+  object->parts.resize(parts);
+  for (size_t p = 0; p < parts; ++p) {
+    if (p > 0) {
+      if (!lines.Next(&line)) return *error = "a Collection ends early", false;
+      line = Trimmed(line);
+    }
+    // ReadPart reads on from `line`, which the reader may then overwrite: keep a copy.
+    const std::string first(line);
+    if (!ReadPart(lines, first, &object->parts[p], error)) return false;
+  }
+  return true;
+}
+
+bool SplitMidRow(std::string_view row, size_t columns, std::vector<std::string>* values) {
+  values->clear();
+  size_t i = 0;
+  for (size_t c = 0; c < columns; ++c) {
+    std::string value;
+    if (i < row.size() && row[i] == '"') {
+      for (++i;; ++i) {
+        if (i >= row.size()) return false;
+        if (row[i] == '"') {
+          if (i + 1 < row.size() && row[i + 1] == '"') {
+            value += '"';
+            ++i;
+          } else {
+            ++i;
+            break;
+          }
+        } else {
+          value += row[i];
+        }
+      }
+    } else {
+      const size_t comma = row.find(',', i);
+      const size_t end = comma == std::string_view::npos ? row.size() : comma;
+      value.assign(row.substr(i, end - i));
+      i = end;
+    }
+    values->push_back(std::move(value));
+    if (c + 1 < columns) {
+      if (i >= row.size() || row[i] != ',') return false;
+      ++i;
+    }
+  }
+  return i == row.size();
+}

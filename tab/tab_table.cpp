@@ -1,0 +1,184 @@
+#include "tab/tab_table.h"
+
+#include <array>
+#include <charconv>
+#include <cstring>
+#include <optional>
+
+#include "tab/map_file.h"
+
+namespace {
+
+// The DAT file is a dBase table: a header, one description of 32 bytes per field, and rows
+// of fixed width, each after a blank (not deleted).
+constexpr size_t kDatFieldName = 10;
+
+int DatWidth(const MifColumn& column) {
+  switch (column.type) {
+    case MifColumn::Type::kChar: return column.width;
+    case MifColumn::Type::kInteger: return 4;
+    case MifColumn::Type::kFloat: return 8;
+    case MifColumn::Type::kLogical: return 1;
+  }
+  return column.width;
+}
+
+// At most `limit` bytes of GBK text `name`, not parting a character.
+std::string_view CutGbk(std::string_view name, size_t limit) {
+  size_t at = 0;
+  while (at < name.size()) {
+    const size_t length = static_cast<unsigned char>(name[at]) >= 0x81 && at + 1 < name.size() ? 2 : 1;
+    if (at + length > limit) break;
+    at += length;
+  }
+  return name.substr(0, at);
+}
+
+std::string DatHeader(const std::vector<MifColumn>& columns, size_t rows) {
+  std::string h(32, '\0');
+  // A fixed date, so that the same input gives the same bytes.
+  h[0] = 0x03;
+  h[1] = 100;  // 2000
+  h[2] = 1;
+  h[3] = 1;
+  const uint32_t count = static_cast<uint32_t>(rows);
+  std::memcpy(&h[4], &count, 4);
+  const uint16_t header_size = static_cast<uint16_t>(32 + 32 * columns.size() + 1);
+  uint16_t row_size = 1;
+  for (const MifColumn& column : columns) row_size = static_cast<uint16_t>(row_size + DatWidth(column));
+  std::memcpy(&h[8], &header_size, 2);
+  std::memcpy(&h[10], &row_size, 2);
+  for (const MifColumn& column : columns) {
+    std::string field(32, '\0');
+    const std::string_view name = CutGbk(column.name, kDatFieldName);
+    std::memcpy(field.data(), name.data(), name.size());
+    field[11] = 'C';  // whatever the column's type: the TAB file gives it
+    field[16] = static_cast<char>(DatWidth(column));
+    h += field;
+  }
+  h += '\x0d';
+  return h;
+}
+
+void AppendDatValue(const MifColumn& column, std::string_view value, std::string& row) {
+  switch (column.type) {
+    case MifColumn::Type::kChar: {
+      const std::string_view kept = CutGbk(value, static_cast<size_t>(column.width));
+      row.append(kept);
+      row.append(static_cast<size_t>(column.width) - kept.size(), '\0');
+      return;
+    }
+    case MifColumn::Type::kInteger: {
+      int32_t number = 0;
+      std::from_chars(value.data(), value.data() + value.size(), number);
+      row.append(reinterpret_cast<const char*>(&number), 4);
+      return;
+    }
+    case MifColumn::Type::kFloat: {
+      double number = 0;
+      std::from_chars(value.data(), value.data() + value.size(), number);
+      row.append(reinterpret_cast<const char*>(&number), 8);
+      return;
+    }
+    case MifColumn::Type::kLogical:
+      row += !value.empty() && (value[0] == 'T' || value[0] == 't') ? 'T' : 'F';
+      return;
+  }
+}
+
+std::string TabText(const MifTableHeader& header, int version) {
+  std::string t = "!table\r\n!version " + std::to_string(version) +
+                  "\r\n!charset WindowsSimpChinese\r\n\r\nDefinition Table\r\n  Type NATIVE Charset \"WindowsSimpChinese\"\r\n"
+                  "  Fields " +
+                  std::to_string(header.columns.size()) + "\r\n";
+  for (const MifColumn& column : header.columns) {
+    t += "    " + column.name;
+    switch (column.type) {
+      case MifColumn::Type::kChar: t += " Char (" + std::to_string(column.width) + ") ;\r\n"; break;
+      case MifColumn::Type::kInteger: t += " Integer ;\r\n"; break;
+      case MifColumn::Type::kFloat: t += " Float ;\r\n"; break;
+      case MifColumn::Type::kLogical: t += " Logical ;\r\n"; break;
+    }
+  }
+  return t;
+}
+
+// One writing of the table on `frame`; `beyond` gets the data's bounds when vertices lay
+// beyond the grid, and then nothing is complete.
+bool WriteOnce(const OpenText& open_mif, const OpenText* open_mid, const MapFrame& frame, const TabSinks& sinks,
+               TabReport* report, std::optional<std::array<double, 4>>* beyond) {
+  LineReader mif = open_mif();
+  MifTableHeader header;
+  if (!ReadMifHeader(mif, &header, &report->error)) return false;
+  std::optional<LineReader> mid;
+  if (open_mid) mid.emplace((*open_mid)());
+  const std::string dat_header = DatHeader(header.columns, 0);
+  if (!sinks.dat(dat_header) || !sinks.map(std::string(1024, '\0'))) return false;
+  MapWriter writer(frame, sinks.map, sinks.id);
+  MifObject object;
+  std::vector<std::string> values;
+  std::string row;
+  size_t rows = 0;
+  while (ReadMifObject(mif, &object, &report->error)) {
+    if (!writer.Add(object)) return false;
+    row.assign(1, ' ');
+    std::string_view line;
+    if (mid) {
+      if (!mid->Next(&line) || !SplitMidRow(line, header.columns.size(), &values)) {
+        report->error = "the MID file has no row of the MIF file's columns for object " + std::to_string(rows + 1);
+        return false;
+      }
+    } else {
+      values.assign(header.columns.size(), "");
+    }
+    for (size_t c = 0; c < header.columns.size(); ++c) AppendDatValue(header.columns[c], values[c], row);
+    if (!sinks.dat(row)) return false;
+    ++rows;
+  }
+  if (!report->error.empty()) return false;
+  std::string map_header;
+  if (!writer.Finish(&map_header)) return false;
+  if (writer.outside() > 0) {
+    *beyond = writer.bounds();
+    return true;
+  }
+  report->version = writer.version();
+  report->rows = rows;
+  report->quantum = frame.Quantum();
+  report->styles_merged = writer.styles_merged();
+  return sinks.dat("\x1a") && sinks.dat_start(DatHeader(header.columns, rows)) && sinks.map_start(map_header) &&
+         sinks.tab(TabText(header, writer.version()));
+}
+
+}  // namespace
+
+bool WriteTabTable(const OpenText& mif, const OpenText* mid, const TabSinks& sinks, TabReport* report) {
+  *report = TabReport();
+  std::string coordsys;
+  {
+    LineReader lines = mif();
+    MifTableHeader header;
+    if (!ReadMifHeader(lines, &header, &report->error)) return false;
+    coordsys = header.coordsys;
+  }
+  MapFrame frame;
+  if (!FrameOfCoordSys(coordsys, &frame)) {
+    report->error = "the coordinate system is none this program writes: " + coordsys;
+    return false;
+  }
+  std::optional<std::array<double, 4>> beyond;
+  if (!WriteOnce(mif, mid, frame, sinks, report, &beyond)) return false;
+  if (!beyond) return true;
+  // Vertices beyond the grid: once more, on one that holds them.
+  FrameOfCoordSys(coordsys, &frame, beyond->data());
+  std::optional<std::array<double, 4>> again;
+  return sinks.restart() && WriteOnce(mif, mid, frame, sinks, report, &again);
+}
+
+TabCompanions CompanionsOf(const std::string& tab_path) {
+  const size_t dot = tab_path.size() >= 4 ? tab_path.size() - 4 : 0;
+  const bool upper = tab_path.size() >= 4 && tab_path.compare(dot, 4, ".TAB") == 0;
+  const std::string base = tab_path.substr(0, dot);
+  return upper ? TabCompanions{base + ".DAT", base + ".MAP", base + ".ID"}
+               : TabCompanions{base + ".dat", base + ".map", base + ".id"};
+}
