@@ -274,9 +274,15 @@ void MapWriter::OrderRings(const MifPart& part, GridPart* grid) {
 }
 
 bool MapWriter::WriteBlock(const std::string& block) {
-  std::string padded = block;
-  padded.resize(kBlock, '\0');
-  return map_(padded);
+  out_.append(block);
+  out_.append(kBlock - block.size(), '\0');
+  return out_.size() < (size_t{1} << 20) || FlushOut();
+}
+
+bool MapWriter::FlushOut() {
+  const bool ok = out_.empty() || map_(out_);
+  out_.clear();
+  return ok;
 }
 
 bool MapWriter::PutCoordinate(const void* bytes, size_t size) {
@@ -359,7 +365,14 @@ bool MapWriter::FlushObjects() {
   objects_.clear();
   objects_box_ = Box();
   first_coordinates_ = last_coordinates_ = 0;
-  return ids.empty() || id_(ids);
+  ids_.append(ids);
+  return ids_.size() < (size_t{1} << 16) || FlushIds();
+}
+
+bool MapWriter::FlushIds() {
+  const bool ok = ids_.empty() || id_(ids_);
+  ids_.clear();
+  return ok;
 }
 
 void MapWriter::PutBox(const Box& box) {
@@ -674,6 +687,7 @@ bool MapWriter::Finish(std::string* header) {
     ++tool_blocks;
   }
 
+  if (!FlushOut() || !FlushIds()) return false;
   std::string& h = *header;
   h.assign(1024, '\0');
   std::memcpy(h.data(), kObjectLengths, sizeof kObjectLengths);

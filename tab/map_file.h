@@ -97,7 +97,9 @@ class MapWriter {
 
   bool AddPart(const MifPart& part);
   bool AddCollection(const MifObject& object);
-  bool WriteBlock(const std::string& block);
+  bool WriteBlock(const std::string& block);  // padded to a whole block
+  bool FlushOut();
+  bool FlushIds();
   uint32_t Allocate() {
     const uint32_t address = next_block_;
     next_block_ += 512;
@@ -106,6 +108,7 @@ class MapWriter {
 
   MapFrame frame_;
   Sink map_, id_;
+  std::string out_, ids_;  // what waits to go to map_ and id_
   uint32_t next_block_ = 1024;
   uint32_t row_ = 0;
 

@@ -117,11 +117,11 @@ bool WriteOnce(const OpenText& open_mif, const OpenText* open_mid, const MapFram
   MapWriter writer(frame, sinks.map, sinks.id);
   MifObject object;
   std::vector<std::string> values;
-  std::string row;
+  std::string rows_waiting;
   size_t rows = 0;
   while (ReadMifObject(mif, &object, &report->error)) {
     if (!writer.Add(object)) return false;
-    row.assign(1, ' ');
+    rows_waiting += ' ';
     std::string_view line;
     if (mid) {
       if (!mid->Next(&line) || !SplitMidRow(line, header.columns.size(), &values)) {
@@ -131,10 +131,14 @@ bool WriteOnce(const OpenText& open_mif, const OpenText* open_mid, const MapFram
     } else {
       values.assign(header.columns.size(), "");
     }
-    for (size_t c = 0; c < header.columns.size(); ++c) AppendDatValue(header.columns[c], values[c], row);
-    if (!sinks.dat(row)) return false;
+    for (size_t c = 0; c < header.columns.size(); ++c) AppendDatValue(header.columns[c], values[c], rows_waiting);
+    if (rows_waiting.size() > (size_t{1} << 20)) {
+      if (!sinks.dat(rows_waiting)) return false;
+      rows_waiting.clear();
+    }
     ++rows;
   }
+  if (!rows_waiting.empty() && !sinks.dat(rows_waiting)) return false;
   if (!report->error.empty()) return false;
   std::string map_header;
   if (!writer.Finish(&map_header)) return false;
@@ -173,6 +177,30 @@ bool WriteTabTable(const OpenText& mif, const OpenText* mid, const TabSinks& sin
   FrameOfCoordSys(coordsys, &frame, beyond->data());
   std::optional<std::array<double, 4>> again;
   return sinks.restart() && WriteOnce(mif, mid, frame, sinks, report, &again);
+}
+
+bool TabTableInMemory(std::string_view mif, const std::string_view* mid, TabFiles* files, TabReport* report) {
+  *files = TabFiles();
+  auto into = [](std::string& file) {
+    return [&file](std::string_view piece) {
+      file.append(piece);
+      return true;
+    };
+  };
+  auto over = [](std::string& file) {
+    return [&file](std::string_view piece) {
+      file.replace(0, std::min(piece.size(), file.size()), piece);
+      return true;
+    };
+  };
+  const TabSinks sinks{into(files->tab), into(files->dat), into(files->map), into(files->id),
+                       over(files->dat), over(files->map), [files] {
+                         *files = TabFiles();
+                         return true;
+                       }};
+  const OpenText open_mif = [mif] { return LineReader(mif); };
+  const OpenText open_mid = [mid] { return LineReader(*mid); };
+  return WriteTabTable(open_mif, mid ? &open_mid : nullptr, sinks, report);
 }
 
 TabCompanions CompanionsOf(const std::string& tab_path) {

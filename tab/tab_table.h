@@ -34,6 +34,12 @@ struct TabReport {
 using OpenText = std::function<LineReader()>;
 bool WriteTabTable(const OpenText& mif, const OpenText* mid, const TabSinks& sinks, TabReport* report);
 
+// The same, of texts held in memory, to files held in memory.
+struct TabFiles {
+  std::string tab, dat, map, id;
+};
+bool TabTableInMemory(std::string_view mif, const std::string_view* mid, TabFiles* files, TabReport* report);
+
 // The names of the other three files of the table `tab_path` (NAME.tab or NAME.TAB): the
 // same name with .dat, .map and .id, in the letter case of its extension.
 struct TabCompanions {

@@ -12,6 +12,7 @@
 #include "document/encoding.h"
 #include "document/text_io.h"
 #include "features/feature_export.h"
+#include "tab/tab_table.h"
 #include "mif/coordinate_system.h"
 #include "mif/transverse_mercator.h"
 #include "mif/mif_export.h"
@@ -200,9 +201,11 @@ std::string Run(const std::string& command) {
 
 struct ReadFeature {
   std::string geometry;  // as ExpectedRecords writes it; empty for none
+  std::string wkt;       // as ogrinfo prints it
   std::string name;      // the Name field, converted to GBK
   std::string style;
   size_t fields = 0;     // the fields it has a value of
+  std::string values;    // the lines of its fields
 };
 
 // The features that ogrinfo reads from `path`, in order.
@@ -213,19 +216,42 @@ std::vector<ReadFeature> ReadBack(const std::string& path) {
   std::string line;
   while (std::getline(lines, line)) {
     if (line.rfind("OGRFeature(", 0) == 0) features.emplace_back();
-    if (line.find("ERROR") != std::string::npos) features.push_back({"ERROR " + line, "", ""});
+    if (line.find("ERROR") != std::string::npos) features.push_back({"ERROR " + line, "", "", "", 0, ""});
     if (features.empty()) continue;
     if (line.size() > 2 && line[0] == ' ' && line[1] == ' ' && line[2] >= 'A' && line[2] <= 'Z' &&
         line.find(" (") != std::string::npos && line.find(" = ") == std::string::npos) {
       features.back().geometry = WktObject(std::string_view(line).substr(2)).Read();
+      features.back().wkt = line.substr(2);
     }
     if (line.rfind("  Name (String) = ", 0) == 0) features.back().name = Utf8ToAnsi(line.substr(18));
     if (line.rfind("  ", 0) == 0 && line.find(") = ") != std::string::npos && line.rfind("  Style = ", 0) != 0) {
       ++features.back().fields;
     }
     if (line.rfind("  Style = ", 0) == 0) features.back().style = line.substr(10);
+    if (line.rfind("  ", 0) == 0 && line.find(") = ") != std::string::npos && line.rfind("  Style = ", 0) != 0) {
+      features.back().values += line + "\n";
+    }
   }
   return features;
+}
+
+// The numbers of a WKT text, and the text with each number as '#'.
+std::pair<std::vector<double>, std::string> NumbersOfWkt(const std::string& wkt) {
+  std::vector<double> numbers;
+  std::string shape;
+  for (size_t i = 0; i < wkt.size();) {
+    char* end = nullptr;
+    const bool starts = wkt[i] == '-' || (wkt[i] >= '0' && wkt[i] <= '9');
+    const double value = starts ? std::strtod(wkt.c_str() + i, &end) : 0;
+    if (starts && end != wkt.c_str() + i) {
+      numbers.push_back(value);
+      shape += '#';
+      i = static_cast<size_t>(end - wkt.c_str());
+    } else {
+      shape += wkt[i++];
+    }
+  }
+  return {numbers, shape};
 }
 
 std::vector<std::string> Geometries(const std::vector<ReadFeature>& features) {
@@ -514,4 +540,69 @@ TEST(Corpus, GaussKrugerVerticesAgreeWithProjAndGdalReadsTheFrame) {
     }
   }
   EXPECT_GT(compared, 100u);
+}
+
+TEST(Corpus, GdalReadsEveryTableBackAsItsMifFileAndFindsItsObjectsThroughTheIndex) {
+  ConversionOptions gk = ConversionOptions::All();
+  gk.description_fields = gk.altitude = true;
+  ParseCoordinateSystem("gk3", &gk.crs, nullptr);
+  const std::pair<const char*, ConversionOptions> runs[] = {{"", {}}, {"all", ConversionOptions::All()}, {"gk", gk}};
+  ScopedTempDir dir;
+  int tables = 0, found = 0;
+  for (const auto& kml : CorpusFiles()) {
+    const std::string bytes = ReadFileBytes(kml);
+    for (const auto& [name, options] : runs) {
+      SCOPED_TRACE(kml.filename().string() + " " + name);
+      std::string mid;
+      const std::string mif = Convert(bytes, options, &mid);
+      if (mif.empty()) continue;  // a zone refused
+      const std::string stem = kml.stem().string() + name;
+      WriteFileBytes(dir / (stem + ".mif"), mif);
+      if (options.Table()) WriteFileBytes(dir / (stem + ".mid"), mid);
+      TabFiles files;
+      TabReport report;
+      const std::string_view mid_text = mid;
+      ASSERT_TRUE(TabTableInMemory(mif, options.Table() ? &mid_text : nullptr, &files, &report)) << report.error;
+      WriteFileBytes(dir / (stem + ".tab"), files.tab);
+      WriteFileBytes(dir / (stem + ".dat"), files.dat);
+      WriteFileBytes(dir / (stem + ".map"), files.map);
+      WriteFileBytes(dir / (stem + ".id"), files.id);
+      const std::vector<ReadFeature> from_mif = ReadBack((dir / (stem + ".mif")).string());
+      const std::vector<ReadFeature> from_tab = ReadBack((dir / (stem + ".tab")).string());
+      ASSERT_EQ(from_tab.size(), from_mif.size());
+      for (size_t f = 0; f < from_mif.size(); ++f) {
+        SCOPED_TRACE(f + 1);
+        // Without a MID file the MIF file's one column has no values; the table's are empty.
+        if (options.Table()) {
+          EXPECT_EQ(from_tab[f].values, from_mif[f].values);
+        }
+        EXPECT_EQ(from_tab[f].style, from_mif[f].style);
+        const auto [tab_numbers, tab_shape] = NumbersOfWkt(from_tab[f].wkt);
+        const auto [mif_numbers, mif_shape] = NumbersOfWkt(from_mif[f].wkt);
+        ASSERT_EQ(tab_shape, mif_shape);
+        // Within the grid's quantum, and ogrinfo's printing (to about 13 digits, and 7 decimals).
+        for (size_t n = 0; n < mif_numbers.size(); ++n) {
+          EXPECT_NEAR(tab_numbers[n], mif_numbers[n], report.quantum + std::abs(mif_numbers[n]) * 3e-13 + 5e-8);
+        }
+      }
+      ++tables;
+      // A window over the middle of the data finds the same objects through the index as
+      // the MIF file's reading does by testing each.
+      const std::string extent = ::Run("ogrinfo -ro -so -al '" + (dir / (stem + ".mif")).string() + "' | grep Extent");
+      double x0, y0, x1, y1;
+      if (std::sscanf(extent.c_str(), "Extent: (%lf, %lf) - (%lf, %lf)", &x0, &y0, &x1, &y1) != 4 || x0 == x1 || y0 == y1) {
+        continue;  // a window of no width could not tell a vertex from its stored neighbour
+      }
+      char window[200];
+      std::snprintf(window, sizeof window, "-spat %.9f %.9f %.9f %.9f", x0 + (x1 - x0) / 4, y0 + (y1 - y0) / 4,
+                    x1 - (x1 - x0) / 3, y1 - (y1 - y0) / 3);
+      auto count = [&](const std::string& file) {
+        return ::Run("ogrinfo -ro -al -q " + std::string(window) + " '" + (dir / file).string() + "' | grep -c OGRFeature");
+      };
+      EXPECT_EQ(count(stem + ".tab"), count(stem + ".mif"));
+      found += std::atoi(count(stem + ".tab").c_str());
+    }
+  }
+  EXPECT_GT(tables, 100);
+  EXPECT_GT(found, 300);
 }

@@ -1,0 +1,96 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "tab/map_file.h"
+#include "tab/tab_table.h"
+
+namespace {
+
+constexpr char kMif[] =
+    "Version   300\r\nCharset \"WindowsSimpChinese\"\r\nDelimiter \",\"\r\nCoordSys Earth Projection 1, 104\r\n"
+    "Columns 2\r\n  名称 Char(4)\r\n  N Integer\r\nData\r\n\r\n"
+    "Point 116.391 39.907\r\n    Symbol (35,255,12)\r\n"
+    "Pline Multiple 2\r\n  3\r\n116.1 39.1\r\n116.2 39.2\r\n116.3 39.15\r\n  2\r\n116.4 39.4\r\n116.5 39.5\r\n"
+    "    Pen (3,2,16711680)\r\n"
+    "Region  2 \r\n  5\r\n116 39\r\n117 39\r\n117 40\r\n116 40\r\n116 39\r\n"
+    "  4\r\n116.2 39.2\r\n116.4 39.2\r\n116.4 39.4\r\n116.2 39.2\r\n    Pen (1,2,0)\r\n    Brush (2,65280)\r\n"
+    "None\r\n";
+constexpr char kMid[] = "\"点甲\",7\r\n\"线\",\r\n\"面\",-3\r\n\"空\",1\r\n";
+
+std::string Hex(std::string_view bytes) {
+  std::string hex;
+  char two[3];
+  for (unsigned char c : bytes) {
+    std::snprintf(two, sizeof two, "%02x", c);
+    hex += two;
+  }
+  return hex;
+}
+
+uint64_t Digest(std::string_view bytes) {
+  uint64_t h = 14695981039346656037ull;
+  for (unsigned char c : bytes) h = (h ^ c) * 1099511628211ull;
+  return h;
+}
+
+template <typename T>
+T At(const std::string& bytes, size_t offset) {
+  T value;
+  std::memcpy(&value, bytes.data() + offset, sizeof value);
+  return value;
+}
+
+TabFiles TableOf(std::string_view mif, std::string_view mid, TabReport* report) {
+  TabFiles files;
+  EXPECT_TRUE(TabTableInMemory(mif, &mid, &files, report)) << report->error;
+  return files;
+}
+
+}  // namespace
+
+TEST(TabTable, ASmallTableIsWrittenByteForByte) {
+  TabReport report;
+  const TabFiles files = TableOf(kMif, kMid, &report);
+  EXPECT_EQ(files.tab,
+            "!table\r\n!version 300\r\n!charset WindowsSimpChinese\r\n\r\nDefinition Table\r\n"
+            "  Type NATIVE Charset \"WindowsSimpChinese\"\r\n  Fields 2\r\n    名称 Char (4) ;\r\n    N Integer ;\r\n");
+  // A dBase header of 2 fields of type C (the TAB file types them), then the rows: the GBK
+  // name padded with zeros, the Integer in four bytes (0 where the MID had none).
+  EXPECT_EQ(Hex(files.dat),
+            "036401010400000061000900000000000000000000000000000000000000000"
+            "0c3fbb3c6000000000000004300000000040000000000000000000000000000"
+            "004e000000000000000000004300000000040000000000000000000000000000"
+            "000d20b5e3bcd70700000020cfdf00000000000020c3e60000fdffffff20bfd5"
+            "0000010000001a");
+  // The objects' addresses in the MAP file; none for the None row.
+  EXPECT_EQ(Hex(files.id), "14060000220600004a06000000000000");
+  ASSERT_EQ(files.map.size(), 3072u);
+  EXPECT_EQ(At<int32_t>(files.map, 0x100), 42424242);
+  EXPECT_EQ(files.map[0x614], 0x02);  // a point,
+  EXPECT_EQ(files.map[0x622], 0x26);  // a polyline of sections,
+  EXPECT_EQ(files.map[0x64a], 0x0e);  // a region, each of version 300
+  EXPECT_EQ(At<int16_t>(files.map, 0x64a + 13), 2);  // of two rings, the first with one hole:
+  const int32_t rings = At<int32_t>(files.map, 0x64a + 5);
+  EXPECT_EQ(At<int16_t>(files.map, rings + 2), 1);
+  EXPECT_EQ(At<int16_t>(files.map, rings + 24 + 2), 0);
+  // One pen each for the polyline and the region, one brush, one symbol.
+  EXPECT_EQ(Hex(files.map.substr(0x164, 3)), "020101");
+  EXPECT_EQ(Digest(files.map), 17065591223557039389u);
+  EXPECT_EQ(report.quantum, 9e-8);
+  EXPECT_EQ(report.rows, 4u);
+}
+
+TEST(TabTable, AVertexBeyondTheEarthWidensTheGridInsteadOfMovingIt) {
+  std::string mif = kMif;
+  mif.replace(mif.find("Point 116.391"), 13, "Point 200.5");
+  TabReport report;
+  const TabFiles files = TableOf(mif, kMid, &report);
+  ASSERT_EQ(files.map.size(), 3072u);
+  const double scale = At<double>(files.map, 0x170), displacement = At<double>(files.map, 0x180);
+  EXPECT_NEAR((At<int32_t>(files.map, 0x614 + 5) - displacement) / scale, 200.5, report.quantum);
+  EXPECT_GT(report.quantum, 9e-8);
+  EXPECT_LT(report.quantum, 1e-7);
+}
