@@ -382,52 +382,42 @@ void MapWriter::PutBox(const Box& box) {
   Put32(box.max_y);
 }
 
-uint8_t MapWriter::PenOf(const Pen& pen) {
-  auto found = std::find(pens_.begin(), pens_.end(), pen);
-  if (found == pens_.end() && pens_.size() < 255) {
-    pens_.push_back(pen);
-    pen_uses_.push_back(0);
-    found = pens_.end() - 1;
-  } else if (found == pens_.end()) {
-    ++styles_merged_;
-    found = std::min_element(pens_.begin(), pens_.end(), [&](const Pen& a, const Pen& b) {
-      return ColorDistance(a.color, pen.color) + (a.width != pen.width) < ColorDistance(b.color, pen.color) + (b.width != pen.width);
-    });
+namespace {
+
+// The number (from 1) of `style` among the table's `kept`, which it joins while there is room;
+// beyond that the nearest kept by `distance`, counted in *merged.
+template <typename Style, typename Distance>
+uint8_t NumberOf(const Style& style, std::vector<Style>& kept, std::vector<uint32_t>& uses, size_t* merged,
+                 Distance distance) {
+  auto found = std::find(kept.begin(), kept.end(), style);
+  if (found == kept.end() && kept.size() < 255) {
+    kept.push_back(style);
+    uses.push_back(0);
+    found = kept.end() - 1;
+  } else if (found == kept.end()) {
+    ++*merged;
+    found = std::min_element(kept.begin(), kept.end(),
+                             [&](const Style& a, const Style& b) { return distance(a) < distance(b); });
   }
-  ++pen_uses_[static_cast<size_t>(found - pens_.begin())];
-  return static_cast<uint8_t>(found - pens_.begin() + 1);
+  ++uses[static_cast<size_t>(found - kept.begin())];
+  return static_cast<uint8_t>(found - kept.begin() + 1);
+}
+
+}  // namespace
+
+uint8_t MapWriter::PenOf(const Pen& pen) {
+  return NumberOf(pen, pens_, pen_uses_, &styles_merged_,
+                  [&](const Pen& a) { return ColorDistance(a.color, pen.color) + (a.width != pen.width); });
 }
 
 uint8_t MapWriter::BrushOf(const Brush& brush) {
-  auto found = std::find(brushes_.begin(), brushes_.end(), brush);
-  if (found == brushes_.end() && brushes_.size() < 255) {
-    brushes_.push_back(brush);
-    brush_uses_.push_back(0);
-    found = brushes_.end() - 1;
-  } else if (found == brushes_.end()) {
-    ++styles_merged_;
-    found = std::min_element(brushes_.begin(), brushes_.end(), [&](const Brush& a, const Brush& b) {
-      return ColorDistance(a.fore, brush.fore) < ColorDistance(b.fore, brush.fore);
-    });
-  }
-  ++brush_uses_[static_cast<size_t>(found - brushes_.begin())];
-  return static_cast<uint8_t>(found - brushes_.begin() + 1);
+  return NumberOf(brush, brushes_, brush_uses_, &styles_merged_,
+                  [&](const Brush& a) { return ColorDistance(a.fore, brush.fore); });
 }
 
 uint8_t MapWriter::SymbolOf(const Symbol& symbol) {
-  auto found = std::find(symbols_.begin(), symbols_.end(), symbol);
-  if (found == symbols_.end() && symbols_.size() < 255) {
-    symbols_.push_back(symbol);
-    symbol_uses_.push_back(0);
-    found = symbols_.end() - 1;
-  } else if (found == symbols_.end()) {
-    ++styles_merged_;
-    found = std::min_element(symbols_.begin(), symbols_.end(), [&](const Symbol& a, const Symbol& b) {
-      return ColorDistance(a.color, symbol.color) < ColorDistance(b.color, symbol.color);
-    });
-  }
-  ++symbol_uses_[static_cast<size_t>(found - symbols_.begin())];
-  return static_cast<uint8_t>(found - symbols_.begin() + 1);
+  return NumberOf(symbol, symbols_, symbol_uses_, &styles_merged_,
+                  [&](const Symbol& a) { return ColorDistance(a.color, symbol.color); });
 }
 
 bool MapWriter::Add(const MifObject& object) {
