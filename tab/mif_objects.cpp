@@ -89,6 +89,20 @@ bool ReadCount(std::string_view text, size_t* count) {
   return result == std::errc() && end == text.data() + text.size();
 }
 
+// `count` sections, each its count of vertices on a line, then its vertices.
+bool ReadSections(LineReader& lines, size_t count, MifPart* part, std::string* error) {
+  for (size_t s = 0; s < count; ++s) {
+    size_t vertices = 0;
+    std::string_view count_line;
+    if (!lines.Next(&count_line) || !ReadCount(count_line, &vertices)) {
+      return *error = "a section of a Pline Multiple or Region has no count", false;
+    }
+    part->sections.push_back(static_cast<uint32_t>(vertices));
+    if (!ReadVertices(lines, vertices, part, error)) return false;
+  }
+  return true;
+}
+
 // Reads the part that `line` begins (trimmed); false when it begins none.
 bool ReadPart(LineReader& lines, std::string_view line, MifPart* part, std::string* error) {
   part->sections.clear();
@@ -115,15 +129,7 @@ bool ReadPart(LineReader& lines, std::string_view line, MifPart* part, std::stri
     if (!points && StartsWithWord(rest, "Multiple", &after)) {
       part->multiple = true;
       if (!ReadCount(after, &count)) return *error = "a Pline Multiple has no count", false;
-      for (size_t s = 0; s < count; ++s) {
-        size_t vertices = 0;
-        std::string_view count_line;
-        if (!lines.Next(&count_line) || !ReadCount(count_line, &vertices)) {
-          return *error = "a section of a Pline Multiple has no count", false;
-        }
-        part->sections.push_back(static_cast<uint32_t>(vertices));
-        if (!ReadVertices(lines, vertices, part, error)) return false;
-      }
+      if (!ReadSections(lines, count, part, error)) return false;
     } else {
       if (!ReadCount(rest, &count)) return *error = "a Pline or Multipoint has no count", false;
       part->sections.push_back(static_cast<uint32_t>(count));
@@ -132,15 +138,7 @@ bool ReadPart(LineReader& lines, std::string_view line, MifPart* part, std::stri
   } else if (StartsWithWord(line, "Region", &rest)) {
     part->kind = MifPart::Kind::kRegion;
     if (!ReadCount(rest, &count)) return *error = "a Region has no count", false;
-    for (size_t s = 0; s < count; ++s) {
-      size_t vertices = 0;
-      std::string_view count_line;
-      if (!lines.Next(&count_line) || !ReadCount(count_line, &vertices)) {
-        return *error = "a polygon of a Region has no count", false;
-      }
-      part->sections.push_back(static_cast<uint32_t>(vertices));
-      if (!ReadVertices(lines, vertices, part, error)) return false;
-    }
+    if (!ReadSections(lines, count, part, error)) return false;
   } else {
     *error = "a line begins no object: " + std::string(line.substr(0, 40));
     return false;
