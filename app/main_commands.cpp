@@ -8,10 +8,12 @@
 #include "features/kml_walk.h"
 #include "mif/analysis.h"
 #include "mif/table_files.h"
+#include "tab/tab_table.h"
 #include "tags/tag_index.h"
 
 const std::string kKmlFilter = Ui(u8"KML文件|*.kml");
-const std::string kMifFilter = Ui(u8"MIF文件|*.mif|MIF+MID（属性、样式、内环、轨迹）|*.mif");
+const std::string kMifFilter =
+    Ui(u8"MIF文件|*.mif|MIF+MID（属性、样式、内环、轨迹）|*.mif|MapInfo TAB表|*.tab");
 
 namespace {
 
@@ -45,6 +47,14 @@ FileStatus ReadKmlFile(const std::string& path, std::string* bytes, bool* archiv
     *bytes = std::move(kml);
   }
   return status;
+}
+
+// The extension of the export's file type.
+const char* ExtensionOf(int type) { return type == kTabType ? ".tab" : ".mif"; }
+
+// Why a table could not be made of the MIF text: a fault of this program, said as such.
+std::string TableErrorMessage(const std::string& error) {
+  return Ui(u8"无法生成 TAB 表，没有写出文件：") + AnsiToUtf8(error);
 }
 
 // The captions of the export's file types, from its filter.
@@ -233,7 +243,7 @@ void MainCommands::OnAnalyse(GeometryKind kind) {
 }
 
 ConversionOptions MainCommands::ExportOptions(int type) const {
-  ConversionOptions options = type == kMifWithMidType ? ConversionOptions::All() : ConversionOptions();
+  ConversionOptions options = type >= kMifWithMidType ? ConversionOptions::All() : ConversionOptions();
   options.crs = export_crs_;
   options.description_fields = 通用对话框2.coordinate_system->description_fields;
   options.altitude = 通用对话框2.coordinate_system->altitude;
@@ -247,8 +257,33 @@ std::vector<MainCommands::OutputFile> MainCommands::ExportFiles(const ExportSour
   const ConversionOptions options = ExportOptions(type);
   ConvertedText converted = ConvertInMemory(source, options);
   *report = converted.report;
+  if (type == kTabType) return TableFiles(path, converted.mif, converted.mid);
   if (!options.Table()) return {{path, std::move(converted.mif)}};
   return {{path, std::move(converted.mif)}, {MidPathFor(path), std::move(converted.mid)}};
+}
+
+std::vector<MainCommands::OutputFile> MainCommands::TableFiles(const std::string& path, std::string_view mif,
+                                                               std::string_view mid) {
+  TabFiles table;
+  TabReport report;
+  if (!TabTableInMemory(mif, &mid, &table, &report)) {
+    table_error_ = report.error;
+    return {};
+  }
+  const TabCompanions companions = CompanionsOf(path);
+  return {{path, std::move(table.tab)},
+          {companions.dat, std::move(table.dat)},
+          {companions.map, std::move(table.map)},
+          {companions.id, std::move(table.id)}};
+}
+
+std::vector<std::string> MainCommands::OutputPaths(const std::string& path, int type) const {
+  if (type == kTabType) {
+    const TabCompanions companions = CompanionsOf(path);
+    return {path, companions.dat, companions.map, companions.id};
+  }
+  if (ExportOptions(type).Table()) return {path, MidPathFor(path)};
+  return {path};
 }
 
 void MainCommands::OnExportMif() {
@@ -272,8 +307,8 @@ void MainCommands::OnExportMif() {
       通用对话框2.file_name.clear();
       return;
     }
-    std::string path = WithExtension(通用对话框2.file_name, ".mif");
     const int type = 通用对话框2.filter_index;
+    std::string path = WithExtension(通用对话框2.file_name, ExtensionOf(type));
     ConversionReport report = first.report;
     std::vector<OutputFile> files;
     if (ExportOptions(type).Any()) {
@@ -286,6 +321,8 @@ void MainCommands::OnExportMif() {
       view_.ShowMessage(RefusedZoneMessage(report, export_crs_), kExportCommand, MessageIcon::kError);
     } else if (report.records_unread) {
       view_.ShowMessage(kRecordsUnread, kExportCommand, MessageIcon::kError);
+    } else if (files.empty()) {
+      view_.ShowMessage(TableErrorMessage(table_error_), kExportCommand, MessageIcon::kError);
     } else if (WriteFiles(files, kExportCommand, files.size() == 1 ? StaleMidBeside(path) : "")) {
       // A MIF file written alone took away the MID file of the MIF file it replaced.
       std::vector<std::string> written;
@@ -325,14 +362,12 @@ void MainCommands::ConvertFiles(const std::vector<std::string>& paths) {
   通用对话框2.filter_index = choice.file_type;
   *通用对话框2.coordinate_system = choice.coordinate_system;
   export_crs_ = crs;
-  const int type = std::clamp(choice.file_type, 1, kMifWithMidType);
+  const int type = std::clamp(choice.file_type, 1, kTabType);
   if (choice.merge) return MergeFiles(paths, type);
   view_.ShowBusy();
   std::vector<std::string> existing;
   for (const std::string& path : paths) {
-    std::string mif = ReplaceExtension(path, ".mif");
-    for (const std::string& out : ExportOptions(type).Table() ? std::vector<std::string>{mif, MidPathFor(mif)}
-                                                              : std::vector<std::string>{mif}) {
+    for (const std::string& out : OutputPaths(ReplaceExtension(path, ExtensionOf(type)), type)) {
       if (KindOf(out) == PathKind::kFile) existing.push_back(out);
     }
   }
@@ -348,7 +383,7 @@ void MainCommands::ConvertFiles(const std::vector<std::string>& paths) {
     FileStatus status = ReadExportSource(path, &bytes, &decoded, &source, &read_as_gbk);
     if (status.ok) {
       last_read = path;
-      const std::string mif = ReplaceExtension(path, ".mif");
+      const std::string mif = ReplaceExtension(path, ExtensionOf(type));
       ConversionReport report;
       std::vector<OutputFile> files = ExportFiles(source, mif, type, &report);
       std::vector<std::pair<std::string, std::string_view>> views;
@@ -356,6 +391,7 @@ void MainCommands::ConvertFiles(const std::vector<std::string>& paths) {
       std::string failed = path;
       status = report.zone_refused    ? FileStatus::Failed(RefusedZoneMessage(report, crs))
                : report.records_unread ? FileStatus::Failed(kRecordsUnread)
+               : files.empty()         ? FileStatus::Failed(TableErrorMessage(table_error_))
                                        : WriteFilesTogether(views, files.size() == 1 ? StaleMidBeside(mif) : "", &failed);
       if (status.ok) {
         for (const OutputFile& file : files) outcome.written.push_back(file.path);
@@ -393,12 +429,12 @@ FileStatus MainCommands::ReadExportSource(const std::string& path, std::string* 
 void MainCommands::MergeFiles(const std::vector<std::string>& paths, int type) {
   FileDialog save;
   save.kind = FileDialog::Kind::kSave;
-  save.filter = Ui(u8"MIF文件|*.mif");
+  save.filter = type == kTabType ? Ui(u8"MapInfo TAB表|*.tab") : Ui(u8"MIF文件|*.mif");
   save.title = kExportCommand;
   // Beside the first file.
-  save.file_name = paths[0].substr(0, paths[0].size() - FileNameOf(paths[0]).size()) + Ui(u8"合并.mif");
+  save.file_name = paths[0].substr(0, paths[0].size() - FileNameOf(paths[0]).size()) + Ui(u8"合并") + ExtensionOf(type);
   if (!view_.ShowFileDialog(save)) return;
-  const std::string mif = WithExtension(save.file_name, ".mif");
+  const std::string mif = WithExtension(save.file_name, ExtensionOf(type));
   view_.ShowBusy();
   std::vector<std::string> bytes(paths.size()), decoded(paths.size());
   std::vector<ExportInput> inputs;
@@ -432,10 +468,18 @@ void MainCommands::MergeFiles(const std::vector<std::string>& paths, int type) {
     view_.ShowMessage(kRecordsUnread, kExportCommand, MessageIcon::kError);
     return;
   }
-  const std::vector<OutputFile> files = {{mif, std::move(merged.mif)}, {MidPathFor(mif), std::move(merged.mid)}};
+  const std::vector<OutputFile> files = type == kTabType
+                                            ? TableFiles(mif, merged.mif, merged.mid)
+                                            : std::vector<OutputFile>{{mif, std::move(merged.mif)}, {MidPathFor(mif), std::move(merged.mid)}};
+  if (files.empty()) {
+    view_.ShowMessage(TableErrorMessage(table_error_), kExportCommand, MessageIcon::kError);
+    return;
+  }
   if (!WriteFiles(files, kExportCommand)) return;
+  std::vector<std::string> written;
+  for (const OutputFile& file : files) written.push_back(file.path);
   std::string text = Ui(u8"已合并 ") + std::to_string(inputs.size()) + Ui(u8" 个文件（共 ") + std::to_string(paths.size()) +
-                     Ui(u8" 个）。\r\n") + ExportMessage({files[0].path, files[1].path}, merged.report, export_crs_);
+                     Ui(u8" 个）。\r\n") + ExportMessage(written, merged.report, export_crs_);
   if (!failures.empty()) text += Ui(u8"\r\n\r\n未能读入：") + failures;
   view_.ShowMessage(text, kExportCommand, failures.empty() ? MessageIcon::kInformation : MessageIcon::kWarning);
 }

@@ -17,6 +17,7 @@ extern const std::string kKmlFilter;  // "KML文件|*.kml"
 // The export's file types: today's MIF file, then the MIF and MID files of the full conversion.
 extern const std::string kMifFilter;
 constexpr int kMifWithMidType = 2;
+constexpr int kTabType = 3;  // MapInfo's native table, of the same options as kMifWithMidType
 
 // The actions of the main window's events, on a view, so that their logic runs without a
 // window. One handler runs at a time, to completion.
@@ -62,6 +63,11 @@ class MainCommands {
   // in the coordinate system chosen last; `report` tells what the conversion left.
   std::vector<OutputFile> ExportFiles(const ExportSource& source, const std::string& path, int type,
                                       ConversionReport* report);
+  // The four files of the table of `mif` and `mid`, the first at `path`; none when the text
+  // gives no table (why in table_error_).
+  std::vector<OutputFile> TableFiles(const std::string& path, std::string_view mif, std::string_view mid);
+  // The files an export of `type` to `path` writes.
+  std::vector<std::string> OutputPaths(const std::string& path, int type) const;
   // Writes the files as one, after one question about those that exist: all are new
   // afterwards, or all as they were; `stale`, a MID file that no longer belongs to its MIF
   // file, goes in the same step. False when nothing was written.
@@ -82,6 +88,7 @@ class MainCommands {
   std::string document_path_;  // the file opened or saved last; empty before any
   DocumentForm document_form_;  // how it was read: what a save keeps
   CoordinateSystem export_crs_;  // chosen in the export's Save dialog; kept for the run
+  std::string table_error_;      // why the last table could not be made
 };
 
 // The coordinate system of a choice in the export's Save dialog; false, with what is wrong in

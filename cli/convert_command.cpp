@@ -203,60 +203,10 @@ bool WriteConversion(const Conversion& conversion, const std::string& about, con
   return true;
 }
 
-// Text that waits for a second reading: in a temporary file, or in memory where none can be
-// made.
-class SpooledText {
- public:
-  SpooledText() : file_(OpenScratchFile()) {}
-  ~SpooledText() {
-    if (file_) std::fclose(file_);
-  }
-  SpooledText(const SpooledText&) = delete;
-  SpooledText& operator=(const SpooledText&) = delete;
-
-  bool Write(std::string_view piece) {
-    if (!file_) {
-      memory_.append(piece);
-      return true;
-    }
-    return std::fwrite(piece.data(), 1, piece.size(), file_) == piece.size();
-  }
-  // A reader from the start; the text must be complete (and flushed) first.
-  LineReader Open() {
-    if (!file_) return LineReader(std::string_view(memory_));
-    std::fflush(file_);
-    std::rewind(file_);
-    std::FILE* file = file_;
-    return LineReader([file](char* buffer, size_t n) { return std::fread(buffer, 1, n, file); });
-  }
-
- private:
-  std::FILE* file_;
-  std::string memory_;
-};
-
-// A table in MapInfo's native form: the MIF and MID text of the export wait in temporary
-// files, then become the four files of the table, which are put in place together or not
-// at all.
+// A table in MapInfo's native form: the MIF and MID text of the export become the four files
+// of the table as they are written, and the four are put in place together or not at all.
 bool WriteTabConversion(const Conversion& conversion, const std::string& about, const CliOptions& options,
                         const ExportWith& export_with) {
-  SpooledText mif_text, mid_text;
-  bool spooled = true;
-  ConversionReport report;
-  export_with([&](std::string_view piece) { return spooled = spooled && mif_text.Write(piece); },
-              [&](std::string_view piece) { return spooled = spooled && mid_text.Write(piece); }, &report, nullptr);
-  if (!spooled) {
-    ReportFileError(conversion.output, "the table could not be written: no room for its temporary files");
-    return false;
-  }
-  if (report.records_unread) {
-    ReportFileError(conversion.output, "the placemarks' values could not be read back from a temporary file");
-    return false;
-  }
-  if (report.zone_refused) {
-    ReportFileError(about, RefusedZoneLine(report, options.conversion.crs));
-    return false;
-  }
   const TabCompanions companions = CompanionsOf(conversion.output);
   const std::string* paths[] = {&conversion.output, &companions.dat, &companions.map, &companions.id};
   FileReplacement files[4];
@@ -284,10 +234,21 @@ bool WriteTabConversion(const Conversion& conversion, const std::string& about, 
                          return status.ok;
                        }};
   TabReport table;
-  const OpenText open_mif = [&] { return mif_text.Open(); };
-  const OpenText open_mid = [&] { return mid_text.Open(); };
-  const bool written = status.ok && WriteTabTable(open_mif, options.conversion.Table() || options.merge ? &open_mid : nullptr,
-                                                  sinks, &table);
+  ConversionReport report;
+  const bool written = status.ok && WriteTabTable(
+                                        [&](const TextSink& mif, const TextSink& mid) {
+                                          report = ConversionReport();
+                                          export_with(mif, mid, &report, nullptr);
+                                        },
+                                        options.conversion.Table() || options.merge, sinks, &table);
+  if (report.records_unread) {
+    ReportFileError(conversion.output, "the placemarks' values could not be read back from a temporary file");
+    return false;
+  }
+  if (report.zone_refused) {
+    ReportFileError(about, RefusedZoneLine(report, options.conversion.crs));
+    return false;
+  }
   if (status.ok && !written) status = FileStatus::Failed("the table could not be made: " + table.error);
   if (status.ok) {
     size_t failed_index = 0;

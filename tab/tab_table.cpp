@@ -4,8 +4,12 @@
 #include <charconv>
 #include <cstring>
 #include <optional>
+#include <system_error>
+#include <thread>
 
 #include "tab/map_file.h"
+#include "tab/mif_objects.h"
+#include "tab/text_pipes.h"
 
 namespace {
 
@@ -103,17 +107,19 @@ std::string TabText(const MifTableHeader& header, int version) {
   return t;
 }
 
-// One writing of the table on `frame`; `beyond` gets the data's bounds when vertices lay
+// One writing of the table of the text `mif` and `mid` read, on the grid of its coordinate
+// system (widened to `data`, when given). `beyond` gets the data's bounds when vertices lay
 // beyond the grid, and then nothing is complete.
-bool WriteOnce(const OpenText& open_mif, const OpenText* open_mid, const MapFrame& frame, const TabSinks& sinks,
+bool WriteOnce(LineReader& mif, LineReader* mid, const std::array<double, 4>* data, const TabSinks& sinks,
                TabReport* report, std::optional<std::array<double, 4>>* beyond) {
-  LineReader mif = open_mif();
   MifTableHeader header;
   if (!ReadMifHeader(mif, &header, &report->error)) return false;
-  std::optional<LineReader> mid;
-  if (open_mid) mid.emplace((*open_mid)());
-  const std::string dat_header = DatHeader(header.columns, 0);
-  if (!sinks.dat(dat_header) || !sinks.map(std::string(1024, '\0'))) return false;
+  MapFrame frame;
+  if (!FrameOfCoordSys(header.coordsys, &frame, data ? data->data() : nullptr)) {
+    report->error = "the coordinate system is none this program writes: " + header.coordsys;
+    return false;
+  }
+  if (!sinks.dat(DatHeader(header.columns, 0)) || !sinks.map(std::string(1024, '\0'))) return false;
   MapWriter writer(frame, sinks.map, sinks.id);
   MifObject object;
   std::vector<std::string> values;
@@ -138,8 +144,8 @@ bool WriteOnce(const OpenText& open_mif, const OpenText* open_mid, const MapFram
     }
     ++rows;
   }
-  if (!rows_waiting.empty() && !sinks.dat(rows_waiting)) return false;
   if (!report->error.empty()) return false;
+  if (!rows_waiting.empty() && !sinks.dat(rows_waiting)) return false;
   std::string map_header;
   if (!writer.Finish(&map_header)) return false;
   if (writer.outside() > 0) {
@@ -154,29 +160,59 @@ bool WriteOnce(const OpenText& open_mif, const OpenText* open_mid, const MapFram
          sinks.tab(TabText(header, writer.version()));
 }
 
+// The text of one run of the export, read as it is written.
+bool WriteWhileExporting(const ExportText& export_text, bool with_mid, const std::array<double, 4>* data,
+                         const TabSinks& sinks, TabReport* report, std::optional<std::array<double, 4>>* beyond) {
+  TextPipes pipes(with_mid ? 2 : 1);
+  bool written = false;
+  auto write = [&] {
+    LineReader mif([&](char* buffer, size_t n) { return pipes.Read(0, buffer, n); });
+    LineReader mid([&](char* buffer, size_t n) { return pipes.Read(1, buffer, n); });
+    written = WriteOnce(mif, with_mid ? &mid : nullptr, data, sinks, report, beyond);
+    if (written) {
+      pipes.Finish();
+    } else {
+      pipes.Abandon();
+    }
+  };
+  auto to = [&pipes](int text) { return [&pipes, text](std::string_view piece) { return pipes.Write(text, piece); }; };
+  std::thread writer;
+  try {
+    writer = std::thread(write);
+  } catch (const std::system_error&) {
+    // No second thread to be had: the text waits whole in memory.
+    std::string mif_text, mid_text;
+    export_text(
+        [&](std::string_view piece) {
+          mif_text.append(piece);
+          return true;
+        },
+        [&](std::string_view piece) {
+          mid_text.append(piece);
+          return true;
+        });
+    LineReader mif(mif_text), mid(mid_text);
+    return WriteOnce(mif, with_mid ? &mid : nullptr, data, sinks, report, beyond);
+  }
+  export_text(to(0), to(1));
+  pipes.Close();
+  writer.join();
+  return written;
+}
+
 }  // namespace
 
-bool WriteTabTable(const OpenText& mif, const OpenText* mid, const TabSinks& sinks, TabReport* report) {
+bool WriteTabTable(const ExportText& export_text, bool with_mid, const TabSinks& sinks, TabReport* report) {
   *report = TabReport();
-  std::string coordsys;
-  {
-    LineReader lines = mif();
-    MifTableHeader header;
-    if (!ReadMifHeader(lines, &header, &report->error)) return false;
-    coordsys = header.coordsys;
-  }
-  MapFrame frame;
-  if (!FrameOfCoordSys(coordsys, &frame)) {
-    report->error = "the coordinate system is none this program writes: " + coordsys;
-    return false;
-  }
   std::optional<std::array<double, 4>> beyond;
-  if (!WriteOnce(mif, mid, frame, sinks, report, &beyond)) return false;
+  if (!WriteWhileExporting(export_text, with_mid, nullptr, sinks, report, &beyond)) return false;
   if (!beyond) return true;
   // Vertices beyond the grid: once more, on one that holds them.
-  FrameOfCoordSys(coordsys, &frame, beyond->data());
-  std::optional<std::array<double, 4>> again;
-  return sinks.restart() && WriteOnce(mif, mid, frame, sinks, report, &again);
+  const std::array<double, 4> data = *beyond;
+  beyond.reset();
+  if (!sinks.restart() || !WriteWhileExporting(export_text, with_mid, &data, sinks, report, &beyond)) return false;
+  if (beyond) report->error = "the vertices lie beyond every grid";
+  return !beyond;
 }
 
 bool TabTableInMemory(std::string_view mif, const std::string_view* mid, TabFiles* files, TabReport* report) {
@@ -198,9 +234,11 @@ bool TabTableInMemory(std::string_view mif, const std::string_view* mid, TabFile
                          *files = TabFiles();
                          return true;
                        }};
-  const OpenText open_mif = [mif] { return LineReader(mif); };
-  const OpenText open_mid = [mid] { return LineReader(*mid); };
-  return WriteTabTable(open_mif, mid ? &open_mid : nullptr, sinks, report);
+  return WriteTabTable(
+      [&](const TextSink& to_mif, const TextSink& to_mid) {
+        if (to_mif(mif) && mid) to_mid(*mid);
+      },
+      mid != nullptr, sinks, report);
 }
 
 TabCompanions CompanionsOf(const std::string& tab_path) {

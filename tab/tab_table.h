@@ -4,7 +4,6 @@
 #include <string>
 #include <string_view>
 
-#include "tab/mif_objects.h"
 
 // MapInfo's native table of a MIF file and its MID file: NAME.tab (the columns), NAME.dat
 // (the rows), NAME.map (the objects and their index) and NAME.id (where each row's object
@@ -27,12 +26,15 @@ struct TabReport {
   std::string error;      // why the text could not be read, when WriteTabTable returns false
 };
 
-// Writes the table of the MIF text that `mif` reads (and the MID text that `mid` reads, when
-// given). Each is called for a fresh reader each time the text is read: a table whose
-// vertices lie beyond the grid first chosen is written again, on a grid that holds them.
-// False when a sink failed or the text is no MIF file of ours (report->error).
-using OpenText = std::function<LineReader()>;
-bool WriteTabTable(const OpenText& mif, const OpenText* mid, const TabSinks& sinks, TabReport* report);
+// Writes the table of the MIF text (and the MID text, `with_mid`) that `export_text` writes
+// to the sinks it is given, as the text comes: the table is written on a second thread, and
+// the text waits in memory only as far as the export is ahead. A table whose vertices lie
+// beyond the grid first chosen is made again, from a second run of `export_text`, on a grid
+// that holds them. False when a sink failed or the text is no MIF file of ours
+// (report->error); the export's own failures are its own to report.
+using TextSink = std::function<bool(std::string_view)>;
+using ExportText = std::function<void(const TextSink& mif, const TextSink& mid)>;
+bool WriteTabTable(const ExportText& export_text, bool with_mid, const TabSinks& sinks, TabReport* report);
 
 // The same, of texts held in memory, to files held in memory.
 struct TabFiles {

@@ -215,7 +215,8 @@ TEST_F(Commands, ExportReportsFirstThenWritesTheMifOnce) {
   EXPECT_EQ(view_.messages[1].text, Ui(u8"已写入：\r\n  roads.mif\r\n文件夹：") + dir_.path().string() +
                                         Ui(u8"\r\n\r\n对象：2 个\r\n坐标系：经纬度（不标注基准面，与 MapInfo 默认相同）"));
   EXPECT_EQ(view_.messages[1].icon, MessageIcon::kInformation);
-  EXPECT_EQ(view_.shown_dialogs.at(0).filter, Ui(u8"MIF文件|*.mif|MIF+MID（属性、样式、内环、轨迹）|*.mif"));
+  EXPECT_EQ(view_.shown_dialogs.at(0).filter,
+            Ui(u8"MIF文件|*.mif|MIF+MID（属性、样式、内环、轨迹）|*.mif|MapInfo TAB表|*.tab"));
   EXPECT_EQ(view_.shown_dialogs.at(0).kind, FileDialog::Kind::kSave);
   EXPECT_TRUE(std::filesystem::exists(dir_ / "roads.mif"));
   EXPECT_FALSE(std::filesystem::exists(dir_ / "roads.mif.mif"));
@@ -398,7 +399,7 @@ TEST_F(Commands, SeveralGivenFilesAreConvertedAndTheLastOneOpens) {
   view_.batch_answers = {choice};
   commands_.OnFilesGiven(given);
   EXPECT_EQ(view_.batch_dialogs.back().file_types,
-            (std::vector<std::string>{Ui(u8"MIF文件"), Ui(u8"MIF+MID（属性、样式、内环、轨迹）")}));
+            (std::vector<std::string>{Ui(u8"MIF文件"), Ui(u8"MIF+MID（属性、样式、内环、轨迹）"), Ui(u8"MapInfo TAB表")}));
   EXPECT_NE(ReadFileBytes(dir_ / "b.mif").find("Point 39447833.664 4418603.794\r\n"), std::string::npos);
   EXPECT_TRUE(std::filesystem::exists(dir_ / "b.mid"));
   EXPECT_FALSE(std::filesystem::exists(dir_ / "note.mif"));
@@ -458,6 +459,21 @@ TEST_F(Commands, EveryCharacterOfTheFileIsKeptAndAnUndeclaredGbkFileOpensAsGbk) 
   EXPECT_EQ(view_.document_name, Ui(u8"gbk.kml（按 GBK 读入）"));
   commands_.OnSave();
   EXPECT_EQ(ReadFileBytes(dir_ / "gbk-saved.kml"), "<kml><name>\xB1\xB1\xBE\xA9</name></kml>");
+}
+
+TEST_F(Commands, TheTableFileTypeWritesTheFourFilesOfTheTableTogether) {
+  WriteFileBytes(dir_ / "a.kml", kKml);
+  WriteFileBytes(dir_ / "t.map", "old");
+  view_.answers = {{true, Path("a.kml")}, {true, Path("t"), kTabType}};
+  view_.yes_no_answers = {true};
+  commands_.OnOpenButton();
+  commands_.OnExportMif();
+  EXPECT_EQ(ReadFileBytes(dir_ / "t.tab").substr(0, 16), "!table\r\n!version");
+  EXPECT_EQ(ReadFileBytes(dir_ / "t.map").size() % 512, 0u);
+  EXPECT_EQ(ReadFileBytes(dir_ / "t.dat")[0], '\x03');
+  EXPECT_FALSE(ReadFileBytes(dir_ / "t.id").empty());
+  EXPECT_NE(view_.messages.back().text.find(Ui(u8"已写入：\r\n  t.tab\r\n  t.dat\r\n  t.map\r\n  t.id\r\n")), std::string::npos)
+      << view_.messages.back().text;
 }
 
 TEST_F(Commands, UnsavedEditsAreNeverLostWithoutAQuestion) {
