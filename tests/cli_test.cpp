@@ -349,6 +349,31 @@ TEST_F(Cli, AMidFileIsWrittenOnlyToAFileBesideAFile) {
   EXPECT_FALSE(fs::exists(dir_ / "a.mif"));
 }
 
+TEST_F(Cli, TheFourFilesOfATableArePutInPlaceTogetherOrNotAtAll) {
+  WriteFileBytes(dir_ / "a.kml", kPointKml);
+  WriteFileBytes(dir_ / "a.tab", "old tab");
+  // The ID file's step fails after the others': its name, behind a link, is too long.
+  fs::create_symlink(std::string(300, 'i') + ".id", dir_ / "a.id");
+  Outcome run = Geovant("convert --tab --all a.kml", dir_);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "geovant: a.id: File name too long; the four files of a.tab are left as they were\n");
+  EXPECT_EQ(ReadFileBytes(dir_ / "a.tab"), "old tab");
+  EXPECT_EQ(OtherFiles(dir_.path(), {"a.kml", "a.tab", "a.id"}), std::vector<std::string>{});
+  fs::remove(dir_ / "a.id");
+  // -o NAME.TAB asks for a table too, its companions in the same letter case.
+  run = Geovant("convert -o B.TAB a.kml", dir_);
+  EXPECT_EQ(run.status, 0) << run.err;
+  for (const char* name : {"B.TAB", "B.DAT", "B.MAP", "B.ID"}) EXPECT_TRUE(fs::exists(dir_ / name)) << name;
+  EXPECT_EQ(ReadFileBytes(dir_ / "B.TAB").substr(0, 20), "!table\r\n!version 300");
+  // No table goes to a stream or under a name that is none of a table.
+  for (const char* args : {"convert --tab -o - a.kml", "convert --tab -o a.mif a.kml"}) {
+    run = Geovant(args, dir_);
+    EXPECT_EQ(run.status, 2) << args;
+    EXPECT_NE(run.err, "") << args;
+  }
+  EXPECT_FALSE(fs::exists(dir_ / "a.mif"));
+}
+
 TEST_F(Cli, ExtractSaysWhenItsSearchWasCutShort) {
   // 20 empty groups in the tag make each character read cost 21 units of the search's budget.
   std::string groups;
