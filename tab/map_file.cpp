@@ -565,7 +565,6 @@ bool MapWriter::AddCollection(const MifObject& object) {
     for (int32_t value : {label_x, label_y, grid.box.min_x, grid.box.min_y, grid.box.max_x, grid.box.max_y}) {
       if (!PutInt32(value)) return false;
     }
-    if (k < 2 && version >= 800 && !PutInt32(static_cast<int32_t>(grid.sections.size()))) return false;
     const uint32_t before = coordinate_bytes_;
     if (k < 2 && !PutSectionHeaders(grid, version)) return false;
     if (!PutVertices(grid)) return false;

@@ -94,3 +94,24 @@ TEST(TabTable, AVertexBeyondTheEarthWidensTheGridInsteadOfMovingIt) {
   EXPECT_GT(report.quantum, 9e-8);
   EXPECT_LT(report.quantum, 1e-7);
 }
+
+TEST(TabTable, ACollectionOfVersion800HasTheSectionHeadersThatGdalReads) {
+  // 32,768 sections are more than version 650 holds. Each part's data is its label point and
+  // bounds, then its section headers of 28 bytes, then its vertices.
+  std::string mif =
+      "Version   800\r\nCharset \"WindowsSimpChinese\"\r\nDelimiter \",\"\r\nCoordSys Earth Projection 1, 104\r\n"
+      "Columns 1\r\n  N Char(1)\r\nData\r\n\r\nCollection 2\r\n  Pline Multiple 32768\r\n";
+  for (int s = 0; s < 32768; ++s) mif += "  2\r\n1 2\r\n3 4\r\n";
+  mif += "    Pen (1,2,0)\r\n  Multipoint 1\r\n5 6\r\n    Symbol (35,0,12)\r\n";
+  TabReport report;
+  const TabFiles files = TableOf(mif, "\"a\"\r\n", &report);
+  EXPECT_EQ(report.version, 800);
+  const int32_t object = At<int32_t>(files.id, 0);
+  ASSERT_GT(object, 0);
+  EXPECT_EQ(static_cast<uint8_t>(files.map[static_cast<size_t>(object)]), 0x47);
+  EXPECT_EQ(At<int32_t>(files.map, static_cast<size_t>(object) + 25), 32768);  // sections, in 4 bytes
+  const size_t data = static_cast<size_t>(At<int32_t>(files.map, static_cast<size_t>(object) + 5));
+  EXPECT_EQ(At<int32_t>(files.map, data + 24), 2);      // the first section's vertices,
+  EXPECT_EQ(At<int32_t>(files.map, data + 28), 0);      // its holes, in 4 bytes,
+  EXPECT_EQ(At<int32_t>(files.map, data + 48), 28 * 32768);  // and where its vertices begin
+}
