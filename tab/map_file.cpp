@@ -172,7 +172,7 @@ void MapWriter::ToGrid(const MifPart& part, GridPart* grid) {
   grid->xy.clear();
   grid->box = Box();
   auto to_grid = [&](double value, double scale, double displacement) {
-    const double stored = std::round(value * scale + displacement);
+    const double stored = std::nearbyint(value * scale + displacement);
     if (!(stored >= -kGridLimit && stored <= kGridLimit)) {
       ++outside_;
       return stored < 0 ? -kGridLimit : kGridLimit;

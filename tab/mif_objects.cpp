@@ -30,6 +30,43 @@ bool ParseNumber(std::string_view* text, Number* value) {
   return true;
 }
 
+// A coordinate as the export writes it, most often "-ddd.dddddd": up to 15 digits with a
+// point make an integer and a power of ten that are both exact in a double, and their
+// quotient is then the correctly rounded value. Anything else is read by from_chars.
+bool ParseCoordinate(std::string_view* text, double* value) {
+  constexpr double kPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  size_t i = 0;
+  const size_t n = text->size();
+  const char* p = text->data();
+  while (i < n && p[i] == ' ') ++i;
+  const size_t start = i;
+  const bool negative = i < n && p[i] == '-';
+  if (negative) ++i;
+  uint64_t digits = 0;
+  int count = 0, decimals = -1;
+  for (; i < n; ++i) {
+    const char c = p[i];
+    if (c >= '0' && c <= '9') {
+      digits = digits * 10 + static_cast<uint64_t>(c - '0');
+      ++count;
+      if (decimals >= 0) ++decimals;
+    } else if (c == '.' && decimals < 0) {
+      decimals = 0;
+    } else {
+      break;
+    }
+  }
+  const bool ends = i == n || p[i] == ' ' || p[i] == '\t';
+  if (!ends || count == 0 || count > 15) {
+    text->remove_prefix(start);
+    return ParseNumber(text, value);
+  }
+  const double magnitude = static_cast<double>(digits) / kPowers[decimals < 0 ? 0 : decimals];
+  *value = negative ? -magnitude : magnitude;
+  text->remove_prefix(i);
+  return true;
+}
+
 // The numbers of a clause "(a,b,c)" in `text`; how many were read, up to `n`.
 size_t ClauseNumbers(std::string_view text, long* numbers, size_t n) {
   size_t open = text.find('(');
@@ -49,7 +86,7 @@ bool ReadVertices(LineReader& lines, size_t count, MifPart* part, std::string* e
   std::string_view line;
   for (size_t i = 0; i < count; ++i) {
     double x = 0, y = 0;
-    if (!lines.Next(&line) || !ParseNumber(&line, &x) || !ParseNumber(&line, &y)) {
+    if (!lines.Next(&line) || !ParseCoordinate(&line, &x) || !ParseCoordinate(&line, &y)) {
       *error = "a vertex line is missing or holds no two numbers";
       return false;
     }
