@@ -179,23 +179,32 @@ void MapWriter::ToGrid(const MifPart& part, GridPart* grid) {
     }
     return static_cast<int32_t>(stored);
   };
-  for (size_t i = 0; i + 1 < part.xy.size(); i += 2) {
+  const size_t values = part.xy.size() & ~size_t{1};
+  grid->xy.resize(values);
+  double min_x = bounds_[0], min_y = bounds_[1], max_x = bounds_[2], max_y = bounds_[3];
+  for (size_t i = 0; i < values; i += 2) {
     const double x = part.xy[i], y = part.xy[i + 1];
-    bounds_ = {std::min(bounds_[0], x), std::min(bounds_[1], y), std::max(bounds_[2], x), std::max(bounds_[3], y)};
+    min_x = std::min(min_x, x);
+    min_y = std::min(min_y, y);
+    max_x = std::max(max_x, x);
+    max_y = std::max(max_y, y);
     const int32_t gx = to_grid(x, frame_.scale_x, frame_.displacement_x);
     const int32_t gy = to_grid(y, frame_.scale_y, frame_.displacement_y);
-    grid->xy.push_back(gx);
-    grid->xy.push_back(gy);
+    grid->xy[i] = gx;
+    grid->xy[i + 1] = gy;
     grid->box.Add(gx, gy);
   }
+  bounds_ = {min_x, min_y, max_x, max_y};
   if (part.kind == MifPart::Kind::kRegion) {
     OrderRings(part, grid);
     return;
   }
   size_t first = 0;
   for (uint32_t vertices : part.sections) {
-    Section section{vertices, 0, Box(), first};
-    for (size_t v = first; v < first + vertices; ++v) section.box.Add(grid->xy[2 * v], grid->xy[2 * v + 1]);
+    Section section{vertices, 0, part.sections.size() == 1 ? grid->box : Box(), first};
+    for (size_t v = first; part.sections.size() > 1 && v < first + vertices; ++v) {
+      section.box.Add(grid->xy[2 * v], grid->xy[2 * v + 1]);
+    }
     grid->sections.push_back(section);
     first += vertices;
   }

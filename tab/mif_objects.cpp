@@ -1,6 +1,7 @@
 #include "tab/mif_objects.h"
 
 #include <charconv>
+#include <cstddef>
 #include <cstring>
 
 namespace {
@@ -30,40 +31,64 @@ bool ParseNumber(std::string_view* text, Number* value) {
   return true;
 }
 
+// The digits at `p`, at most eight: how many, and their value in *value. Eight bytes from `p`
+// must be readable (LineReader keeps them so).
+int EightDigits(const char* p, uint64_t* value) {
+  uint64_t chunk;
+  std::memcpy(&chunk, p, 8);
+  const uint64_t x = chunk ^ 0x3030303030303030ull;
+  // The top bit of each byte that is no digit; a carry runs only above the first of them.
+  const uint64_t non_digit = ((x + 0x7676767676767676ull) | x) & 0x8080808080808080ull;
+  const int n = non_digit ? __builtin_ctzll(non_digit) / 8 : 8;
+  if (n == 0) {
+    *value = 0;
+    return 0;
+  }
+  // The n digits as the last of eight, after leading zeros, then all eight at once.
+  uint64_t v = n == 8 ? chunk : (chunk << (8 * (8 - n))) | (0x3030303030303030ull >> (8 * n));
+  v -= 0x3030303030303030ull;
+  v = v * 10 + (v >> 8);
+  v = (((v & 0x000000FF000000FFull) * 0x000F424000000064ull) +
+       (((v >> 16) & 0x000000FF000000FFull) * 0x0000271000000001ull)) >> 32;
+  *value = static_cast<uint32_t>(v);
+  return n;
+}
+
 // A coordinate as the export writes it, most often "-ddd.dddddd": up to 15 digits with a
 // point make an integer and a power of ten that are both exact in a double, and their
-// quotient is then the correctly rounded value. Anything else is read by from_chars.
+// quotient is then the correctly rounded value. Anything else is read by from_chars. Eight
+// bytes after the text must be readable.
 bool ParseCoordinate(std::string_view* text, double* value) {
-  constexpr double kPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-  size_t i = 0;
-  const size_t n = text->size();
+  static constexpr double kPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16};
+  static constexpr uint64_t kScales[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
   const char* p = text->data();
-  while (i < n && p[i] == ' ') ++i;
-  const size_t start = i;
-  const bool negative = i < n && p[i] == '-';
-  if (negative) ++i;
-  uint64_t digits = 0;
-  int count = 0, decimals = -1;
-  for (; i < n; ++i) {
-    const char c = p[i];
-    if (c >= '0' && c <= '9') {
-      digits = digits * 10 + static_cast<uint64_t>(c - '0');
-      ++count;
-      if (decimals >= 0) ++decimals;
-    } else if (c == '.' && decimals < 0) {
-      decimals = 0;
-    } else {
-      break;
+  const char* const end = p + text->size();
+  while (p < end && *p == ' ') ++p;
+  const char* const start = p;
+  const bool negative = p < end && *p == '-';
+  p += negative;
+  uint64_t digits = 0, part = 0;
+  int count = EightDigits(p, &digits), decimals = 0;
+  p += count;
+  if (p < end && *p == '.') {
+    ++p;
+    for (int n = 8; n == 8 && decimals <= 8;) {
+      n = EightDigits(p, &part);
+      digits = digits * kScales[n] + part;
+      decimals += n;
+      p += n;
     }
+    count += decimals;
   }
-  const bool ends = i == n || p[i] == ' ' || p[i] == '\t';
-  if (!ends || count == 0 || count > 15) {
-    text->remove_prefix(start);
+  // More than eight digits before the point end the first eight at a digit, which is none of
+  // the blanks that end a number.
+  if (p > end || (p < end && *p != ' ' && *p != '\t') || count == 0 || count > 15) {
+    text->remove_prefix(static_cast<size_t>(start - text->data()));
     return ParseNumber(text, value);
   }
-  const double magnitude = static_cast<double>(digits) / kPowers[decimals < 0 ? 0 : decimals];
+  const double magnitude = static_cast<double>(digits) / kPowers[decimals];
   *value = negative ? -magnitude : magnitude;
-  text->remove_prefix(i);
+  text->remove_prefix(static_cast<size_t>(p - text->data()));
   return true;
 }
 
@@ -200,24 +225,28 @@ bool LineReader::Next(std::string_view* line) {
     *line = put_back_;
     return true;
   }
+  constexpr size_t kPiece = size_t{1} << 16, kPadding = 8;
   for (;;) {
-    const size_t end = buffer_.find('\n', begin_);
-    if (end != std::string::npos || (ended_ && begin_ < buffer_.size())) {
-      const size_t stop = end == std::string::npos ? buffer_.size() : end;
-      std::string_view found = std::string_view(buffer_).substr(begin_, stop - begin_);
-      if (!found.empty() && found.back() == '\r') found.remove_suffix(1);
-      begin_ = end == std::string::npos ? buffer_.size() : end + 1;
-      *line = found;
+    const char* base = buffer_.data();
+    const void* found = begin_ < filled_ ? std::memchr(base + begin_, '\n', filled_ - begin_) : nullptr;
+    if (found || (ended_ && begin_ < filled_)) {
+      const size_t stop = found ? static_cast<size_t>(static_cast<const char*>(found) - base) : filled_;
+      std::string_view text(base + begin_, stop - begin_);
+      if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
+      begin_ = found ? stop + 1 : filled_;
+      *line = text;
       return true;
     }
     if (ended_) return false;
     buffer_.erase(0, begin_);
+    filled_ -= begin_;
     begin_ = 0;
-    const size_t old = buffer_.size();
-    constexpr size_t kPiece = size_t{1} << 16;
-    buffer_.resize(old + kPiece);
-    const size_t got = read_(buffer_.data() + old, kPiece);
-    buffer_.resize(old + got);
+    buffer_.resize(filled_ + kPiece + kPadding);
+    const size_t got = read_(buffer_.data() + filled_, kPiece);
+    filled_ += got;
+    // Zeros after the text: eight bytes after any line can be read, and are no digits.
+    std::memset(buffer_.data() + filled_, 0, kPadding);
+    buffer_.resize(filled_ + kPadding);
     if (got == 0) ended_ = true;
   }
 }

@@ -19,7 +19,8 @@ class LineReader {
   explicit LineReader(Read read) : read_(std::move(read)) {}
   // The lines of `text`.
   explicit LineReader(std::string_view text);
-  // The next line; false at the end. The line stays valid until the next call.
+  // The next line; false at the end. The line stays valid until the next call, and eight
+  // bytes after it can be read (zeros at the end of the text).
   bool Next(std::string_view* line);
   // Gives `line` back: the next call returns it again.
   void PutBack(std::string_view line) {
@@ -32,7 +33,8 @@ class LineReader {
   Read read_;
   std::string put_back_;
   bool has_put_back_ = false;
-  std::string buffer_;
+  std::string buffer_;  // the text read, then eight zeros
+  size_t filled_ = 0;   // how much of it is text
   size_t begin_ = 0;
   bool ended_ = false;
 };

@@ -3,8 +3,10 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "tab/map_file.h"
+#include "tab/mif_objects.h"
 #include "tab/tab_table.h"
 
 namespace {
@@ -114,4 +116,40 @@ TEST(TabTable, ACollectionOfVersion800HasTheSectionHeadersThatGdalReads) {
   EXPECT_EQ(At<int32_t>(files.map, data + 24), 2);      // the first section's vertices,
   EXPECT_EQ(At<int32_t>(files.map, data + 28), 0);      // its holes, in 4 bytes,
   EXPECT_EQ(At<int32_t>(files.map, data + 48), 28 * 32768);  // and where its vertices begin
+}
+
+TEST(TabTable, EveryCoordinateIsReadAsTheNearestDouble) {
+  // Of every length of digits before and after the point, signs, and forms that only a full
+  // reading takes (exponents, 16 digits and more).
+  std::vector<std::string> numbers;
+  uint64_t seed = 12345;
+  for (int before = 0; before <= 10; ++before) {
+    for (int after = 0; after <= 10; ++after) {
+      if (before + after == 0) continue;
+      std::string n = seed % 2 ? "-" : "";
+      for (int d = 0; d < before; ++d) n += static_cast<char>('0' + (seed = seed * 6364136223846793005u + 1) % 10);
+      if (after > 0 || seed % 3 == 0) n += '.';
+      for (int d = 0; d < after; ++d) n += static_cast<char>('0' + (seed = seed * 6364136223846793005u + 1) % 10);
+      numbers.push_back(n);
+    }
+  }
+  for (const char* n : {"1e3", "-2.5E-4", "0.12345678901234567", "123456789.123456789", "39446479.745", "0", "-0.5"}) {
+    numbers.push_back(n);
+  }
+  if (numbers.size() % 2) numbers.push_back("7");
+  std::string mif =
+      "Version   300\r\nCharset \"WindowsSimpChinese\"\r\nDelimiter \",\"\r\nCoordSys Earth Projection 1, 104\r\n"
+      "Columns 1\r\n  N Char(1)\r\nData\r\n\r\nPline " +
+      std::to_string(numbers.size() / 2) + "\r\n";
+  for (size_t i = 0; i < numbers.size(); i += 2) mif += numbers[i] + " " + numbers[i + 1] + "\r\n";
+  LineReader lines(mif);
+  MifTableHeader header;
+  MifObject object;
+  std::string error;
+  ASSERT_TRUE(ReadMifHeader(lines, &header, &error)) << error;
+  ASSERT_TRUE(ReadMifObject(lines, &object, &error)) << error;
+  ASSERT_EQ(object.parts.at(0).xy.size(), numbers.size());
+  for (size_t i = 0; i < numbers.size(); ++i) {
+    EXPECT_EQ(object.parts[0].xy[i], std::strtod(numbers[i].c_str(), nullptr)) << numbers[i];
+  }
 }
