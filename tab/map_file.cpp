@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "mif/mif_version.h"
+#include "tab/region_rings.h"
 
 namespace {
 
@@ -74,35 +75,7 @@ template <typename T>
 void Store(std::string& out, size_t at, T value) {
   std::memcpy(out.data() + at, &value, sizeof value);
 }
-void AppendColor(std::string& out, uint32_t rgb) {
-  out += static_cast<char>((rgb >> 16) & 0xff);
-  out += static_cast<char>((rgb >> 8) & 0xff);
-  out += static_cast<char>(rgb & 0xff);
-}
 
-// Where (x, y) lies against the ring of `count` grid vertices at xy: 1 inside, -1 outside,
-// 0 on its edge (even-odd rule, in exact integer arithmetic).
-int Side(const int32_t* xy, size_t count, int64_t x, int64_t y) {
-  bool inside = false;
-  for (size_t i = 0, j = count - 1; i < count; j = i++) {
-    const int64_t xi = xy[2 * i], yi = xy[2 * i + 1], xj = xy[2 * j], yj = xy[2 * j + 1];
-    const int64_t cross = (xj - xi) * (y - yi) - (yj - yi) * (x - xi);
-    if (cross == 0 && std::min(xi, xj) <= x && x <= std::max(xi, xj) && std::min(yi, yj) <= y && y <= std::max(yi, yj)) {
-      return 0;
-    }
-    if ((yi > y) != (yj > y) && ((cross > 0) == (yj > yi))) inside = !inside;
-  }
-  return inside ? 1 : -1;
-}
-
-uint32_t ColorDistance(uint32_t a, uint32_t b) {
-  uint32_t d = 0;
-  for (int shift : {0, 8, 16}) {
-    const int diff = static_cast<int>((a >> shift) & 0xff) - static_cast<int>((b >> shift) & 0xff);
-    d += static_cast<uint32_t>(diff * diff);
-  }
-  return d;
-}
 
 }  // namespace
 
@@ -211,73 +184,21 @@ void MapWriter::ToGrid(const MifPart& part, GridPart* grid) {
 }
 
 void MapWriter::OrderRings(const MifPart& part, GridPart* grid) {
-  // A ring inside an odd number of the others is a hole, of the smallest ring around it. A
-  // ring is inside another when none of its vertices is outside it and one is inside: two
-  // rings of the same vertices are two polygons.
-  const size_t rings = part.sections.size();
-  std::vector<size_t> first(rings);
-  std::vector<Box> boxes(rings);
-  for (size_t r = 0, at = 0; r < rings; at += part.sections[r], ++r) {
-    first[r] = at;
-    for (size_t v = at; v < at + part.sections[r]; ++v) boxes[r].Add(grid->xy[2 * v], grid->xy[2 * v + 1]);
-  }
-  auto area = [&](size_t r) {
-    return (static_cast<double>(boxes[r].max_x) - boxes[r].min_x) * (static_cast<double>(boxes[r].max_y) - boxes[r].min_y);
-  };
-  auto inside = [&](size_t r, size_t o) {
-    const Box& a = boxes[o];
-    const Box& b = boxes[r];
-    if (part.sections[o] < 3 || b.min_x < a.min_x || b.max_x > a.max_x || b.min_y < a.min_y || b.max_y > a.max_y) return false;
-    bool some_inside = false;
-    for (size_t v = first[r]; v < first[r] + part.sections[r]; ++v) {
-      const int side = Side(&grid->xy[2 * first[o]], part.sections[o], grid->xy[2 * v], grid->xy[2 * v + 1]);
-      if (side < 0) return false;
-      if (side > 0) some_inside = true;
-    }
-    return some_inside;
-  };
-  std::vector<int> depth(rings, 0);
-  std::vector<size_t> parent(rings, SIZE_MAX);
-  for (size_t r = 0; r < rings && rings > 1; ++r) {
-    for (size_t o = 0; o < rings; ++o) {
-      if (o == r || !inside(r, o)) continue;
-      ++depth[r];
-      if (parent[r] == SIZE_MAX || area(o) < area(parent[r])) parent[r] = o;
-    }
-  }
-  ring_order_.clear();
-  std::vector<bool> placed(rings, false);
-  std::vector<uint32_t> holes;
-  for (size_t r = 0; r < rings; ++r) {
-    if (depth[r] % 2 == 1) continue;
-    ring_order_.push_back(static_cast<uint32_t>(r));
-    holes.push_back(0);
-    placed[r] = true;
-    const size_t outer = holes.size() - 1;
-    for (size_t h = 0; h < rings; ++h) {
-      if (depth[h] % 2 == 1 && parent[h] == r && !placed[h]) {
-        ring_order_.push_back(static_cast<uint32_t>(h));
-        holes.push_back(0);
-        placed[h] = true;
-        ++holes[outer];
-      }
-    }
-  }
-  for (size_t r = 0; r < rings; ++r) {
-    if (!placed[r]) {
-      ring_order_.push_back(static_cast<uint32_t>(r));
-      holes.push_back(0);
-    }
-  }
+  const RingOrder order = PolygonOrder(part.sections, grid->xy);
+  std::vector<size_t> first(part.sections.size());
+  for (size_t r = 1; r < first.size(); ++r) first[r] = first[r - 1] + part.sections[r - 1];
   // Written in that order, the vertices follow their rings.
   std::vector<int32_t> ordered;
   ordered.reserve(grid->xy.size());
-  size_t at = 0;
-  for (size_t i = 0; i < ring_order_.size(); ++i) {
-    const uint32_t r = ring_order_[i];
-    grid->sections.push_back({part.sections[r], holes[i], boxes[r], at});
-    ordered.insert(ordered.end(), grid->xy.begin() + 2 * first[r], grid->xy.begin() + 2 * (first[r] + part.sections[r]));
-    at += part.sections[r];
+  for (size_t i = 0; i < order.rings.size(); ++i) {
+    const uint32_t r = order.rings[i];
+    Section section{part.sections[r], order.holes[i], Box(), ordered.size() / 2};
+    for (size_t v = first[r]; v < first[r] + part.sections[r]; ++v) {
+      section.box.Add(grid->xy[2 * v], grid->xy[2 * v + 1]);
+      ordered.push_back(grid->xy[2 * v]);
+      ordered.push_back(grid->xy[2 * v + 1]);
+    }
+    grid->sections.push_back(section);
   }
   grid->xy.swap(ordered);
 }
@@ -391,44 +312,6 @@ void MapWriter::PutBox(const Box& box) {
   Put32(box.max_y);
 }
 
-namespace {
-
-// The number (from 1) of `style` among the table's `kept`, which it joins while there is room;
-// beyond that the nearest kept by `distance`, counted in *merged.
-template <typename Style, typename Distance>
-uint8_t NumberOf(const Style& style, std::vector<Style>& kept, std::vector<uint32_t>& uses, size_t* merged,
-                 Distance distance) {
-  auto found = std::find(kept.begin(), kept.end(), style);
-  if (found == kept.end() && kept.size() < 255) {
-    kept.push_back(style);
-    uses.push_back(0);
-    found = kept.end() - 1;
-  } else if (found == kept.end()) {
-    ++*merged;
-    found = std::min_element(kept.begin(), kept.end(),
-                             [&](const Style& a, const Style& b) { return distance(a) < distance(b); });
-  }
-  ++uses[static_cast<size_t>(found - kept.begin())];
-  return static_cast<uint8_t>(found - kept.begin() + 1);
-}
-
-}  // namespace
-
-uint8_t MapWriter::PenOf(const Pen& pen) {
-  return NumberOf(pen, pens_, pen_uses_, &styles_merged_,
-                  [&](const Pen& a) { return ColorDistance(a.color, pen.color) + (a.width != pen.width); });
-}
-
-uint8_t MapWriter::BrushOf(const Brush& brush) {
-  return NumberOf(brush, brushes_, brush_uses_, &styles_merged_,
-                  [&](const Brush& a) { return ColorDistance(a.fore, brush.fore); });
-}
-
-uint8_t MapWriter::SymbolOf(const Symbol& symbol) {
-  return NumberOf(symbol, symbols_, symbol_uses_, &styles_merged_,
-                  [&](const Symbol& a) { return ColorDistance(a.color, symbol.color); });
-}
-
 bool MapWriter::Add(const MifObject& object) {
   ++row_;
   if (object.parts.empty()) {
@@ -495,7 +378,7 @@ bool MapWriter::AddPart(const MifPart& part) {
     case MifPart::Kind::kPoint:
       Put32(grid.xy[0]);
       Put32(grid.xy[1]);
-      Put8(SymbolOf(part.symbol));
+      Put8(tools_.SymbolOf(part.symbol));
       ++counts_[0];
       break;
     case MifPart::Kind::kMultipoint: {
@@ -503,7 +386,7 @@ bool MapWriter::AddPart(const MifPart& part) {
       Put32(static_cast<int32_t>(coordinate_start_));
       Put32(static_cast<int32_t>(NodesOf(part)));
       objects_.append(type == kMultipoint800 ? 15 + 33 : 15, '\0');
-      Put8(SymbolOf(part.symbol));
+      Put8(tools_.SymbolOf(part.symbol));
       Put8(0);
       Put32(label_x);
       Put32(label_y);
@@ -526,8 +409,8 @@ bool MapWriter::AddPart(const MifPart& part) {
       Put32(label_x);
       Put32(label_y);
       PutBox(grid.box);
-      Put8(PenOf(part.pen));
-      if (part.kind == MifPart::Kind::kRegion) Put8(BrushOf(part.brush));
+      Put8(tools_.PenOf(part.pen));
+      if (part.kind == MifPart::Kind::kRegion) Put8(tools_.BrushOf(part.brush));
       ++counts_[part.kind == MifPart::Kind::kRegion ? 2 : 1];
       break;
     }
@@ -597,11 +480,11 @@ bool MapWriter::AddCollection(const MifObject& object) {
     Put16(static_cast<int16_t>(plines));
   }
   objects_.append(15, '\0');
-  Put8(of_kind[2] ? SymbolOf(of_kind[2]->symbol) : 0);
+  Put8(of_kind[2] ? tools_.SymbolOf(of_kind[2]->symbol) : 0);
   Put8(0);
-  Put8(of_kind[0] ? PenOf(of_kind[0]->pen) : 0);
-  Put8(of_kind[1] ? PenOf(of_kind[1]->pen) : 0);
-  Put8(of_kind[0] ? BrushOf(of_kind[0]->brush) : 0);
+  Put8(of_kind[0] ? tools_.PenOf(of_kind[0]->pen) : 0);
+  Put8(of_kind[1] ? tools_.PenOf(of_kind[1]->pen) : 0);
+  Put8(of_kind[0] ? tools_.BrushOf(of_kind[0]->brush) : 0);
   PutBox(box);
   largest_coordinates_ = std::max(largest_coordinates_, coordinate_bytes_);
   ++counts_[of_kind[0] ? 2 : of_kind[1] ? 1 : 0];
@@ -642,35 +525,8 @@ bool MapWriter::Finish(std::string* header) {
     }
     level = std::move(parents);
   }
-  // The tools: pens, brushes, then symbols, in blocks chained one after the other.
-  std::vector<std::string> tools;
-  for (size_t i = 0; i < pens_.size(); ++i) {
-    std::string def(1, '\x01');
-    Append<int32_t>(def, static_cast<int32_t>(pen_uses_[i]));
-    def += static_cast<char>(pens_[i].width <= 10 ? pens_[i].width : 1);
-    def += static_cast<char>(pens_[i].pattern);
-    def += '\0';
-    AppendColor(def, pens_[i].color);
-    tools.push_back(std::move(def));
-  }
-  for (size_t i = 0; i < brushes_.size(); ++i) {
-    std::string def(1, '\x02');
-    Append<int32_t>(def, static_cast<int32_t>(brush_uses_[i]));
-    def += static_cast<char>(brushes_[i].pattern);
-    def += static_cast<char>(brushes_[i].transparent ? 1 : 0);
-    AppendColor(def, brushes_[i].fore);
-    AppendColor(def, brushes_[i].back);
-    tools.push_back(std::move(def));
-  }
-  for (size_t i = 0; i < symbols_.size(); ++i) {
-    std::string def(1, '\x04');
-    Append<int32_t>(def, static_cast<int32_t>(symbol_uses_[i]));
-    Append<int16_t>(def, static_cast<int16_t>(symbols_[i].shape));
-    Append<int16_t>(def, static_cast<int16_t>(symbols_[i].size));
-    def += '\0';
-    AppendColor(def, symbols_[i].color);
-    tools.push_back(std::move(def));
-  }
+  // The tools, in blocks chained one after the other.
+  const std::vector<std::string> tools = tools_.Definitions();
   uint32_t first_tool = 0;
   int16_t tool_blocks = 0;
   for (size_t t = 0; t < tools.size();) {
@@ -709,8 +565,8 @@ bool MapWriter::Finish(std::string* header) {
   Store<int32_t>(h, 0x148, 0);
   Store<int32_t>(h, 0x14c, static_cast<int32_t>(buffer));
   const uint8_t settings[] = {7, static_cast<uint8_t>(depth == 0 ? 0 : depth + 1), 3, 1, 0, 72,
-                              static_cast<uint8_t>(pens_.size()), static_cast<uint8_t>(brushes_.size()),
-                              static_cast<uint8_t>(symbols_.size()), 0};
+                              static_cast<uint8_t>(tools_.pens()), static_cast<uint8_t>(tools_.brushes()),
+                              static_cast<uint8_t>(tools_.symbols()), 0};
   std::memcpy(h.data() + 0x15e, settings, sizeof settings);
   Store<int16_t>(h, 0x168, tool_blocks);
   h[0x16d] = static_cast<char>(frame_.projection);

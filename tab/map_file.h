@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "tab/map_tools.h"
 #include "tab/mif_objects.h"
 
 // The MAP file of a MapInfo native table: the objects in blocks of 512 bytes, their vertices
@@ -50,7 +51,7 @@ class MapWriter {
   size_t outside() const { return outside_; }
   const std::array<double, 4>& bounds() const { return bounds_; }
   // Styles that a table had no room for (it holds 255 of each), written as the nearest kept.
-  size_t styles_merged() const { return styles_merged_; }
+  size_t styles_merged() const { return tools_.merged(); }
 
  private:
   struct Box {
@@ -71,7 +72,7 @@ class MapWriter {
   };
 
   void ToGrid(const MifPart& part, GridPart* grid);
-  // The rings of a region in the order of their polygons, each outer ring with its holes.
+  // The rings of a region in the order of their polygons (tab/region_rings.h).
   void OrderRings(const MifPart& part, GridPart* grid);
 
   // Coordinate data: whole values of `size` bytes, never parted between two blocks.
@@ -91,9 +92,6 @@ class MapWriter {
   void Put32(int32_t value) { objects_.append(reinterpret_cast<const char*>(&value), 4); }
   void PutBox(const Box& box);
 
-  uint8_t PenOf(const Pen& pen);
-  uint8_t BrushOf(const Brush& brush);
-  uint8_t SymbolOf(const Symbol& symbol);
 
   bool AddPart(const MifPart& part);
   bool AddCollection(const MifObject& object);
@@ -127,18 +125,13 @@ class MapWriter {
   };
   std::vector<IndexEntry> object_blocks_;
 
-  std::vector<Pen> pens_;
-  std::vector<Brush> brushes_;
-  std::vector<Symbol> symbols_;
-  std::vector<uint32_t> pen_uses_, brush_uses_, symbol_uses_;
+  MapTools tools_;
 
   GridPart grid_[3];
-  std::vector<uint32_t> ring_order_;
   Box all_;
   std::array<size_t, 3> counts_{};  // points, lines, regions
   uint32_t largest_coordinates_ = 0;
   int version_ = 300;
   size_t outside_ = 0;
   std::array<double, 4> bounds_{1e300, 1e300, -1e300, -1e300};
-  size_t styles_merged_ = 0;
 };
