@@ -77,6 +77,22 @@ void Store(std::string& out, size_t at, T value) {
 }
 
 
+// The place of a box's centre along a Z curve over the grid.
+uint64_t ZOrderOf(int32_t min_x, int32_t min_y, int32_t max_x, int32_t max_y) {
+  auto spread = [](uint64_t v) {  // the 32 bits of v to the even bits of 64
+    v &= 0xFFFFFFFFull;
+    v = (v | (v << 16)) & 0x0000FFFF0000FFFFull;
+    v = (v | (v << 8)) & 0x00FF00FF00FF00FFull;
+    v = (v | (v << 4)) & 0x0F0F0F0F0F0F0F0Full;
+    v = (v | (v << 2)) & 0x3333333333333333ull;
+    v = (v | (v << 1)) & 0x5555555555555555ull;
+    return v;
+  };
+  const uint64_t x = static_cast<uint64_t>((static_cast<int64_t>(min_x) + max_x) / 2 + (int64_t{1} << 31));
+  const uint64_t y = static_cast<uint64_t>((static_cast<int64_t>(min_y) + max_y) / 2 + (int64_t{1} << 31));
+  return spread(x) | (spread(y) << 1);
+}
+
 }  // namespace
 
 void MapFrame::Span(double min_x, double min_y, double max_x, double max_y) {
@@ -496,11 +512,17 @@ bool MapWriter::AddCollection(const MifObject& object) {
 
 bool MapWriter::Finish(std::string* header) {
   if (!FlushObjects() || !CloseCoordinates()) return false;
-  // The index, from the object blocks up to one root block.
+  // The index, from the object blocks up to one root block. Each level's entries go to their
+  // index blocks in the order of their centres along a Z curve, so that the entries of one
+  // block lie near one another and a window meets few blocks.
   uint32_t root = 0;
   int depth = 0;
   std::vector<IndexEntry> level = object_blocks_;
   while (!level.empty()) {
+    std::sort(level.begin(), level.end(), [](const IndexEntry& a, const IndexEntry& b) {
+      return ZOrderOf(a.box.min_x, a.box.min_y, a.box.max_x, a.box.max_y) <
+             ZOrderOf(b.box.min_x, b.box.min_y, b.box.max_x, b.box.max_y);
+    });
     std::vector<IndexEntry> parents;
     for (size_t from = 0; from < level.size(); from += kIndexEntries) {
       const size_t to = std::min(level.size(), from + kIndexEntries);
