@@ -26,7 +26,7 @@ else
   xvfb-run -a -s '-screen 0 1600x1200x24' "${run[@]}" 2>/dev/null | iconv -f GBK -t UTF-8 || status=1
 fi
 # The names on the disk are the Chinese ones, not bytes that lost their meaning on the way.
-for name in 北京.mif 北京.kml 另存为.txt 北京属性.mif 北京属性.mid "한국 데이터.mif"; do
+for name in 北京.mif 北京.kml 另存为.txt 北京属性.mif 北京属性.mid 北京表.tab 北京表.map "한국 데이터.mif"; do
   if [ -f "$out/$name" ]; then echo "ok   测试/$name is on the disk"; else echo "FAIL 测试/$name is not on the disk"; status=1; fi
 done
 # What Save wrote is XML that a strict reader takes, with the Chinese names of the sample.

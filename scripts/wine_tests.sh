@@ -41,7 +41,7 @@ echo "== the core tests, the window and Geovant.exe end to end on an English Win
 "$wine" "$build/tests/geovant_gui_tests.exe" --gtest_brief=1 --gtest_filter='-*Mended*'
 "$top/scripts/run_e2e.sh" "$build" "$work/1252"
 status=0
-for name in 北京.mif 北京属性.mif 北京属性.mid menu-saved.kml "한국 데이터.mif"; do
+for name in 北京.mif 北京属性.mif 北京属性.mid 北京表.tab 北京表.dat 北京表.map 北京表.id menu-saved.kml "한국 데이터.mif"; do
   if cmp -s "$work/936/测试/$name" "$work/1252/测试/$name"; then
     echo "ok   $name is the same under code pages 936 and 1252"
   else

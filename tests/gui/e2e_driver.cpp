@@ -405,6 +405,23 @@ int main() {
             ReadBytes(with_attributes + ".mid") == ReadBytes(cli_out + "\\reference-all.mid"),
         "the window's MIF and MID equal the command line's, byte for byte");
 
+  // The third file type: MapInfo's native table of the same conversion, its four files as
+  // convert --all --tab writes them.
+  const std::string table = work + Ui(u8"\\北京表");
+  Press(kId按钮7);
+  AnswerMessageBox();
+  Check(AnswerFileDialog(table, nullptr, 3, [](HWND d) { return ChooseCoordinateSystem(d, 1, "", false); }),
+        "the Save dialog takes the name, the table's file type and WGS 84");
+  Check(AnswerMessageBox().find(Ui(u8"  北京表.tab\r\n  北京表.dat\r\n  北京表.map\r\n  北京表.id\r\n")) != std::string::npos,
+        "the message names the table's four files");
+  Check(WaitFor([&] { return !ReadBytes(table + ".id").empty(); }), "北京表.tab, .dat, .map and .id are written");
+  Check(Run(quoted(cli) + " convert --all --crs wgs84 -o " + quoted(cli_out + "\\reference.tab") + " " + quoted(kml)),
+        "geovant-cli writes the table of the same file with --all --crs wgs84");
+  for (const char* extension : {".tab", ".dat", ".map", ".id"}) {
+    Check(!ReadBytes(table + extension).empty() && ReadBytes(table + extension) == ReadBytes(cli_out + "\\reference" + extension),
+          "the window's table equals the command line's, byte for byte");
+  }
+
   // The coordinate system chosen in the Save dialog, with either file type, as convert --crs
   // writes it; the choice is offered again, and a wrong zone keeps the dialog open.
   Press(kId按钮7);
