@@ -13,6 +13,17 @@ bool IsTrailByte(unsigned char c) { return (c >= 0x40 && c <= 0x7E) || (c >= 0x8
 
 }  // namespace
 
+std::string_view CutBetweenCharacters(std::string_view value, size_t limit) {
+  if (value.size() <= limit) return value;
+  size_t end = 0;
+  while (end < value.size()) {
+    const size_t width = IsLeadByte(static_cast<unsigned char>(value[end])) && end + 1 < value.size() ? 2 : 1;
+    if (end + width > limit) break;
+    end += width;
+  }
+  return value.substr(0, end);
+}
+
 void TruncateAtFirstZero(std::string& text) {
   size_t zero = text.find('\0');
   if (zero != std::string::npos) text.resize(zero);

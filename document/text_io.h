@@ -39,3 +39,6 @@ void AppendDecodedPart(std::string_view part, Encoding encoding, std::string& ou
 
 // True when `text` holds a byte above 0x7F, which DecodePart may change.
 bool HasHighByte(std::string_view text);
+
+// `value` cut to at most `limit` bytes between two characters (GBK).
+std::string_view CutBetweenCharacters(std::string_view value, size_t limit);

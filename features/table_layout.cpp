@@ -75,17 +75,6 @@ std::string_view Logical(std::string_view value) {
 
 }  // namespace
 
-std::string_view CutBetweenCharacters(std::string_view value, size_t limit) {
-  if (value.size() <= limit) return value;
-  size_t end = 0;
-  while (end < value.size()) {
-    size_t width = IsLead(static_cast<unsigned char>(value[end])) && end + 1 < value.size() ? 2 : 1;
-    if (end + width > limit) break;
-    end += width;
-  }
-  return value.substr(0, end);
-}
-
 namespace {
 
 // The code point of a character of two GBK bytes; 0 for none.

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "document/text_io.h"
 #include "features/kml_features.h"
 
 // The attribute columns of a MIF file and the rows of its MID file, from the placemarks:
@@ -146,9 +147,6 @@ class TableLayout {
 // "_" before it, and the name is cut to 31 bytes between two characters. "站点 类型" gives
 // "站点_类型", "データ" stays.
 std::string ColumnName(std::string_view name);
-
-// `value` cut to at most `limit` bytes between two characters (GBK).
-std::string_view CutBetweenCharacters(std::string_view value, size_t limit);
 
 // Appends `value` as a text value of a MID row: in double quotes, each of its own doubled.
 void AppendQuoted(std::string_view value, std::string& row);

@@ -7,6 +7,7 @@
 #include <system_error>
 #include <thread>
 
+#include "document/text_io.h"
 #include "tab/map_file.h"
 #include "tab/mif_objects.h"
 #include "tab/text_pipes.h"
@@ -27,17 +28,6 @@ int DatWidth(const MifColumn& column) {
   return column.width;
 }
 
-// At most `limit` bytes of GBK text `name`, not parting a character.
-std::string_view CutGbk(std::string_view name, size_t limit) {
-  size_t at = 0;
-  while (at < name.size()) {
-    const size_t length = static_cast<unsigned char>(name[at]) >= 0x81 && at + 1 < name.size() ? 2 : 1;
-    if (at + length > limit) break;
-    at += length;
-  }
-  return name.substr(0, at);
-}
-
 std::string DatHeader(const std::vector<MifColumn>& columns, size_t rows) {
   std::string h(32, '\0');
   // A fixed date, so that the same input gives the same bytes.
@@ -54,7 +44,7 @@ std::string DatHeader(const std::vector<MifColumn>& columns, size_t rows) {
   std::memcpy(&h[10], &row_size, 2);
   for (const MifColumn& column : columns) {
     std::string field(32, '\0');
-    const std::string_view name = CutGbk(column.name, kDatFieldName);
+    const std::string_view name = CutBetweenCharacters(column.name, kDatFieldName);
     std::memcpy(field.data(), name.data(), name.size());
     field[11] = 'C';  // whatever the column's type: the TAB file gives it
     field[16] = static_cast<char>(DatWidth(column));
@@ -67,7 +57,7 @@ std::string DatHeader(const std::vector<MifColumn>& columns, size_t rows) {
 void AppendDatValue(const MifColumn& column, std::string_view value, std::string& row) {
   switch (column.type) {
     case MifColumn::Type::kChar: {
-      const std::string_view kept = CutGbk(value, static_cast<size_t>(column.width));
+      const std::string_view kept = CutBetweenCharacters(value, static_cast<size_t>(column.width));
       row.append(kept);
       row.append(static_cast<size_t>(column.width) - kept.size(), '\0');
       return;
