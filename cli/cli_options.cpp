@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "tab/tab_table.h"
+
 const char kUsage[] =
     "usage: geovant convert [--encoding utf-8|ansi] [-o OUTPUT] [--attributes] [--styles]\n"
     "                       [--polygons] [--tracks] [--multi] [--typed] [--times] [--empty-rows]\n"
@@ -258,11 +260,7 @@ bool ParseCliOptions(const std::vector<std::string>& args, CliOptions* options, 
     *error = "-o takes one input only";
     return false;
   }
-  if (options->output.size() > 4) {
-    std::string extension = options->output.substr(options->output.size() - 4);
-    std::transform(extension.begin(), extension.end(), extension.begin(), [](char c) { return c | 0x20; });
-    if (extension == ".tab") options->tab = true;
-  }
+  if (NamesATable(options->output)) options->tab = true;
   if (options->tab && options->output == "-") {
     *error = "--tab writes four files, which standard output cannot hold: name the table with -o NAME.tab";
     return false;

@@ -332,9 +332,7 @@ bool TabPathsUsable(const std::string& tab_path, const std::string& input, std::
              ": name the table with -o NAME.tab";
     return false;
   }
-  std::string extension = tab_path.size() > 4 ? tab_path.substr(tab_path.size() - 4) : "";
-  for (char& c : extension) c = static_cast<char>(c | 0x20);
-  if (extension != ".tab") {
+  if (!NamesATable(tab_path)) {
     *error = "a table's name ends in .tab, and " + Quoted(tab_path) + " does not";
     return false;
   }

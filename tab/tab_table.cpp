@@ -231,6 +231,12 @@ bool TabTableInMemory(std::string_view mif, const std::string_view* mid, TabFile
       mid != nullptr, sinks, report);
 }
 
+bool NamesATable(std::string_view path) {
+  if (path.size() <= 4) return false;
+  const std::string_view extension = path.substr(path.size() - 4);
+  return extension[0] == '.' && (extension[1] | 0x20) == 't' && (extension[2] | 0x20) == 'a' && (extension[3] | 0x20) == 'b';
+}
+
 TabCompanions CompanionsOf(const std::string& tab_path) {
   const size_t dot = tab_path.size() >= 4 ? tab_path.size() - 4 : 0;
   const bool upper = tab_path.size() >= 4 && tab_path.compare(dot, 4, ".TAB") == 0;

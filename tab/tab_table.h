@@ -42,6 +42,9 @@ struct TabFiles {
 };
 bool TabTableInMemory(std::string_view mif, const std::string_view* mid, TabFiles* files, TabReport* report);
 
+// Whether `path` names a table: it ends in .tab, in any letter case, after a name.
+bool NamesATable(std::string_view path);
+
 // The names of the other three files of the table `tab_path` (NAME.tab or NAME.TAB): the
 // same name with .dat, .map and .id, in the letter case of its extension.
 struct TabCompanions {
