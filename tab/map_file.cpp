@@ -142,64 +142,22 @@ bool FrameOfCoordSys(std::string_view coordsys, MapFrame* frame, const double* d
   return true;
 }
 
-void MapWriter::Box::Add(int32_t x, int32_t y) {
+void GridBox::Add(int32_t x, int32_t y) {
   min_x = std::min(min_x, x);
   min_y = std::min(min_y, y);
   max_x = std::max(max_x, x);
   max_y = std::max(max_y, y);
 }
-void MapWriter::Box::Add(const Box& other) {
+void GridBox::Add(const GridBox& other) {
   if (other.min_x > other.max_x) return;
   Add(other.min_x, other.min_y);
   Add(other.max_x, other.max_y);
 }
 
-MapWriter::MapWriter(const MapFrame& frame, Sink map, Sink id) : frame_(frame), map_(std::move(map)), id_(std::move(id)) {}
+namespace {
 
-void MapWriter::ToGrid(const MifPart& part, GridPart* grid) {
-  grid->sections.clear();
-  grid->xy.clear();
-  grid->box = Box();
-  auto to_grid = [&](double value, double scale, double displacement) {
-    const double stored = std::nearbyint(value * scale + displacement);
-    if (!(stored >= -kGridLimit && stored <= kGridLimit)) {
-      ++outside_;
-      return stored < 0 ? -kGridLimit : kGridLimit;
-    }
-    return static_cast<int32_t>(stored);
-  };
-  const size_t values = part.xy.size() & ~size_t{1};
-  grid->xy.resize(values);
-  double min_x = bounds_[0], min_y = bounds_[1], max_x = bounds_[2], max_y = bounds_[3];
-  for (size_t i = 0; i < values; i += 2) {
-    const double x = part.xy[i], y = part.xy[i + 1];
-    min_x = std::min(min_x, x);
-    min_y = std::min(min_y, y);
-    max_x = std::max(max_x, x);
-    max_y = std::max(max_y, y);
-    const int32_t gx = to_grid(x, frame_.scale_x, frame_.displacement_x);
-    const int32_t gy = to_grid(y, frame_.scale_y, frame_.displacement_y);
-    grid->xy[i] = gx;
-    grid->xy[i + 1] = gy;
-    grid->box.Add(gx, gy);
-  }
-  bounds_ = {min_x, min_y, max_x, max_y};
-  if (part.kind == MifPart::Kind::kRegion) {
-    OrderRings(part, grid);
-    return;
-  }
-  size_t first = 0;
-  for (uint32_t vertices : part.sections) {
-    Section section{vertices, 0, part.sections.size() == 1 ? grid->box : Box(), first};
-    for (size_t v = first; part.sections.size() > 1 && v < first + vertices; ++v) {
-      section.box.Add(grid->xy[2 * v], grid->xy[2 * v + 1]);
-    }
-    grid->sections.push_back(section);
-    first += vertices;
-  }
-}
-
-void MapWriter::OrderRings(const MifPart& part, GridPart* grid) {
+// The rings of a region in the order of their polygons (tab/region_rings.h).
+void OrderRings(const MifPart& part, GridPart* grid) {
   const RingOrder order = PolygonOrder(part.sections, grid->xy);
   std::vector<size_t> first(part.sections.size());
   for (size_t r = 1; r < first.size(); ++r) first[r] = first[r - 1] + part.sections[r - 1];
@@ -208,7 +166,7 @@ void MapWriter::OrderRings(const MifPart& part, GridPart* grid) {
   ordered.reserve(grid->xy.size());
   for (size_t i = 0; i < order.rings.size(); ++i) {
     const uint32_t r = order.rings[i];
-    Section section{part.sections[r], order.holes[i], Box(), ordered.size() / 2};
+    GridPart::Section section{part.sections[r], order.holes[i], GridBox(), ordered.size() / 2};
     for (size_t v = first[r]; v < first[r] + part.sections[r]; ++v) {
       section.box.Add(grid->xy[2 * v], grid->xy[2 * v + 1]);
       ordered.push_back(grid->xy[2 * v]);
@@ -218,6 +176,66 @@ void MapWriter::OrderRings(const MifPart& part, GridPart* grid) {
   }
   grid->xy.swap(ordered);
 }
+
+// The nearest integer, ties to even, as nearbyint gives it in the default rounding mode, but
+// without a call: below 2^51, adding 1.5 * 2^52 leaves no bits for a fraction.
+double RoundToEven(double value) {
+  constexpr double kShift = 6755399441055744.0, kExact = 2251799813685248.0;
+  return std::fabs(value) < kExact ? (value + kShift) - kShift : value;
+}
+
+void PutPartOnGrid(const MapFrame& frame, const MifPart& part, GridPart* grid, GridObject* object) {
+  grid->sections.clear();
+  grid->xy.clear();
+  grid->box = GridBox();
+  auto to_grid = [&](double value, double scale, double displacement) {
+    const double stored = RoundToEven(value * scale + displacement);
+    if (!(stored >= -kGridLimit && stored <= kGridLimit)) {
+      ++object->outside;
+      return stored < 0 ? -kGridLimit : kGridLimit;
+    }
+    return static_cast<int32_t>(stored);
+  };
+  const size_t values = part.xy.size() & ~size_t{1};
+  grid->xy.resize(values);
+  auto& [min_x, min_y, max_x, max_y] = object->bounds;
+  for (size_t i = 0; i < values; i += 2) {
+    const double x = part.xy[i], y = part.xy[i + 1];
+    min_x = std::min(min_x, x);
+    min_y = std::min(min_y, y);
+    max_x = std::max(max_x, x);
+    max_y = std::max(max_y, y);
+    const int32_t gx = to_grid(x, frame.scale_x, frame.displacement_x);
+    const int32_t gy = to_grid(y, frame.scale_y, frame.displacement_y);
+    grid->xy[i] = gx;
+    grid->xy[i + 1] = gy;
+    grid->box.Add(gx, gy);
+  }
+  if (part.kind == MifPart::Kind::kRegion) {
+    OrderRings(part, grid);
+    return;
+  }
+  size_t first = 0;
+  for (uint32_t vertices : part.sections) {
+    GridPart::Section section{vertices, 0, part.sections.size() == 1 ? grid->box : GridBox(), first};
+    for (size_t v = first; part.sections.size() > 1 && v < first + vertices; ++v) {
+      section.box.Add(grid->xy[2 * v], grid->xy[2 * v + 1]);
+    }
+    grid->sections.push_back(section);
+    first += vertices;
+  }
+}
+
+}  // namespace
+
+void PutOnGrid(const MapFrame& frame, const MifObject& object, GridObject* grid) {
+  grid->outside = 0;
+  grid->bounds = {1e300, 1e300, -1e300, -1e300};
+  if (grid->parts.size() < object.parts.size()) grid->parts.resize(object.parts.size());
+  for (size_t p = 0; p < object.parts.size(); ++p) PutPartOnGrid(frame, object.parts[p], &grid->parts[p], grid);
+}
+
+MapWriter::MapWriter(const MapFrame& frame, Sink map, Sink id) : frame_(frame), map_(std::move(map)), id_(std::move(id)) {}
 
 bool MapWriter::WriteBlock(const std::string& block) {
   out_.append(block);
@@ -278,8 +296,17 @@ bool MapWriter::PutSectionHeaders(const GridPart& part, int version) {
 }
 
 bool MapWriter::PutVertices(const GridPart& part) {
-  for (size_t i = 0; i + 1 < part.xy.size(); i += 2) {
-    if (!PutCoordinate(&part.xy[i], 8)) return false;
+  const char* vertex = reinterpret_cast<const char*>(part.xy.data());
+  for (size_t left = part.xy.size() / 2; left > 0;) {
+    // One vertex opens a block if need be; as many as the block has room for follow it.
+    if (!PutCoordinate(vertex, 8)) return false;
+    vertex += 8;
+    --left;
+    const size_t more = std::min(left, (kBlock - coordinates_.size()) / 8);
+    AppendBytes(coordinates_, vertex, 8 * more);
+    coordinate_bytes_ += static_cast<uint32_t>(8 * more);
+    vertex += 8 * more;
+    left -= more;
   }
   return true;
 }
@@ -328,14 +355,16 @@ void MapWriter::PutBox(const Box& box) {
   Put32(box.max_y);
 }
 
-bool MapWriter::Add(const MifObject& object) {
+bool MapWriter::Add(const MifObject& object, const GridObject& grid) {
   ++row_;
+  outside_ += grid.outside;
+  bounds_ = {std::min(bounds_[0], grid.bounds[0]), std::min(bounds_[1], grid.bounds[1]),
+             std::max(bounds_[2], grid.bounds[2]), std::max(bounds_[3], grid.bounds[3])};
   if (object.parts.empty()) {
     pending_ids_.push_back(0);
     return true;
   }
-  const bool ok = object.collection ? AddCollection(object) : AddPart(object.parts[0]);
-  return ok;
+  return object.collection ? AddCollection(object, grid) : AddPart(object.parts[0], grid.parts[0]);
 }
 
 namespace {
@@ -357,9 +386,7 @@ size_t NodesOf(const MifPart& part) { return part.xy.size() / 2; }
 
 }  // namespace
 
-bool MapWriter::AddPart(const MifPart& part) {
-  GridPart& grid = grid_[0];
-  ToGrid(part, &grid);
+bool MapWriter::AddPart(const MifPart& part, const GridPart& grid) {
   if (grid.xy.empty()) {
     pending_ids_.push_back(0);
     return true;
@@ -438,13 +465,18 @@ bool MapWriter::AddPart(const MifPart& part) {
   return true;
 }
 
-bool MapWriter::AddCollection(const MifObject& object) {
+bool MapWriter::AddCollection(const MifObject& object, const GridObject& on_grid) {
   // At most one part of each kind: a region, a polyline, a multipoint.
   const MifPart* of_kind[3] = {};
+  const GridPart* grid_of_kind[3] = {};
   bool v800 = false;
-  for (const MifPart& part : object.parts) {
+  for (size_t p = 0; p < object.parts.size(); ++p) {
+    const MifPart& part = object.parts[p];
     const int kind = part.kind == MifPart::Kind::kRegion ? 0 : part.kind == MifPart::Kind::kPline ? 1 : 2;
-    if (!of_kind[kind]) of_kind[kind] = &part;
+    if (!of_kind[kind]) {
+      of_kind[kind] = &part;
+      grid_of_kind[kind] = &on_grid.parts[p];
+    }
     v800 = v800 || VersionHolding(part.kind != MifPart::Kind::kRegion && part.kind != MifPart::Kind::kPline,
                                   part.sections.size(), NodesOf(part)) >= 800;
   }
@@ -453,10 +485,7 @@ bool MapWriter::AddCollection(const MifObject& object) {
   version_ = std::max(version_, version);
   Box box;
   for (int k = 0; k < 3; ++k) {
-    if (of_kind[k]) {
-      ToGrid(*of_kind[k], &grid_[k]);
-      box.Add(grid_[k].box);
-    }
+    if (of_kind[k]) box.Add(grid_of_kind[k]->box);
   }
   if (box.min_x > box.max_x) {
     pending_ids_.push_back(0);
@@ -466,8 +495,8 @@ bool MapWriter::AddCollection(const MifObject& object) {
   coordinate_bytes_ = 0;
   uint32_t sizes[2] = {};  // of the region's and the polyline's data, as MapInfo counts them
   for (int k = 0; k < 3; ++k) {
-    if (!of_kind[k] || grid_[k].xy.empty()) continue;
-    const GridPart& grid = grid_[k];
+    if (!of_kind[k] || grid_of_kind[k]->xy.empty()) continue;
+    const GridPart& grid = *grid_of_kind[k];
     const MifPart::Kind kind = of_kind[k]->kind;
     const auto [label_x, label_y] = LabelOf(kind, grid);
     for (int32_t value : {label_x, label_y, grid.box.min_x, grid.box.min_y, grid.box.max_x, grid.box.max_y}) {
@@ -482,11 +511,11 @@ bool MapWriter::AddCollection(const MifObject& object) {
   Put8(type);
   Put32(static_cast<int32_t>(row_));
   Put32(static_cast<int32_t>(coordinate_start_));
-  Put32(of_kind[2] ? static_cast<int32_t>(grid_[2].xy.size() / 2) : 0);
+  Put32(of_kind[2] ? static_cast<int32_t>(grid_of_kind[2]->xy.size() / 2) : 0);
   Put32(static_cast<int32_t>(sizes[0]));
   Put32(static_cast<int32_t>(sizes[1]));
-  const int32_t regions = of_kind[0] ? static_cast<int32_t>(grid_[0].sections.size()) : 0;
-  const int32_t plines = of_kind[1] ? static_cast<int32_t>(grid_[1].sections.size()) : 0;
+  const int32_t regions = of_kind[0] ? static_cast<int32_t>(grid_of_kind[0]->sections.size()) : 0;
+  const int32_t plines = of_kind[1] ? static_cast<int32_t>(grid_of_kind[1]->sections.size()) : 0;
   if (version >= 800) {
     Put32(regions);
     Put32(plines);

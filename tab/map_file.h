@@ -33,6 +33,37 @@ struct MapFrame {
 // on each side. False when the line is none that this program writes.
 bool FrameOfCoordSys(std::string_view coordsys, MapFrame* frame, const double* data = nullptr);
 
+// A rectangle on the grid.
+struct GridBox {
+  int32_t min_x = INT32_MAX, min_y = INT32_MAX, max_x = INT32_MIN, max_y = INT32_MIN;
+  void Add(int32_t x, int32_t y);
+  void Add(const GridBox& other);
+};
+
+// A part of an object on the grid, as the MAP file stores it: its sections in the order
+// written (a region's rings by polygon, each outer ring before its holes) and its vertices.
+struct GridPart {
+  struct Section {
+    uint32_t vertices = 0, holes = 0;
+    GridBox box;
+    size_t first = 0;  // its first vertex in xy
+  };
+  std::vector<Section> sections;
+  std::vector<int32_t> xy;
+  GridBox box;
+};
+
+// The parts of an object on the grid, in its order; the vertices that lay beyond the grid
+// (moved to its edge), and the bounds of its coordinates (x, y, x, y).
+struct GridObject {
+  std::vector<GridPart> parts;
+  size_t outside = 0;
+  std::array<double, 4> bounds{};
+};
+
+// Puts `object` on the grid of `frame`. Objects can be put on it side by side, on any thread.
+void PutOnGrid(const MapFrame& frame, const MifObject& object, GridObject* grid);
+
 class MapWriter {
  public:
   using Sink = std::function<bool(std::string_view)>;
@@ -40,8 +71,9 @@ class MapWriter {
   // the ID file goes to `id`.
   MapWriter(const MapFrame& frame, Sink map, Sink id);
 
-  // Writes `object` as that of the next row. False when a sink failed.
-  bool Add(const MifObject& object);
+  // Writes `object`, put on the grid of the frame as `grid`, as that of the next row. False
+  // when a sink failed.
+  bool Add(const MifObject& object, const GridObject& grid);
   // Writes the index and the tools; `header` gets the first 1,024 bytes of the file.
   bool Finish(std::string* header);
 
@@ -54,26 +86,8 @@ class MapWriter {
   size_t styles_merged() const { return tools_.merged(); }
 
  private:
-  struct Box {
-    int32_t min_x = INT32_MAX, min_y = INT32_MAX, max_x = INT32_MIN, max_y = INT32_MIN;
-    void Add(int32_t x, int32_t y);
-    void Add(const Box& other);
-  };
-  struct Section {
-    uint32_t vertices = 0, holes = 0;
-    Box box;
-    size_t first = 0;  // its first vertex in the part's grid coordinates
-  };
-  // A part on the grid: its sections in the order written and its vertices.
-  struct GridPart {
-    std::vector<Section> sections;
-    std::vector<int32_t> xy;
-    Box box;
-  };
-
-  void ToGrid(const MifPart& part, GridPart* grid);
-  // The rings of a region in the order of their polygons (tab/region_rings.h).
-  void OrderRings(const MifPart& part, GridPart* grid);
+  using Box = GridBox;
+  using Section = GridPart::Section;
 
   // Coordinate data: whole values of `size` bytes, never parted between two blocks.
   bool PutCoordinate(const void* bytes, size_t size);
@@ -93,8 +107,8 @@ class MapWriter {
   void PutBox(const Box& box);
 
 
-  bool AddPart(const MifPart& part);
-  bool AddCollection(const MifObject& object);
+  bool AddPart(const MifPart& part, const GridPart& grid);
+  bool AddCollection(const MifObject& object, const GridObject& grid);
   bool WriteBlock(const std::string& block);  // padded to a whole block
   bool FlushOut();
   bool FlushIds();
@@ -127,7 +141,6 @@ class MapWriter {
 
   MapTools tools_;
 
-  GridPart grid_[3];
   Box all_;
   std::array<size_t, 3> counts_{};  // points, lines, regions
   uint32_t largest_coordinates_ = 0;

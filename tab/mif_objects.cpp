@@ -211,13 +211,14 @@ bool ReadPart(LineReader& lines, std::string_view line, MifPart* part, std::stri
 
 }  // namespace
 
-LineReader::LineReader(std::string_view text)
-    : read_([text](char* buffer, size_t n) mutable {
-        const size_t taken = std::min(n, text.size());
-        std::memcpy(buffer, text.data(), taken);
-        text.remove_prefix(taken);
-        return taken;
-      }) {}
+std::function<size_t(char* buffer, size_t n)> ReadOf(std::string_view text) {
+  return [text](char* buffer, size_t n) mutable {
+    const size_t taken = std::min(n, text.size());
+    std::memcpy(buffer, text.data(), taken);
+    text.remove_prefix(taken);
+    return taken;
+  };
+}
 
 bool LineReader::Next(std::string_view* line) {
   if (has_put_back_) {
@@ -227,7 +228,7 @@ bool LineReader::Next(std::string_view* line) {
   }
   constexpr size_t kPiece = size_t{1} << 16, kPadding = 8;
   for (;;) {
-    const char* base = buffer_.data();
+    const char* base = base_ ? base_ : buffer_.data();
     const void* found = begin_ < filled_ ? std::memchr(base + begin_, '\n', filled_ - begin_) : nullptr;
     if (found || (ended_ && begin_ < filled_)) {
       const size_t stop = found ? static_cast<size_t>(static_cast<const char*>(found) - base) : filled_;
@@ -249,6 +250,12 @@ bool LineReader::Next(std::string_view* line) {
     buffer_.resize(filled_ + kPadding);
     if (got == 0) ended_ = true;
   }
+}
+
+std::string LineReader::Unread() const {
+  std::string text = has_put_back_ ? put_back_ + "\n" : std::string();
+  text.append(buffer_, begin_, filled_ - begin_);
+  return text;
 }
 
 bool ReadMifHeader(LineReader& lines, MifTableHeader* header, std::string* error) {

@@ -11,6 +11,9 @@
 // row at a time. Only the forms the export writes are read (Point, Pline, Pline Multiple,
 // Region, Multipoint, Collection, None, and their Pen, Brush and Symbol clauses).
 
+// Reads `text` in pieces, as LineReader::Read does.
+std::function<size_t(char* buffer, size_t n)> ReadOf(std::string_view text);
+
 // Lines of a text read in pieces, without their line ends.
 class LineReader {
  public:
@@ -18,7 +21,10 @@ class LineReader {
   using Read = std::function<size_t(char* buffer, size_t n)>;
   explicit LineReader(Read read) : read_(std::move(read)) {}
   // The lines of `text`.
-  explicit LineReader(std::string_view text);
+  explicit LineReader(std::string_view text) : LineReader(ReadOf(text)) {}
+  // The lines of `text`, read where it lies: eight bytes after it must be readable, and zeros.
+  struct Padded {};
+  LineReader(std::string_view text, Padded) : base_(text.data()), filled_(text.size()), ended_(true) {}
   // The next line; false at the end. The line stays valid until the next call, and eight
   // bytes after it can be read (zeros at the end of the text).
   bool Next(std::string_view* line);
@@ -28,12 +34,15 @@ class LineReader {
     put_back_.swap(copy);
     has_put_back_ = true;
   }
+  // The text read from the source and not yet given as lines (a line given back first).
+  std::string Unread() const;
 
  private:
   Read read_;
   std::string put_back_;
   bool has_put_back_ = false;
   std::string buffer_;  // the text read, then eight zeros
+  const char* base_ = nullptr;  // the text, when it is not read into buffer_
   size_t filled_ = 0;   // how much of it is text
   size_t begin_ = 0;
   bool ended_ = false;

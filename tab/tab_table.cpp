@@ -10,6 +10,7 @@
 #include "document/text_io.h"
 #include "tab/map_file.h"
 #include "tab/mif_objects.h"
+#include "tab/object_pieces.h"
 #include "tab/text_pipes.h"
 
 namespace {
@@ -97,11 +98,21 @@ std::string TabText(const MifTableHeader& header, int version) {
   return t;
 }
 
+// Objects read ahead of the one being written, a piece of about 1 MB each.
+constexpr size_t kPiecesAhead = 4;
+
+// Threads to read the pieces on: as many as there are processors, for the export shares them.
+int ReadingThreads() {
+  const unsigned processors = std::thread::hardware_concurrency();
+  return processors <= 1 ? 0 : static_cast<int>(std::min(processors, 4u));
+}
+
 // One writing of the table of the text `mif` and `mid` read, on the grid of its coordinate
 // system (widened to `data`, when given). `beyond` gets the data's bounds when vertices lay
 // beyond the grid, and then nothing is complete.
-bool WriteOnce(LineReader& mif, LineReader* mid, const std::array<double, 4>* data, const TabSinks& sinks,
+bool WriteOnce(const LineReader::Read& read_mif, LineReader* mid, const std::array<double, 4>* data, const TabSinks& sinks,
                TabReport* report, std::optional<std::array<double, 4>>* beyond) {
+  LineReader mif(read_mif);
   MifTableHeader header;
   if (!ReadMifHeader(mif, &header, &report->error)) return false;
   MapFrame frame;
@@ -111,12 +122,11 @@ bool WriteOnce(LineReader& mif, LineReader* mid, const std::array<double, 4>* da
   }
   if (!sinks.dat(DatHeader(header.columns, 0)) || !sinks.map(std::string(1024, '\0'))) return false;
   MapWriter writer(frame, sinks.map, sinks.id);
-  MifObject object;
   std::vector<std::string> values;
   std::string rows_waiting;
   size_t rows = 0;
-  while (ReadMifObject(mif, &object, &report->error)) {
-    if (!writer.Add(object)) return false;
+  auto add = [&](const MifObject& object, const GridObject& grid) {
+    if (!writer.Add(object, grid)) return false;
     rows_waiting += ' ';
     std::string_view line;
     if (mid) {
@@ -133,6 +143,28 @@ bool WriteOnce(LineReader& mif, LineReader* mid, const std::array<double, 4>* da
       rows_waiting.clear();
     }
     ++rows;
+    return true;
+  };
+  // The pieces are read on other threads; this one writes their objects in order.
+  BodyPieces pieces(read_mif, mif.Unread());
+  PieceReading reading(ReadingThreads(), frame);
+  ReadPiece read;
+  auto add_first = [&] {
+    if (!reading.Take(&read)) return true;
+    for (size_t i = 0; i < read.count; ++i) {
+      if (!add(read.objects[i], read.grids[i])) return false;
+    }
+    if (!read.error.empty()) report->error = read.error;
+    return read.error.empty();
+  };
+  std::string piece;
+  while (pieces.Next(&piece)) {
+    if (reading.Given() >= kPiecesAhead && !add_first()) return false;
+    reading.Give(std::move(piece));
+    piece.clear();
+  }
+  while (reading.Given() > 0) {
+    if (!add_first()) return false;
   }
   if (!report->error.empty()) return false;
   if (!rows_waiting.empty() && !sinks.dat(rows_waiting)) return false;
@@ -156,9 +188,8 @@ bool WriteWhileExporting(const ExportText& export_text, bool with_mid, const std
   TextPipes pipes(with_mid ? 2 : 1);
   bool written = false;
   auto write = [&] {
-    LineReader mif([&](char* buffer, size_t n) { return pipes.Read(0, buffer, n); });
     LineReader mid([&](char* buffer, size_t n) { return pipes.Read(1, buffer, n); });
-    written = WriteOnce(mif, with_mid ? &mid : nullptr, data, sinks, report, beyond);
+    written = WriteOnce([&](char* buffer, size_t n) { return pipes.Read(0, buffer, n); }, with_mid ? &mid : nullptr, data, sinks, report, beyond);
     if (written) {
       pipes.Finish();
     } else {
@@ -181,8 +212,8 @@ bool WriteWhileExporting(const ExportText& export_text, bool with_mid, const std
           mid_text.append(piece);
           return true;
         });
-    LineReader mif(mif_text), mid(mid_text);
-    return WriteOnce(mif, with_mid ? &mid : nullptr, data, sinks, report, beyond);
+    LineReader mid(mid_text);
+    return WriteOnce(ReadOf(mif_text), with_mid ? &mid : nullptr, data, sinks, report, beyond);
   }
   export_text(to(0), to(1));
   pipes.Close();

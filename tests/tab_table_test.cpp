@@ -7,6 +7,7 @@
 
 #include "tab/map_file.h"
 #include "tab/mif_objects.h"
+#include "tab/object_pieces.h"
 #include "tab/tab_table.h"
 
 namespace {
@@ -116,6 +117,45 @@ TEST(TabTable, ACollectionOfVersion800HasTheSectionHeadersThatGdalReads) {
   EXPECT_EQ(At<int32_t>(files.map, data + 24), 2);      // the first section's vertices,
   EXPECT_EQ(At<int32_t>(files.map, data + 28), 0);      // its holes, in 4 bytes,
   EXPECT_EQ(At<int32_t>(files.map, data + 48), 28 * 32768);  // and where its vertices begin
+}
+
+TEST(TabTable, PiecesOfTheTextEndWhereObjectsEndAndAreReadBackInTheirOrder) {
+  // The parts of a collection, its counts and styles are indented: no piece ends before them.
+  std::string body = std::string(kMif).substr(std::string(kMif).find("Point"));
+  body += "Collection 2\r\n  Region  1 \r\n  4\r\n1 1\r\n2 1\r\n2 2\r\n1 1\r\n    Pen (1,2,0)\r\n"
+          "    Brush (2,65280)\r\n  Multipoint 2\r\n5 6\r\n7 8\r\n    Symbol (35,0,12)\r\n";
+  std::string text;
+  for (int i = 0; i < 40; ++i) text += body;
+  std::vector<MifObject> expected;
+  LineReader lines(text);
+  std::string error;
+  for (MifObject object; ReadMifObject(lines, &object, &error);) expected.push_back(object);
+  ASSERT_EQ(expected.size(), 200u) << error;
+
+  MapFrame frame;
+  ASSERT_TRUE(FrameOfCoordSys("Earth Projection 1, 104", &frame));
+  BodyPieces pieces(ReadOf(text), "", 1);
+  PieceReading reading(2, frame);
+  std::string piece, joined;
+  size_t given = 0;
+  while (pieces.Next(&piece)) {
+    joined += piece;
+    reading.Give(piece);
+    ++given;
+  }
+  EXPECT_EQ(joined, text);
+  EXPECT_EQ(given, expected.size());  // one object each
+  ReadPiece read;
+  size_t o = 0;
+  while (reading.Take(&read)) {
+    ASSERT_TRUE(read.error.empty()) << read.error;
+    for (size_t i = 0; i < read.count; ++i, ++o) {
+      ASSERT_LT(o, expected.size());
+      ASSERT_EQ(read.objects[i].parts.size(), expected[o].parts.size()) << o;
+      for (size_t p = 0; p < expected[o].parts.size(); ++p) EXPECT_EQ(read.objects[i].parts[p].xy, expected[o].parts[p].xy) << o;
+    }
+  }
+  EXPECT_EQ(o, expected.size());
 }
 
 TEST(TabTable, EveryCoordinateIsReadAsTheNearestDouble) {
