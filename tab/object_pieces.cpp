@@ -22,12 +22,15 @@ size_t ObjectStartAfter(const std::string& text, size_t from) {
 }  // namespace
 
 bool BodyPieces::Next(std::string* piece) {
+  if (text_.capacity() < size_ + kRead + kPadding) text_.reserve(size_ + kRead + kPadding);
   for (;;) {
     if (text_.size() > size_) {
       const size_t start = ObjectStartAfter(text_, std::max(searched_, size_));
       if (start != std::string::npos) {
         // The rest is copied, not the piece.
-        std::string rest = text_.substr(start);
+        std::string rest;
+        rest.reserve(size_ + kRead + kPadding);
+        rest.assign(text_, start);
         text_.resize(start);
         piece->swap(text_);
         text_.swap(rest);
@@ -43,7 +46,6 @@ bool BodyPieces::Next(std::string* piece) {
       text_.clear();
       return true;
     }
-    constexpr size_t kRead = size_t{1} << 16;
     const size_t filled = text_.size();
     text_.resize(filled + kRead);
     const size_t got = read_(text_.data() + filled, kRead);
@@ -71,7 +73,7 @@ PieceReading::~PieceReading() {
 
 void PieceReading::ReadObjects(std::string& text, ReadPiece* read) const {
   const size_t size = text.size();
-  text.append(8, '\0');
+  text.append(BodyPieces::kPadding, '\0');
   LineReader lines(std::string_view(text.data(), size), LineReader::Padded());
   read->count = 0;
   read->error.clear();
@@ -80,8 +82,19 @@ void PieceReading::ReadObjects(std::string& text, ReadPiece* read) const {
       read->objects.emplace_back();
       read->grids.emplace_back();
     }
-    if (!ReadMifObject(lines, &read->objects[read->count], &read->error)) return;
+    if (!ReadMifObject(lines, &read->objects[read->count], &read->error)) break;
     PutOnGrid(frame_, read->objects[read->count], &read->grids[read->count]);
+  }
+  // The room kept for the next piece: as much as this one needed, not the most that any
+  // piece needed at each place.
+  read->objects.resize(read->count);
+  read->grids.resize(read->count);
+  auto trim = [](auto& values) {
+    if (values.capacity() > 2 * values.size() + 256) values.shrink_to_fit();
+  };
+  for (size_t i = 0; i < read->count; ++i) {
+    for (MifPart& part : read->objects[i].parts) trim(part.xy);
+    for (GridPart& part : read->grids[i].parts) trim(part.xy);
   }
 }
 

@@ -20,10 +20,13 @@
 // styles, and the parts of a collection, are indented or begin with a number.
 class BodyPieces {
  public:
-  BodyPieces(LineReader::Read read, std::string unread, size_t size = size_t{1} << 20)
+  BodyPieces(LineReader::Read read, std::string unread, size_t size = size_t{128} << 10)
       : read_(std::move(read)), text_(std::move(unread)), size_(size) {}
-  // The next piece; false at the end of the text.
+  // The next piece; false at the end of the text. It has room for kPadding bytes more.
   bool Next(std::string* piece);
+
+  static constexpr size_t kRead = size_t{1} << 16;  // bytes asked of `read` at a time
+  static constexpr size_t kPadding = 8;            // after the text, for reading it in place
 
  private:
   LineReader::Read read_;

@@ -98,7 +98,7 @@ std::string TabText(const MifTableHeader& header, int version) {
   return t;
 }
 
-// Objects read ahead of the one being written, a piece of about 1 MB each.
+// Pieces read ahead of the one whose objects are being written.
 constexpr size_t kPiecesAhead = 4;
 
 // Threads to read the pieces on: as many as there are processors, for the export shares them.

@@ -14,7 +14,7 @@
 // text is never kept waiting by this one).
 class TextPipes {
  public:
-  TextPipes(int texts, size_t limit = size_t{8} << 20) : texts_(texts), limit_(limit) {}
+  TextPipes(int texts, size_t limit = size_t{1} << 20) : texts_(texts), limit_(limit) {}
 
   // Writer: false when the reader gave up (Abandon).
   bool Write(int text, std::string_view piece);
