@@ -66,7 +66,7 @@ PieceReading::~PieceReading() {
   {
     std::lock_guard lock(mutex_);
     stopping_ = true;
-    changed_.notify_all();
+    work_.notify_all();
   }
   for (std::thread& worker : workers_) worker.join();
 }
@@ -102,7 +102,7 @@ void PieceReading::Work() {
   std::unique_lock lock(mutex_);
   for (;;) {
     Slot* slot = nullptr;
-    changed_.wait(lock, [&] {
+    work_.wait(lock, [&] {
       if (stopping_) return true;
       for (Slot& s : slots_) {
         if (!s.started) {
@@ -121,7 +121,7 @@ void PieceReading::Work() {
     slot->text = std::string();
     lock.lock();
     slot->done = true;
-    changed_.notify_all();
+    done_.notify_one();
   }
 }
 
@@ -138,7 +138,7 @@ void PieceReading::Give(std::string piece) {
     return;
   }
   slot.text = std::move(piece);
-  changed_.notify_all();
+  work_.notify_one();
 }
 
 size_t PieceReading::Given() {
@@ -149,10 +149,9 @@ size_t PieceReading::Given() {
 bool PieceReading::Take(ReadPiece* read) {
   std::unique_lock lock(mutex_);
   if (slots_.empty()) return false;
-  changed_.wait(lock, [&] { return slots_.front().done; });
+  done_.wait(lock, [&] { return slots_.front().done; });
   free_.push_back(std::move(*read));
   *read = std::move(slots_.front().read);
   slots_.pop_front();
-  changed_.notify_all();
   return true;
 }

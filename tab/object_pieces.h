@@ -74,7 +74,8 @@ class PieceReading {
   const MapFrame frame_;
 
   std::mutex mutex_;
-  std::condition_variable changed_;
+  std::condition_variable work_;  // a piece given, or stopping
+  std::condition_variable done_;  // a piece read
   std::deque<Slot> slots_;  // given and not yet taken, in order
   std::vector<ReadPiece> free_;  // their memory, touched once instead of given back
   bool stopping_ = false;
