@@ -6,6 +6,8 @@
 #   bench/run_bench.sh [ROUNDS]
 # Files: a 20 MB and a 200 MB Google-Earth-layout document (6 decimals), 200 MB of the same
 # layout with Google Earth's full-precision coordinates, and 200 MB of small placemarks.
+# The "tab" rows write MapInfo's native table of the same options (convert -o NAME.tab), and a
+# line after the table gives each against the MIF and MID.
 # GEOVANT_BEFORE=path/to/geovant also times another build's convert, --attributes and --all in
 # the same rounds ("before ..." rows), for a change measured before and after in one run.
 set -euo pipefail
@@ -33,7 +35,7 @@ run() {
   # Each output goes at once: left until the end of the round, with the generated files,
   # they kept gigabytes of pages waiting for the kernel's writeback, and the runs late in a
   # round came out up to twice as slow.
-  rm -f "$work"/*.mif "$work"/*.mid "$work"/*.out "$work"/ogr.*
+  rm -f "$work"/*.mif "$work"/*.mid "$work"/*.tab "$work"/*.dat "$work"/*.map "$work"/*.id "$work"/*.out "$work"/ogr.*
 }
 
 bench() {  # NAME FILE
@@ -52,6 +54,9 @@ bench() {  # NAME FILE
     run "--crs_gk3" "$geovant" convert --crs gk3 -o "$work/gk3.mif" "$kml"
     run "--description-fields" "$geovant" convert --description-fields -o "$work/fields.mif" "$kml"
     run "--altitude" "$geovant" convert --altitude -o "$work/altitude.mif" "$kml"
+    run "tab" "$geovant" convert -o "$work/table.tab" "$kml"
+    run "tab_--attributes" "$geovant" convert --attributes -o "$work/table.tab" "$kml"
+    run "tab_--all" "$geovant" convert --all -o "$work/table.tab" "$kml"
     if [ -n "${GEOVANT_BEFORE:-}" ]; then
       run "before_convert" "$GEOVANT_BEFORE" convert -o "$work/before.mif" "$kml"
       run "before_--attributes" "$GEOVANT_BEFORE" convert --attributes -o "$work/before.mif" "$kml"
@@ -88,6 +93,14 @@ bench() {  # NAME FILE
         label = l; gsub(/_/, " ", label); gsub(/,/, " ", label)
         printf "  %-14s %7.3fs %7.0fMB/s %6.0fMB %7d %6.2fx %8.2fx %8.2fx %7.1fx  (%.2f x file)\n", label, t, speed,
                m / 1024, f, to_cat, to_null, t / convert, ogr_ratio, m * 1024 / bytes
+      }
+      # A table against the MIF and MID of the same options.
+      for (i = 1; i <= n; i++) {
+        l = order[i]
+        if (l !~ /^tab/) continue
+        mif = l == "tab" ? "convert" : substr(l, 5)
+        printf "  %-14s %.2f x the time and %.2f x the memory of %s\n", l, median(seconds[l]) / median(seconds[mif]),
+               median(memory[l]) / median(memory[mif]), mif
       }
     }' "$work/times"
 }
