@@ -22,9 +22,11 @@ bool StartsWithWord(std::string_view line, std::string_view word, std::string_vi
   return true;
 }
 
+// A number as from_chars reads it, or with a '+' before it, as the export copies it from KML.
 template <typename Number>
 bool ParseNumber(std::string_view* text, Number* value) {
   *text = Trimmed(*text);
+  if (text->size() > 1 && (*text)[0] == '+' && (*text)[1] != '-') text->remove_prefix(1);
   auto [end, result] = std::from_chars(text->data(), text->data() + text->size(), *value);
   if (result != std::errc()) return false;
   text->remove_prefix(static_cast<size_t>(end - text->data()));
@@ -66,7 +68,7 @@ bool ParseCoordinate(std::string_view* text, double* value) {
   while (p < end && *p == ' ') ++p;
   const char* const start = p;
   const bool negative = p < end && *p == '-';
-  p += negative;
+  p += p < end && (*p == '-' || *p == '+');
   uint64_t digits = 0, part = 0;
   int count = EightDigits(p, &digits), decimals = 0;
   p += count;

@@ -173,7 +173,8 @@ TEST(TabTable, EveryCoordinateIsReadAsTheNearestDouble) {
       numbers.push_back(n);
     }
   }
-  for (const char* n : {"1e3", "-2.5E-4", "0.12345678901234567", "123456789.123456789", "39446479.745", "0", "-0.5"}) {
+  for (const char* n : {"1e3", "-2.5E-4", "0.12345678901234567", "123456789.123456789", "39446479.745", "0", "-0.5",
+                        "+1.5", "+.25", "-.5", "+1e3", "+12345678901234567"}) {
     numbers.push_back(n);
   }
   if (numbers.size() % 2) numbers.push_back("7");
