@@ -75,24 +75,24 @@ void PieceReading::ReadObjects(std::string& text, ReadPiece* read) const {
   const size_t size = text.size();
   text.append(BodyPieces::kPadding, '\0');
   LineReader lines(std::string_view(text.data(), size), LineReader::Padded());
-  read->count = 0;
   read->error.clear();
-  for (;; ++read->count) {
-    if (read->count == read->objects.size()) {
+  size_t count = 0;
+  for (;; ++count) {
+    if (count == read->objects.size()) {
       read->objects.emplace_back();
       read->grids.emplace_back();
     }
-    if (!ReadMifObject(lines, &read->objects[read->count], &read->error)) break;
-    PutOnGrid(frame_, read->objects[read->count], &read->grids[read->count]);
+    if (!ReadMifObject(lines, &read->objects[count], &read->error)) break;
+    PutOnGrid(frame_, read->objects[count], &read->grids[count]);
   }
   // The room kept for the next piece: as much as this one needed, not the most that any
   // piece needed at each place.
-  read->objects.resize(read->count);
-  read->grids.resize(read->count);
+  read->objects.resize(count);
+  read->grids.resize(count);
   auto trim = [](auto& values) {
     if (values.capacity() > 2 * values.size() + 256) values.shrink_to_fit();
   };
-  for (size_t i = 0; i < read->count; ++i) {
+  for (size_t i = 0; i < count; ++i) {
     for (MifPart& part : read->objects[i].parts) trim(part.xy);
     for (GridPart& part : read->grids[i].parts) trim(part.xy);
   }

@@ -36,12 +36,11 @@ class BodyPieces {
   const size_t size_;
 };
 
-// A piece's objects, each also on the grid, or why they could not be read. The objects after
-// `count` are room kept for the next piece read into it.
+// A piece's objects, each also on the grid (grids[i] is objects[i]'s), and why the reading
+// stopped before the end of the piece, if it did. Their memory is kept for the next piece.
 struct ReadPiece {
   std::vector<MifObject> objects;
   std::vector<GridObject> grids;
-  size_t count = 0;
   std::string error;
 };
 

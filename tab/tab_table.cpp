@@ -151,7 +151,7 @@ bool WriteOnce(const LineReader::Read& read_mif, LineReader* mid, const std::arr
   ReadPiece read;
   auto add_first = [&] {
     if (!reading.Take(&read)) return true;
-    for (size_t i = 0; i < read.count; ++i) {
+    for (size_t i = 0; i < read.objects.size(); ++i) {
       if (!add(read.objects[i], read.grids[i])) return false;
     }
     if (!read.error.empty()) report->error = read.error;

@@ -149,7 +149,7 @@ TEST(TabTable, PiecesOfTheTextEndWhereObjectsEndAndAreReadBackInTheirOrder) {
   size_t o = 0;
   while (reading.Take(&read)) {
     ASSERT_TRUE(read.error.empty()) << read.error;
-    for (size_t i = 0; i < read.count; ++i, ++o) {
+    for (size_t i = 0; i < read.objects.size(); ++i, ++o) {
       ASSERT_LT(o, expected.size());
       ASSERT_EQ(read.objects[i].parts.size(), expected[o].parts.size()) << o;
       for (size_t p = 0; p < expected[o].parts.size(); ++p) EXPECT_EQ(read.objects[i].parts[p].xy, expected[o].parts[p].xy) << o;
