@@ -101,17 +101,18 @@ std::string TabText(const MifTableHeader& header, int version) {
 // Pieces read ahead of the one whose objects are being written.
 constexpr size_t kPiecesAhead = 4;
 
-// Threads to read the pieces on: as many as there are processors, for the export shares them.
+// Threads to read the pieces on: as many as there are processors (up to four), shared with the
+// export.
 int ReadingThreads() {
   const unsigned processors = std::thread::hardware_concurrency();
   return processors <= 1 ? 0 : static_cast<int>(std::min(processors, 4u));
 }
 
-// One writing of the table of the text `mif` and `mid` read, on the grid of its coordinate
-// system (widened to `data`, when given). `beyond` gets the data's bounds when vertices lay
-// beyond the grid, and then nothing is complete.
-bool WriteOnce(const LineReader::Read& read_mif, LineReader* mid, const std::array<double, 4>* data, const TabSinks& sinks,
-               TabReport* report, std::optional<std::array<double, 4>>* beyond) {
+// One writing of the table of the MIF text that `read_mif` reads and the MID text of `mid`,
+// on the grid of its coordinate system (widened to `data`, when given). `beyond` gets the
+// data's bounds when vertices lay beyond the grid, and then nothing is complete.
+bool WriteOnce(const LineReader::Read& read_mif, LineReader* mid, const std::array<double, 4>* data,
+               const TabSinks& sinks, TabReport* report, std::optional<std::array<double, 4>>* beyond) {
   LineReader mif(read_mif);
   MifTableHeader header;
   if (!ReadMifHeader(mif, &header, &report->error)) return false;
@@ -189,7 +190,8 @@ bool WriteWhileExporting(const ExportText& export_text, bool with_mid, const std
   bool written = false;
   auto write = [&] {
     LineReader mid([&](char* buffer, size_t n) { return pipes.Read(1, buffer, n); });
-    written = WriteOnce([&](char* buffer, size_t n) { return pipes.Read(0, buffer, n); }, with_mid ? &mid : nullptr, data, sinks, report, beyond);
+    const LineReader::Read mif = [&](char* buffer, size_t n) { return pipes.Read(0, buffer, n); };
+    written = WriteOnce(mif, with_mid ? &mid : nullptr, data, sinks, report, beyond);
     if (written) {
       pipes.Finish();
     } else {
