@@ -266,7 +266,7 @@ std::vector<MainCommands::OutputFile> MainCommands::TableFiles(const std::string
                                                                std::string_view mid) {
   TabFiles table;
   TabReport report;
-  if (!TabTableInMemory(mif, &mid, &table, &report)) {
+  if (!TabTableInMemory(mif, &mid, 1, &table, &report)) {  // one thread, as the window's export
     table_error_ = report.error;
     return {};
   }

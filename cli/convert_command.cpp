@@ -131,13 +131,13 @@ using ExportWith = std::function<void(const MifSink& mif, const MifSink& mid, Co
                                       const SinkRewind* rewind)>;
 
 // Writes the files of `conversion` with export_with, which writes them to the sinks; `about`
-// is what the lines of its report name.
+// is what the lines of its report name; `threads` are the export's.
 bool WriteTabConversion(const Conversion& conversion, const std::string& about, const CliOptions& options,
-                        const ExportWith& export_with);
+                        int threads, const ExportWith& export_with);
 
-bool WriteConversion(const Conversion& conversion, const std::string& about, const CliOptions& options,
+bool WriteConversion(const Conversion& conversion, const std::string& about, const CliOptions& options, int threads,
                      const ExportWith& export_with) {
-  if (conversion.tab) return WriteTabConversion(conversion, about, options, export_with);
+  if (conversion.tab) return WriteTabConversion(conversion, about, options, threads, export_with);
   const std::string& output = conversion.output;
   const bool to_standard_output = output == "-";
   const std::string stale = to_standard_output || !conversion.mid.empty() ? "" : StaleMidBeside(output);
@@ -206,7 +206,7 @@ bool WriteConversion(const Conversion& conversion, const std::string& about, con
 // A table in MapInfo's native form: the MIF and MID text of the export become the four files
 // of the table as they are written, and the four are put in place together or not at all.
 bool WriteTabConversion(const Conversion& conversion, const std::string& about, const CliOptions& options,
-                        const ExportWith& export_with) {
+                        int threads, const ExportWith& export_with) {
   const TabCompanions companions = CompanionsOf(conversion.output);
   const std::string* paths[] = {&conversion.output, &companions.dat, &companions.map, &companions.id};
   FileReplacement files[4];
@@ -240,7 +240,7 @@ bool WriteTabConversion(const Conversion& conversion, const std::string& about, 
                                           report = ConversionReport();
                                           export_with(mif, mid, &report, nullptr);
                                         },
-                                        options.conversion.Table() || options.merge, sinks, &table);
+                                        options.conversion.Table() || options.merge, threads, sinks, &table);
   if (report.records_unread) {
     ReportFileError(conversion.output, "the placemarks' values could not be read back from a temporary file");
     return false;
@@ -278,7 +278,7 @@ bool ConvertOneOrThrow(const Conversion& conversion, const CliOptions& options, 
       EncodingOf(options, input.kml(), conversion.input, options.conversion.Table()));
   std::string decoded;
   ExportSource source = SourceOf(input.kml(), encoding, &decoded, threads);
-  return WriteConversion(conversion, conversion.input, options,
+  return WriteConversion(conversion, conversion.input, options, threads,
                          [&](const MifSink& mif, const MifSink& mid, ConversionReport* report, const SinkRewind* rewind) {
                            ExportWithOptions(source, options.conversion, threads, mif, mid, report, rewind);
                          });
@@ -305,7 +305,7 @@ bool ConvertMergedOrThrow(const Conversion& merged, const std::vector<std::strin
   }
   if (inputs.empty()) return false;
   const bool written =
-      WriteConversion(merged, merged.output, options,
+      WriteConversion(merged, merged.output, options, threads,
                       [&](const MifSink& mif, const MifSink& mid, ConversionReport* report, const SinkRewind* rewind) {
                         ExportMerged(inputs, options.conversion, threads, mif, mid, report, rewind);
                       });

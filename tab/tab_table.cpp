@@ -101,17 +101,14 @@ std::string TabText(const MifTableHeader& header, int version) {
 // Pieces read ahead of the one whose objects are being written.
 constexpr size_t kPiecesAhead = 4;
 
-// Threads to read the pieces on: as many as there are processors (up to four), shared with the
-// export.
-int ReadingThreads() {
-  const unsigned processors = std::thread::hardware_concurrency();
-  return processors <= 1 ? 0 : static_cast<int>(std::min(processors, 4u));
-}
+// Threads to read the pieces on, besides the writer's: as many as the export's (up to four),
+// whose processors they share; none for an export on one.
+int ReadingThreads(int threads) { return threads <= 1 ? 0 : std::min(threads, 4); }
 
 // One writing of the table of the MIF text that `read_mif` reads and the MID text of `mid`,
 // on the grid of its coordinate system (widened to `data`, when given). `beyond` gets the
 // data's bounds when vertices lay beyond the grid, and then nothing is complete.
-bool WriteOnce(const LineReader::Read& read_mif, LineReader* mid, const std::array<double, 4>* data,
+bool WriteOnce(const LineReader::Read& read_mif, LineReader* mid, const std::array<double, 4>* data, int threads,
                const TabSinks& sinks, TabReport* report, std::optional<std::array<double, 4>>* beyond) {
   LineReader mif(read_mif);
   MifTableHeader header;
@@ -148,7 +145,7 @@ bool WriteOnce(const LineReader::Read& read_mif, LineReader* mid, const std::arr
   };
   // The pieces are read on other threads; this one writes their objects in order.
   BodyPieces pieces(read_mif, mif.Unread());
-  PieceReading reading(ReadingThreads(), frame);
+  PieceReading reading(ReadingThreads(threads), frame);
   ReadPiece read;
   auto add_first = [&] {
     if (!reading.Take(&read)) return true;
@@ -184,14 +181,14 @@ bool WriteOnce(const LineReader::Read& read_mif, LineReader* mid, const std::arr
 }
 
 // The text of one run of the export, read as it is written.
-bool WriteWhileExporting(const ExportText& export_text, bool with_mid, const std::array<double, 4>* data,
+bool WriteWhileExporting(const ExportText& export_text, bool with_mid, const std::array<double, 4>* data, int threads,
                          const TabSinks& sinks, TabReport* report, std::optional<std::array<double, 4>>* beyond) {
   TextPipes pipes(with_mid ? 2 : 1);
   bool written = false;
   auto write = [&] {
     LineReader mid([&](char* buffer, size_t n) { return pipes.Read(1, buffer, n); });
     const LineReader::Read mif = [&](char* buffer, size_t n) { return pipes.Read(0, buffer, n); };
-    written = WriteOnce(mif, with_mid ? &mid : nullptr, data, sinks, report, beyond);
+    written = WriteOnce(mif, with_mid ? &mid : nullptr, data, threads, sinks, report, beyond);
     if (written) {
       pipes.Finish();
     } else {
@@ -215,7 +212,7 @@ bool WriteWhileExporting(const ExportText& export_text, bool with_mid, const std
           return true;
         });
     LineReader mid(mid_text);
-    return WriteOnce(ReadOf(mif_text), with_mid ? &mid : nullptr, data, sinks, report, beyond);
+    return WriteOnce(ReadOf(mif_text), with_mid ? &mid : nullptr, data, threads, sinks, report, beyond);
   }
   export_text(to(0), to(1));
   pipes.Close();
@@ -225,20 +222,22 @@ bool WriteWhileExporting(const ExportText& export_text, bool with_mid, const std
 
 }  // namespace
 
-bool WriteTabTable(const ExportText& export_text, bool with_mid, const TabSinks& sinks, TabReport* report) {
+bool WriteTabTable(const ExportText& export_text, bool with_mid, int threads, const TabSinks& sinks,
+                   TabReport* report) {
   *report = TabReport();
   std::optional<std::array<double, 4>> beyond;
-  if (!WriteWhileExporting(export_text, with_mid, nullptr, sinks, report, &beyond)) return false;
+  if (!WriteWhileExporting(export_text, with_mid, nullptr, threads, sinks, report, &beyond)) return false;
   if (!beyond) return true;
   // Vertices beyond the grid: once more, on one that holds them.
   const std::array<double, 4> data = *beyond;
   beyond.reset();
-  if (!sinks.restart() || !WriteWhileExporting(export_text, with_mid, &data, sinks, report, &beyond)) return false;
+  if (!sinks.restart() || !WriteWhileExporting(export_text, with_mid, &data, threads, sinks, report, &beyond)) return false;
   if (beyond) report->error = "the vertices lie beyond every grid";
   return !beyond;
 }
 
-bool TabTableInMemory(std::string_view mif, const std::string_view* mid, TabFiles* files, TabReport* report) {
+bool TabTableInMemory(std::string_view mif, const std::string_view* mid, int threads, TabFiles* files,
+                      TabReport* report) {
   *files = TabFiles();
   auto into = [](std::string& file) {
     return [&file](std::string_view piece) {
@@ -261,7 +260,7 @@ bool TabTableInMemory(std::string_view mif, const std::string_view* mid, TabFile
       [&](const TextSink& to_mif, const TextSink& to_mid) {
         if (to_mif(mif) && mid) to_mid(*mid);
       },
-      mid != nullptr, sinks, report);
+      mid != nullptr, threads, sinks, report);
 }
 
 bool NamesATable(std::string_view path) {

@@ -30,17 +30,20 @@ struct TabReport {
 // to the sinks it is given, as the text comes: the table is written on a second thread, and
 // the text waits in memory only as far as the export is ahead. A table whose vertices lie
 // beyond the grid first chosen is made again, from a second run of `export_text`, on a grid
-// that holds them. False when a sink failed or the text is no MIF file of ours
+// that holds them. The text is read back on up to `threads` threads, as the export's (one:
+// on the writer's thread alone). False when a sink failed or the text is no MIF file of ours
 // (report->error); the export's own failures are its own to report.
 using TextSink = std::function<bool(std::string_view)>;
 using ExportText = std::function<void(const TextSink& mif, const TextSink& mid)>;
-bool WriteTabTable(const ExportText& export_text, bool with_mid, const TabSinks& sinks, TabReport* report);
+bool WriteTabTable(const ExportText& export_text, bool with_mid, int threads, const TabSinks& sinks,
+                   TabReport* report);
 
 // The same, of texts held in memory, to files held in memory.
 struct TabFiles {
   std::string tab, dat, map, id;
 };
-bool TabTableInMemory(std::string_view mif, const std::string_view* mid, TabFiles* files, TabReport* report);
+bool TabTableInMemory(std::string_view mif, const std::string_view* mid, int threads, TabFiles* files,
+                      TabReport* report);
 
 // Whether `path` names a table: it ends in .tab, in any letter case, after a name.
 bool NamesATable(std::string_view path);

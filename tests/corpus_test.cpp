@@ -562,7 +562,7 @@ TEST(Corpus, GdalReadsEveryTableBackAsItsMifFileAndFindsItsObjectsThroughTheInde
       TabFiles files;
       TabReport report;
       const std::string_view mid_text = mid;
-      ASSERT_TRUE(TabTableInMemory(mif, options.Table() ? &mid_text : nullptr, &files, &report)) << report.error;
+      ASSERT_TRUE(TabTableInMemory(mif, options.Table() ? &mid_text : nullptr, 2, &files, &report)) << report.error;
       WriteFileBytes(dir / (stem + ".tab"), files.tab);
       WriteFileBytes(dir / (stem + ".dat"), files.dat);
       WriteFileBytes(dir / (stem + ".map"), files.map);

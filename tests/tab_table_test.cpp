@@ -48,7 +48,7 @@ T At(const std::string& bytes, size_t offset) {
 
 TabFiles TableOf(std::string_view mif, std::string_view mid, TabReport* report) {
   TabFiles files;
-  EXPECT_TRUE(TabTableInMemory(mif, &mid, &files, report)) << report->error;
+  EXPECT_TRUE(TabTableInMemory(mif, &mid, 2, &files, report)) << report->error;
   return files;
 }
 
