@@ -56,13 +56,54 @@ int EightDigits(const char* p, uint64_t* value) {
   return n;
 }
 
+// 10^n, exact, up to 10^16.
+constexpr double kPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16};
+constexpr uint64_t kScales[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000,
+                                10000000000, 100000000000, 1000000000000, 10000000000000, 100000000000000,
+                                1000000000000000, 10000000000000000};
+
+// `digits` / 10^decimals (16 to 19 digits, at most 16 decimals) as the nearest double, or
+// false where this cannot tell it. A double's quotient of the two is within two units of the
+// last place of the nearest; the exact distance of a candidate from the decimal value, in
+// 128-bit integers, says which one it is, as Google Earth writes most coordinates.
+bool NearestOfLongDecimal(uint64_t digits, int decimals, double* value) {
+  __extension__ typedef unsigned __int128 Wide;
+  const double guess = static_cast<double>(digits) / kPowers[decimals];
+  uint64_t bits;
+  std::memcpy(&bits, &guess, 8);
+  const int biased = static_cast<int>(bits >> 52);
+  constexpr uint64_t kHidden = uint64_t{1} << 52;
+  uint64_t m = (bits & (kHidden - 1)) | kHidden;  // guess = m * 2^(biased - 1075)
+  // The decimal value and a candidate, both in halves of the last place times 10^decimals.
+  const int shift = 1 - (biased - 1075);
+  if (biased == 0 || shift < 0 || shift > 63) return false;
+  const Wide value_halves = static_cast<Wide>(digits) << shift;
+  const Wide half = kScales[decimals];
+  for (int step = 0; step < 4; ++step) {
+    const Wide candidate_halves = static_cast<Wide>(2 * m) * half;
+    if (value_halves > candidate_halves + half) {
+      ++m;
+    } else if (value_halves + half < candidate_halves) {
+      --m;
+    } else {
+      // Below a power of two the next double is nearer than above it, and halfway between two
+      // the even one is taken: from_chars decides both.
+      if (m == kHidden && value_halves < candidate_halves) return false;
+      if (value_halves == candidate_halves + half || value_halves + half == candidate_halves) return false;
+      bits = (static_cast<uint64_t>(biased) << 52) | (m & (kHidden - 1));
+      std::memcpy(value, &bits, 8);
+      return true;
+    }
+    if (m < kHidden || m >= 2 * kHidden) return false;  // into another binade
+  }
+  return false;
+}
+
 // A coordinate as the export writes it, most often "-ddd.dddddd": up to 15 digits with a
 // point make an integer and a power of ten that are both exact in a double, and their
-// quotient is then the correctly rounded value. Anything else is read by from_chars. Eight
-// bytes after the text must be readable.
+// quotient is then the correctly rounded value; up to 19 are read by NearestOfLongDecimal.
+// Anything else is read by from_chars. Eight bytes after the text must be readable.
 bool ParseCoordinate(std::string_view* text, double* value) {
-  static constexpr double kPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16};
-  static constexpr uint64_t kScales[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
   const char* p = text->data();
   const char* const end = p + text->size();
   while (p < end && *p == ' ') ++p;
@@ -84,11 +125,13 @@ bool ParseCoordinate(std::string_view* text, double* value) {
   }
   // More than eight digits before the point end the first eight at a digit, which is none of
   // the blanks that end a number.
-  if (p > end || (p < end && *p != ' ' && *p != '\t') || count == 0 || count > 15) {
+  double magnitude = 0;
+  if (p > end || (p < end && *p != ' ' && *p != '\t') || count == 0 || count > 19 ||
+      (count > 15 && !NearestOfLongDecimal(digits, decimals, &magnitude))) {
     text->remove_prefix(static_cast<size_t>(start - text->data()));
     return ParseNumber(text, value);
   }
-  const double magnitude = static_cast<double>(digits) / kPowers[decimals];
+  if (count <= 15) magnitude = static_cast<double>(digits) / kPowers[decimals];
   *value = negative ? -magnitude : magnitude;
   text->remove_prefix(static_cast<size_t>(p - text->data()));
   return true;

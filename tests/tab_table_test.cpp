@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -174,8 +176,21 @@ TEST(TabTable, EveryCoordinateIsReadAsTheNearestDouble) {
     }
   }
   for (const char* n : {"1e3", "-2.5E-4", "0.12345678901234567", "123456789.123456789", "39446479.745", "0", "-0.5",
-                        "+1.5", "+.25", "-.5", "+1e3", "+12345678901234567"}) {
+                        "+1.5", "+.25", "-.5", "+1e3", "+12345678901234567",
+                        // 16 to 19 digits, as Google Earth writes them, and beside powers of two, where
+                        // the double below is nearer than the one above.
+                        "116.46594720843391", "-39.796057200963281", "4503599627370497.5", "1.9999999999999998",
+                        "2.0000000000000004", "0.99999999999999994", "0.0009765625000000001", "0.0010000000000000000"}) {
     numbers.push_back(n);
+  }
+  for (int i = 0; i < 2000; ++i) {
+    char text[40];
+    double near = std::ldexp(1.0, static_cast<int>((seed = seed * 6364136223846793005u + 1) >> 58) - 10);
+    for (int step = static_cast<int>(seed >> 40) % 5 - 2; step != 0; step += step < 0 ? 1 : -1) {
+      near = std::nextafter(near, step < 0 ? 0.0 : 1e300);
+    }
+    std::snprintf(text, sizeof text, "%.*f", static_cast<int>(seed >> 20) % 17, near);
+    numbers.push_back(text);
   }
   if (numbers.size() % 2) numbers.push_back("7");
   std::string mif =
