@@ -63,9 +63,10 @@ constexpr uint64_t kScales[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 100000
                                 1000000000000000, 10000000000000000};
 
 // `digits` / 10^decimals (16 to 19 digits, at most 16 decimals) as the nearest double, or
-// false where this cannot tell it. A double's quotient of the two is within two units of the
-// last place of the nearest; the exact distance of a candidate from the decimal value, in
-// 128-bit integers, says which one it is, as Google Earth writes most coordinates.
+// false where this cannot tell it; Google Earth writes most coordinates with 16 or 17 digits.
+// The quotient of the two as doubles is within two units of the last place of the nearest,
+// and the exact distance of a candidate from the decimal value, in 128-bit integers, says
+// which one that is.
 bool NearestOfLongDecimal(uint64_t digits, int decimals, double* value) {
   __extension__ typedef unsigned __int128 Wide;
   const double guess = static_cast<double>(digits) / kPowers[decimals];
@@ -86,8 +87,8 @@ bool NearestOfLongDecimal(uint64_t digits, int decimals, double* value) {
     } else if (value_halves + half < candidate_halves) {
       --m;
     } else {
-      // Below a power of two the next double is nearer than above it, and halfway between two
-      // the even one is taken: from_chars decides both.
+      // Just below a power of two the doubles lie twice as close, and halfway between two the
+      // even one is taken: from_chars decides both.
       if (m == kHidden && value_halves < candidate_halves) return false;
       if (value_halves == candidate_halves + half || value_halves + half == candidate_halves) return false;
       bits = (static_cast<uint64_t>(biased) << 52) | (m & (kHidden - 1));
