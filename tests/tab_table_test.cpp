@@ -111,6 +111,7 @@ TEST(TabTable, ACollectionOfVersion800HasTheSectionHeadersThatGdalReads) {
   TabReport report;
   const TabFiles files = TableOf(mif, "\"a\"\r\n", &report);
   EXPECT_EQ(report.version, 800);
+  EXPECT_EQ(files.tab.substr(0, 22), "!table\r\n!version 800\r\n");
   const int32_t object = At<int32_t>(files.id, 0);
   ASSERT_GT(object, 0);
   EXPECT_EQ(static_cast<uint8_t>(files.map[static_cast<size_t>(object)]), 0x47);
