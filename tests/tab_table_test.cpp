@@ -122,6 +122,24 @@ TEST(TabTable, ACollectionOfVersion800HasTheSectionHeadersThatGdalReads) {
   EXPECT_EQ(At<int32_t>(files.map, data + 48), 28 * 32768);  // and where its vertices begin
 }
 
+TEST(TabTable, ALineOrRegionOfMoreThan32767NodesIsOfVersion450) {
+  // A line of one section is then a multiple line of 450; a region is the region of 450.
+  std::string mif =
+      "Version   450\r\nCharset \"WindowsSimpChinese\"\r\nDelimiter \",\"\r\nCoordSys Earth Projection 1, 104\r\n"
+      "Columns 1\r\n  N Char(1)\r\nData\r\n\r\n";
+  for (const char* object : {"Pline 32768\r\n", "Region 1\r\n  32768\r\n"}) {
+    mif += object;
+    for (int v = 0; v < 32768; ++v) mif += std::to_string(v % 2) + " " + std::to_string(v / 2 % 2) + "\r\n";
+  }
+  TabReport report;
+  const TabFiles files = TableOf(mif, "\"a\"\r\n\"b\"\r\n", &report);
+  EXPECT_EQ(report.version, 450);
+  EXPECT_EQ(files.tab.substr(0, 22), "!table\r\n!version 450\r\n");
+  ASSERT_EQ(files.id.size(), 8u);
+  EXPECT_EQ(static_cast<uint8_t>(files.map.at(static_cast<size_t>(At<int32_t>(files.id, 0)))), 0x32);
+  EXPECT_EQ(static_cast<uint8_t>(files.map.at(static_cast<size_t>(At<int32_t>(files.id, 4)))), 0x2f);
+}
+
 TEST(TabTable, PiecesOfTheTextEndWhereObjectsEndAndAreReadBackInTheirOrder) {
   // The parts of a collection, its counts and styles are indented: no piece ends before them.
   std::string body = std::string(kMif).substr(std::string(kMif).find("Point"));
